@@ -1,0 +1,315 @@
+#include "paths/PathFile.h"
+
+#include <clocale>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <locale>
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+using namespace skyglide;
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+// A private folder for one test, removed with its contents afterwards.
+struct Folder : fs::path
+{
+    Folder()
+    {
+        const char* root = std::getenv("SKYGLIDE_TEST_TMP");
+        std::string name = (fs::path(root ? root : "/tmp") / "paths-XXXXXX").string();
+        EXPECT_NE(::mkdtemp(name.data()), nullptr);
+        assign(name);
+    }
+    ~Folder()
+    {
+        std::error_code ignored;
+        fs::remove_all(*this, ignored);
+    }
+    int entries() const { return int(std::distance(fs::directory_iterator(*this), {})); }
+};
+
+std::string readBytes(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void writeBytes(const fs::path& file, const std::string& bytes)
+{
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
+TPathFile pathOf(int lines)
+{
+    TPathFile path;
+    for (int i = 0; i < lines; ++i)
+        path.Add(std::to_string(i) + ",1.00,2.00");
+    return path;
+}
+
+std::string errorOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+// Everything a path holds besides its lines, in one comparable text.
+std::string stateOf(const TPathFile& path)
+{
+    std::string state =
+        std::to_string(path.Count()) + " lines, cursor " + std::to_string(path.CurrentLine()) +
+        (path.Modified() ? ", modified, '" : ", saved, '") + path.FileName() + "', fields ";
+    for (const auto& field : path.Fields())
+        state += field + "|";
+    return state;
+}
+
+const TPose kPose{{12.0f, 35.25f, -40.8f}, {-0.6f, 0.0f, 0.8f}, {0.0f, 0.03f, 0.0f}};
+const char* kPoseLine = "0,12.00,35.25,-40.80,-0.60,0.00,0.80,0.00,0.03,0.00";
+
+} // namespace
+
+TEST(PathFile, cursorWalksAndWraps)
+{
+    const int kKeep = -1000; // leave the cursor where the last Add put it
+    const struct
+    {
+        const char* name;
+        int lines, start;
+        std::vector<std::pair<bool, int>> steps;
+    } rows[] = {
+        {"one line ends at once", 1, 0, {{false, 0}}},
+        {"three lines", 3, 0, {{true, 1}, {true, 2}, {false, 0}, {true, 1}}},
+        {"empty path", 0, 0, {{false, 0}, {false, 0}}},
+        {"after recording", 2, kKeep, {{false, 0}, {true, 1}}},
+        {"cursor set past the end", 3, 7, {{false, 0}}},
+        {"negative cursor", 3, -9, {{false, 0}}},
+    };
+    for (const auto& row : rows) {
+        TPathFile path = pathOf(row.lines);
+        if (row.start != kKeep)
+            path.SetCurrentLine(row.start);
+        for (auto [more, cursor] : row.steps) {
+            EXPECT_EQ(path.Next(), more) << row.name;
+            EXPECT_EQ(path.CurrentLine(), cursor) << row.name;
+            const Lines fields =
+                row.lines ? Lines{std::to_string(cursor), "1.00", "2.00"} : Lines{};
+            EXPECT_EQ(path.Fields(), fields) << row.name;
+        }
+    }
+}
+
+TEST(PathFile, modifiedFileNameAndCursorFollowEachOperation)
+{
+    const Folder folder;
+    const std::string file = folder / "a.csv";
+    TPathFile path = pathOf(3);
+    EXPECT_EQ(stateOf(path), "3 lines, cursor 3, modified, '', fields ");
+    path.Rewind();
+    path.Next();
+    path.SaveToFile(file);
+    EXPECT_EQ(stateOf(path), "3 lines, cursor 1, saved, '" + file + "', fields 1|1.00|2.00|");
+    path.LoadFromFile(file);
+    EXPECT_EQ(stateOf(path), "3 lines, cursor 0, saved, '" + file + "', fields ");
+    path.Next();
+    path.Clear();
+    EXPECT_EQ(stateOf(path), "0 lines, cursor 0, saved, '', fields ");
+    EXPECT_EQ(errorOf([&] { path.Strings(0); }), "List index out of bounds (0)");
+}
+
+TEST(PathFile, splitsLikeDelimitedText)
+{
+    const std::tuple<const char*, std::string, Lines> rows[] = {
+        {"blanks after commas", "0, 1.50,\t-2.00", {"0", "1.50", "-2.00"}},
+        {"blank inside a number", "0,1 .50", {"0", "1", ".50"}},
+        {"blanks and control characters around", " \x01 0,1 \r", {"0", "1"}},
+        {"trailing comma adds an empty field", "0,1,", {"0", "1", ""}},
+        {"comma then blank adds nothing", "0,1, ", {"0", "1"}},
+        {"empty fields", ",,", {"", "", ""}},
+        {"quoted comma and doubled quote", R"(0,"a, ""b""",c)", {"0", R"(a, "b")", "c"}},
+        {"text right after a quote", R"("ab"cd,e)", {"ab", "cd", "e"}},
+        {"unterminated quote keeps the rest", R"(0,"ab,c)", {"0", "ab,c"}},
+        {"NUL ends the line", std::string("0,1\0,2", 6), {"0", "1"}},
+        {"bytes above 127 are text", "h\xC3\xB6he,1", {"h\xC3\xB6he", "1"}},
+    };
+    for (const auto& [name, line, fields] : rows)
+        EXPECT_EQ(splitPathLine(line), fields) << name;
+}
+
+TEST(PathFile, formatsPoseLines)
+{
+    const std::tuple<int, TPose, const char*> rows[] = {
+        {0, kPose, kPoseLine},
+        {2, {{-0.0f, -0.004f, -0.006f}, {}, {}}, "2,0.00,0.00,-0.01,0.00,0.00,0.00,0.00,0.00,0.00"},
+        {7,
+         {{123456.5f, -1e7f, 0.125f}, {}, {}},
+         "7,123456.50,-10000000.00,0.12,0.00,0.00,0.00,0.00,0.00,0.00"},
+    };
+    for (const auto& [index, pose, line] : rows)
+        EXPECT_EQ(formatPoseLine(index, pose), line);
+}
+
+TEST(PathFile, convertsFieldsToReals)
+{
+    const std::pair<const char*, double> good[] = {{"-40.80", -40.8},  {" +3.5 ", 3.5},
+                                                   {"1.", 1.0},        {".25", 0.25},
+                                                   {"-2.5e-1", -0.25}, {"1e-400", 0.0}};
+    for (auto [text, value] : good)
+        EXPECT_DOUBLE_EQ(pathTextToReal(text), value) << text;
+    for (std::string text :
+         {"", " ", "1,5", "1.2.3", "nan", "inf", "0x10", "1e", "+", "1e400", "1 2"})
+        EXPECT_EQ(errorOf([&] { pathTextToReal(text); }),
+                  "'" + text + "' is not a valid floating point value");
+
+    TPathFile path;
+    for (const char* line : {kPoseLine, "1, 12.00,35.25,-40.80,-0.60,0.00,0.80,0.00,0.03,0.00,x",
+                             "2,1.00,2.00", "3,1.00,x.5,3,4,5,6,7,8,9", "4,1,2,3,4,5,6,7,8,1e39"})
+        path.Add(line);
+    path.Rewind();
+    path.Next();
+    EXPECT_EQ(path.currentPose().CameraPosition, kPose.CameraPosition);
+    EXPECT_EQ(path.currentPose().ObserverPosition, kPose.ObserverPosition);
+    for (const char* error :
+         {"List index out of bounds (3)", "'x.5' is not a valid floating point value",
+          "'1e39' is not a valid floating point value"}) {
+        path.Next();
+        EXPECT_EQ(errorOf([&] { path.currentPose(); }), error);
+    }
+}
+
+// A path saved under one regional setting reads back under any other, whichever
+// way the C and C++ locales of the process are set.
+TEST(PathFile, ignoresCommaDecimalLocales)
+{
+    struct CommaPoint : std::numpunct<char>
+    {
+        char do_decimal_point() const override { return ','; }
+        std::string do_grouping() const override { return "\3"; }
+    };
+    struct Restore
+    {
+        std::locale previous;
+        ~Restore() { std::setlocale(LC_ALL, "C"), std::locale::global(previous); }
+    } restore{std::locale::global(std::locale(std::locale::classic(), new CommaPoint))};
+    const bool cLocale = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+
+    const Folder folder;
+    TPathFile path;
+    path.Add(formatPoseLine(0, kPose));
+    path.Add(formatPoseLine(1, {{1234.5f, -0.25f, 3.0f}, {}, {}}));
+    path.SaveToFile(folder / "comma.csv");
+    path.LoadFromFile(folder / "comma.csv");
+    path.Next();
+    EXPECT_EQ(path.Strings(0), kPoseLine);
+    EXPECT_EQ(path.currentPose().ObserverPosition, (std::array{1234.5f, -0.25f, 3.0f}));
+    if (!cLocale)
+        GTEST_SKIP() << "no decimal-comma C locale; checked the C++ locale only";
+    char probe[8];
+    std::snprintf(probe, sizeof probe, "%.1f", 0.5);
+    EXPECT_STREQ(probe, "0,5") << "the C locale in force has no decimal comma";
+}
+
+TEST(PathFile, readsEveryLineEndAndWritesCrLf)
+{
+    const Folder folder;
+    for (std::string bytes : {"a\r\nb\r\n", "a\nb\n", "a\rb\r", "a\r\nb",
+                              "\xEF\xBB\xBF"
+                              "a\nb"}) {
+        writeBytes(folder / "in.csv", bytes);
+        TPathFile path;
+        path.LoadFromFile(folder / "in.csv");
+        path.SaveToFile(folder / "out.csv");
+        EXPECT_EQ(readBytes(folder / "out.csv"), "a\r\nb\r\n") << bytes;
+    }
+    // Empty lines and lone CRs survive, and a file written here reads back
+    // and writes again byte for byte.
+    writeBytes(folder / "in.csv", "0,1\r\n\r\n2,\"x\"\r3\n");
+    TPathFile path;
+    for (const char* name : {"in.csv", "out.csv", "out.csv"}) {
+        path.LoadFromFile(folder / name);
+        path.SaveToFile(folder / "out.csv");
+        EXPECT_EQ(readBytes(folder / "out.csv"), "0,1\r\n\r\n2,\"x\"\r\n3\r\n");
+    }
+}
+
+TEST(PathFile, failedSaveKeepsOldFileAndState)
+{
+    const std::pair<const char*, std::function<fs::path(const fs::path&)>> rows[] = {
+        {"missing folder", [](auto& f) { return f / "none" / "p.csv"; }},
+        {"folder is a file", [](auto& f) { return f / "p.csv" / "q.csv"; }},
+        {"target is a folder", [](auto& f) { return fs::create_directory(f / "d"), f / "d"; }},
+        {"disk full half-way", [](auto& f) { return f / "p.csv"; }},
+    };
+    for (const auto& [name, target] : rows) {
+        const Folder folder;
+        writeBytes(folder / "p.csv", "old\r\n");
+        TPathFile path;
+        for (int i = 0; i < 100; ++i)
+            path.Add(formatPoseLine(i, kPose));
+        const fs::path file = target(folder);
+        // The file size limit stands in for a full disk: writes past it fail.
+        rlimit saved{}, limit{};
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        limit = {1000, saved.rlim_max};
+        const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const std::string error = errorOf([&] { path.SaveToFile(file); });
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, handler);
+        EXPECT_TRUE(error.starts_with("Cannot ") && error.find(file.string()) != error.npos)
+            << name << ": " << error;
+        EXPECT_EQ(stateOf(path), "100 lines, cursor 100, modified, '', fields ") << name;
+        EXPECT_EQ(readBytes(folder / "p.csv"), "old\r\n") << name;
+        EXPECT_EQ(folder.entries(), fs::exists(folder / "d") ? 2 : 1) << name << ": temporary left";
+    }
+}
+
+TEST(PathFile, saveKeepsLinksAndPermissions)
+{
+    const Folder folder;
+    writeBytes(folder / "real.csv", "old\r\n");
+    fs::permissions(folder / "real.csv", fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink("real.csv", folder / "link.csv");
+    pathOf(1).SaveToFile(folder / "link.csv");
+    EXPECT_TRUE(fs::is_symlink(folder / "link.csv"));
+    EXPECT_EQ(readBytes(folder / "real.csv"), "0,1.00,2.00\r\n");
+    EXPECT_EQ(fs::status(folder / "real.csv").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST(PathFile, failedLoadKeepsThePath)
+{
+    const Folder folder;
+    fs::create_directory(folder / "dir.csv");
+    ::mkfifo((folder / "fifo.csv").c_str(), 0600);
+    const std::pair<const char*, const char*> rows[] = {
+        {"none.csv", "No such file or directory"},
+        {"dir.csv", "Is a directory"},
+        {"fifo.csv", "not a regular file"},
+    };
+    TPathFile path = pathOf(3);
+    path.SaveToFile(folder / "good.csv");
+    path.Add("3,1.00,2.00");
+    path.Rewind();
+    path.Next();
+    const std::string before = stateOf(path);
+    for (const auto& [name, reason] : rows) {
+        const std::string file = folder / name;
+        EXPECT_EQ(errorOf([&] { path.LoadFromFile(file); }),
+                  "Cannot open file \"" + file + "\": " + reason);
+        EXPECT_EQ(stateOf(path), before);
+    }
+}
