@@ -77,11 +77,8 @@ class TStretch
 {
 public:
     TStretch(const TImgDoc& doc, int colours, bool stretch)
-        : m_on(stretch), m_min(doc.DisplayMin), m_max(doc.DisplayMax),
-          m_scale(stretch ? static_cast<double>(colours - 1) /
-                                (static_cast<double>(doc.DisplayMax) -
-                                 static_cast<double>(doc.DisplayMin))
-                          : 0.0)
+        : m_on(stretch), m_min(doc.DisplayMin), m_max(doc.DisplayMax), m_colours(colours - 1),
+          m_span(static_cast<double>(doc.DisplayMax) - static_cast<double>(doc.DisplayMin))
     {
         // A clamped value takes the limit in the cell's own type.
         switch (doc.DataType) {
@@ -111,14 +108,21 @@ public:
         if (value > m_max) {
             value = m_highLimit;
         }
-        return lowByteOfTruncated((value - m_min) * m_scale);
+        // Multiplying before dividing keeps whole quotients whole: the top
+        // of the range gets the last colour, not the one below it.
+        const double index = (value - m_min) * m_colours / m_span;
+        // A value clamped to a whole-number limit below a fractional display
+        // minimum lands under 0; it belongs to the first colour, not to the
+        // top of the palette that its low byte would pick.
+        return index < 0.0 ? 0 : lowByteOfTruncated(index);
     }
 
 private:
     bool m_on;
     double m_min;
     double m_max;
-    double m_scale;
+    double m_colours;
+    double m_span;
     double m_lowLimit = 0.0;
     double m_highLimit = 0.0;
 };
@@ -371,7 +375,6 @@ void TRasterFile::LoadImage(const std::string& fileName, bool stretch, std::uint
         const int lower = static_cast<int>((low >> shift) & 0xFF);
         const int upper = static_cast<int>((high >> shift) & 0xFF);
         const bool stretchChannel = stretch && upper != lower;
-        const double scale = stretchChannel ? 255.0 / (upper - lower) : 0.0;
         for (int b = 0; b <= 255; ++b) {
             int v = b;
             if (stretchChannel) {
@@ -381,7 +384,9 @@ void TRasterFile::LoadImage(const std::string& fileName, bool stretch, std::uint
                 if (v > upper) {
                     v = upper;
                 }
-                v = static_cast<int>(lowByteOfTruncated((v - lower) * scale));
+                // Whole numbers throughout: truncating (v − lower) × 255 ÷
+                // (upper − lower) exactly, so the upper limit gives 255.
+                v = ((v - lower) * 255 / (upper - lower)) & 0xFF;
             }
             channel[static_cast<std::size_t>(position)][static_cast<std::size_t>(b)] =
                 static_cast<std::uint8_t>(v);

@@ -1,0 +1,57 @@
+// skyglide-raster: checks raster files as the viewer reads them, and makes
+// the project's sample rasters and palettes.
+#include "Commands.h"
+
+#include "data/FileIO.h"
+#include "data/Bitmap.h"
+
+#include <iostream>
+#include <map>
+
+namespace {
+
+constexpr const char* Usage = R"(usage:
+  skyglide-raster info FILE.rst
+  skyglide-raster values FILE.rst [--step N]
+  skyglide-raster texture FILE.rst [--palette P.smp] [--step N] --out OUT.png
+  skyglide-raster import-grid SOURCE --type integer|real|byte|rgb24 --columns N --rows N
+      --extent MINX,MAXX,MINY,MAXY [--ref-system S] [--ref-units U] [--value-units U]
+      [--value-range MIN,MAX] [--display MIN,MAX] [--source-order rgb|bgr] [--title T]
+      [--lineage TEXT]... [--comment TEXT]... --out OUT.rst
+  skyglide-raster make-palette greyscale|elevation|STOPS [--stretch FIRST,LAST] --out OUT.smp
+      STOPS: INDEX:RED,GREEN,BLUE;INDEX:RED,GREEN,BLUE;...
+)";
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    using namespace skyglide::rastertool;
+    const std::map<std::string, int (*)(const TArgs&)> commands = {
+        {"info", runInfo},
+        {"values", runValues},
+        {"texture", runTexture},
+        {"import-grid", runImportGrid},
+        {"make-palette", runMakePalette},
+    };
+    if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") {
+        (argc < 2 ? std::cerr : std::cout) << Usage;
+        return argc < 2 ? 2 : 0;
+    }
+    const auto command = commands.find(argv[1]);
+    if (command == commands.end()) {
+        std::cerr << "skyglide-raster: unknown command '" << argv[1]
+                  << "', expected info, values, texture, import-grid or make-palette\n";
+        return 2;
+    }
+    try {
+        return command->second(TArgs(argv + 2, argv + argc));
+    } catch (const TUsageError& error) {
+        std::cerr << "skyglide-raster " << argv[1] << ": " << error.what()
+                  << " (see skyglide-raster --help)\n";
+        return 2;
+    } catch (const std::exception& error) {
+        std::cerr << "skyglide-raster: " << error.what() << "\n";
+        return 1;
+    }
+}
