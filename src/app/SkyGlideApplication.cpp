@@ -1,0 +1,41 @@
+#include "app/SkyGlideApplication.h"
+
+#include "host/AppLifecycle.h"
+#include "host/UserDialogs.h"
+
+#include <QEvent>
+
+#include <exception>
+
+namespace skyglide {
+
+TSkyGlideApplication::TSkyGlideApplication(int& argc, char** argv)
+    : QApplication(argc, argv)
+{
+    setApplicationName(QStringLiteral("skyglide"));
+    setApplicationDisplayName(QString::fromLatin1(ApplicationTitle));
+    setQuitOnLastWindowClosed(false);
+    connect(this, &QCoreApplication::aboutToQuit, [] { SetApplicationShuttingDown(true); });
+}
+
+bool TSkyGlideApplication::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+        UserDialogs().ShowError(QString::fromLatin1(ApplicationTitle),
+                                QString::fromUtf8(error.what()));
+        return false;
+    }
+}
+
+bool TSkyGlideApplication::event(QEvent* event)
+{
+    // A quit asked for by anyone (the session, the last window) counts as
+    // the application shutting down, as the program's own requests do.
+    if (event->type() == QEvent::Quit)
+        SetApplicationShuttingDown(true);
+    return QApplication::event(event);
+}
+
+} // namespace skyglide

@@ -1,0 +1,124 @@
+#include "HostLinkFixture.h"
+
+#include <functional>
+
+namespace skyglide::test {
+namespace {
+
+TEST_F(THostLinkTest, ConnectKeepsShortCodesToFourCharactersAndFormsTheLanguageFolder)
+{
+    THostScript script;
+    script.Text = "\xc3\xa4\xc3\xb6\xc3\xbc\xc3\x9f" "xyz"; // äöüßxyz
+    UseHost(script);
+    ASSERT_TRUE(ConnectHostServer());
+    EXPECT_EQ(Calls, ConnectionReads());
+    const THostSettings& settings = HostSettings();
+    EXPECT_EQ(settings.HostCode71, "\xc3\xa4\xc3\xb6\xc3\xbc\xc3\x9f") << "characters, not bytes";
+    EXPECT_EQ(settings.HostCode75, settings.HostCode71);
+    EXPECT_EQ(settings.HostText17, script.Text) << "texts are kept whole";
+    EXPECT_EQ(settings.WorkingFolder, "/work/");
+    EXPECT_EQ(settings.LanguageFolder, script.Text + "language/");
+}
+
+TEST_F(THostLinkTest, FailedConnectionLeavesNoHostBehind)
+{
+    THostScript script;
+    script.Failing = {"HostCode75"};
+    UseHost(script);
+    EXPECT_FALSE(ConnectHostServer());
+    EXPECT_EQ(Calls, ConnectionReads()) << "the last of the twelve reads fails";
+    EXPECT_EQ(HostServer(), nullptr);
+    ASSERT_EQ(Dialogs.Shown.size(), 1u);
+    EXPECT_EQ(Dialogs.Shown[0].Caption, "SkyGlide");
+}
+
+// One service of the run, what it asks of the host, and its text result.
+struct TServiceCase {
+    const char* Name;
+    std::function<std::string()> Call;
+    std::vector<std::string> HostCalls;
+    std::string Result;
+};
+
+class Services : public THostLinkTest, public testing::WithParamInterface<TServiceCase> {
+protected:
+    void SetUp() override
+    {
+        THostLinkTest::SetUp();
+        ASSERT_TRUE(ConnectHostServer());
+        SetProcessNumber(5);
+        Calls.clear();
+    }
+};
+
+TEST_P(Services, ForwardToTheHostWithTheProcessNumber)
+{
+    EXPECT_EQ(GetParam().Call(), GetParam().Result);
+    EXPECT_EQ(Calls, GetParam().HostCalls);
+}
+
+TEST_P(Services, AreSkippedWithoutAHost)
+{
+    ReleaseHostServer();
+    EXPECT_EQ(GetParam().Call(), "");
+    EXPECT_TRUE(Calls.empty());
+}
+
+TEST_P(Services, EndTheProgramWhenShuttingDown)
+{
+    SetApplicationShuttingDown(true);
+    EXPECT_THROW(GetParam().Call(), TProgramEnded);
+    EXPECT_TRUE(Calls.empty());
+    EXPECT_EQ(HostServer(), nullptr);
+}
+
+std::string NoText(const std::function<void()>& call)
+{
+    call();
+    return {};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    All, Services,
+    testing::Values(
+        TServiceCase{"ReportProgress", [] { return NoText([] { ReportProgress(0.25f); }); },
+                     {"ReportProgress(5,0.25)"}, ""},
+        TServiceCase{"ClearProgress", [] { return NoText(ClearProgress); }, {"ClearProgress(5)"}, ""},
+        TServiceCase{"ReportProcessError", [] { return NoText([] { ReportProcessError(-999); }); },
+                     {"GetProcessTextB(5)", "GetProcessTextA(5)", "ReportProcessError(5,-999,A,B)"},
+                     ""},
+        TServiceCase{"GetProcessParameter", [] { return GetProcessParameter(2); },
+                     {"GetProcessParameter(5,2)"}, "t.rst"},
+        TServiceCase{"GetProcessTextA", GetProcessTextA, {"GetProcessTextA(5)"}, "A"},
+        TServiceCase{"GetProcessTextB", GetProcessTextB, {"GetProcessTextB(5)"}, "B"},
+        TServiceCase{"GetProcessTextC", GetProcessTextC, {"GetProcessTextC(5)"}, "C"},
+        TServiceCase{"GetProcessTextD", GetProcessTextD, {"GetProcessTextD(5)"}, "D"}),
+    [](const testing::TestParamInfo<TServiceCase>& info) { return info.param.Name; });
+
+TEST_F(THostLinkTest, ReportProgressPassesTheSingleUnchanged)
+{
+    auto host = std::make_unique<testing::StrictMock<TMockKartovaServer>>();
+    const float fraction = 1.0f / 3.0f;
+    EXPECT_CALL(*host, ReportProgress(9, fraction)).WillOnce(testing::Return(0));
+    SetHostServer(std::move(host));
+    SetProcessNumber(9);
+    ReportProgress(fraction);
+}
+
+TEST_F(THostLinkTest, FailingServicePassesTheHostsErrorOn)
+{
+    THostScript script;
+    script.Failing = {"GetProcessParameter"};
+    UseHost(script);
+    ASSERT_TRUE(ConnectHostServer());
+    try {
+        GetProcessParameter(3);
+        FAIL() << "no error";
+    } catch (const EHostServerError& error) {
+        EXPECT_EQ(error.Method(), "GetProcessParameter");
+        EXPECT_STREQ(error.what(), "GetProcessParameter: the host fails");
+    }
+}
+
+} // namespace
+} // namespace skyglide::test

@@ -1,0 +1,119 @@
+#include "MockKartovaServer.h"
+#include "ResolveFileNameCases.h"
+
+#include "host/KrtConstants.h"
+#include "host/KrtSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace skyglide::test {
+namespace {
+
+TEST(FileTypeExtension, GivesEachTypesExtension)
+{
+    const struct {
+        int Type;
+        const char* Expected;
+    } rows[] = {
+        {-2, "keep"}, {-1, ""},      {0, "keep"},   {1, ".rst"},  {6, "keep"},   {12, ".smp"},
+        {34, "keep"}, {35, ".vct"},  {61, ".ref"},  {70, "keep"}, {71, ".isc"},  {79, ""},
+        {89, ".vct;.vxp"}, {92, ".tif;.jpg;.pcx;.tga;.clp;.png;.dcx;.wmf;.bmp;.rst"},
+        {104, "imag_*.dat"}, {120, ".rdc;.vdc"}, {130, ".bsq"}, {131, "keep"}, {132, ".bip"},
+        {133, "keep"},
+    };
+    for (const auto& row : rows) {
+        std::string text = "keep";
+        FileTypeExtension(row.Type, text);
+        EXPECT_EQ(text, row.Expected) << "type " << row.Type;
+    }
+}
+
+class ResolveFileNameOnDisk : public testing::TestWithParam<TResolveCase> {
+protected:
+    static void SetUpTestSuite() { Folders = new THostFolders(THostFolders::Create(false)); }
+    static void TearDownTestSuite()
+    {
+        Folders->Remove();
+        delete Folders;
+    }
+    static THostFolders* Folders;
+};
+THostFolders* ResolveFileNameOnDisk::Folders = nullptr;
+
+TEST_P(ResolveFileNameOnDisk, FindsTheFileInTheHostsFolders)
+{
+    const TResolveCase& row = GetParam();
+    THostScript script;
+    script.WorkingFolder = Folders->Working;
+    script.ResourceFolders = {Folders->Resource1, Folders->Resource2};
+    script.Folder13 = Folders->References;
+    script.Folder52 = Folders->Palettes;
+    script.Folder54 = Folders->Sounds;
+    TScriptedHost host(script);
+
+    std::string name = Folders->Expand(row.Input);
+    std::int32_t code = 1;
+    EXPECT_EQ(ResolveFileName(&host, row.FileType, name, code), row.Found);
+    EXPECT_EQ(name, Folders->Expand(row.Expected));
+    EXPECT_EQ(code, row.Code);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ResolveFileNameOnDisk, testing::ValuesIn(ResolveCases()),
+                         [](const testing::TestParamInfo<TResolveCase>& info) {
+                             return info.param.Name;
+                         });
+
+TEST(ResolveFileName, AsksOnlyTheFoldersItNeedsInOrder)
+{
+    THostScript script;
+    script.WorkingFolder = "/nonexistent-w/";
+    script.ResourceFolders = {"/nonexistent-1/", "/nonexistent-2/"};
+    TScriptedHost host(script);
+    std::vector<std::string> calls;
+    host.Calls = &calls;
+    std::string name = "greyscale";
+    std::int32_t code = 0;
+    EXPECT_FALSE(ResolveFileName(&host, ftPalette, name, code));
+    EXPECT_EQ(calls, (std::vector<std::string>{"GetWorkingFolder()", "GetResourceFolderCount()",
+                                               "GetResourceFolder(1)", "GetResourceFolder(2)",
+                                               "HostText52()"}));
+}
+
+TEST(ResolveFileName, WithoutAHostTriesOnlyTheNameAsItStands)
+{
+    std::string name = "greyscale";
+    std::int32_t code = 0;
+    EXPECT_FALSE(ResolveFileName(nullptr, ftPalette, name, code));
+    EXPECT_EQ(name, "greyscale.smp");
+    EXPECT_EQ(code, rfEmptyName);
+}
+
+TEST(KrtConstants, TablesHoldTheHostsRows)
+{
+    ASSERT_EQ(FileExtTable().size(), 49u);
+    EXPECT_STREQ(FileExtTable().front().Description, "Raster Image");
+    EXPECT_STREQ(FileExtTable()[13].Extensions, ".sm0,.sm1,.sm2,.smp,.smt");
+    EXPECT_STREQ(FileExtTable()[18].Description, "Palette");
+    EXPECT_EQ(FileExtTable()[18].Category, 2);
+    EXPECT_STREQ(FileExtTable().back().Description, "Land Change Modeler");
+
+    ASSERT_EQ(FieldPropTable().size(), 63u);
+    EXPECT_STREQ(FieldPropTable().front().Caption, "Name");
+    EXPECT_STREQ(FieldPropTable()[5].Allowed, "Byte,Integer,Real,RGB24,RGB8");
+    EXPECT_STREQ(FieldPropTable().back().Caption, "units/point");
+    for (const TFieldProp& row : FieldPropTable()) {
+        if (std::strcmp(row.Caption, "Projection") != 0)
+            continue;
+        const std::string allowed = row.Allowed;
+        EXPECT_EQ(std::count(allowed.begin(), allowed.end(), ','), 15) << "15 projections and None";
+    }
+
+    ASSERT_EQ(ConvTable().size(), 11u);
+    EXPECT_STREQ(ConvTable()[4].Abbreviation, "deg");
+    EXPECT_STREQ(ConvTable().back().LongName, "Radian");
+}
+
+} // namespace
+} // namespace skyglide::test

@@ -1,0 +1,59 @@
+// skyglide-host: the stand-in for the host GIS. Owns the host's automation
+// server on the session bus, starts the viewer on one process and plays the
+// host's side of the conversation until the viewer has ended.
+#include "HostOptions.h"
+#include "HostSession.h"
+#include "PrivateBus.h"
+#include "StandInHost.h"
+#include "apiserveradaptor.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+
+#include <cstdio>
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("skyglide-host"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(SKYGLIDE_VERSION));
+
+    int exitCode = 0;
+    const std::optional<skyglide::THostOptions> options =
+        skyglide::ParseHostOptions(QCoreApplication::arguments(), exitCode);
+    if (!options)
+        return exitCode;
+
+    // Before anything talks to the session bus.
+    skyglide::TPrivateBus privateBus;
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") && !privateBus.Start())
+        return 1;
+
+    skyglide::TStandInHost host(*options);
+    if (!host.OpenLog())
+        return 1;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        std::fprintf(stderr, "skyglide-host: cannot reach the session bus: %s\n",
+                     qPrintable(bus.lastError().message()));
+        return 1;
+    }
+    new TAPIServerAdaptor(&host);
+    if (!bus.registerObject(QStringLiteral("/org/kartova/APIServer"), &host) ||
+        !bus.registerService(QStringLiteral("org.kartova.APIServer"))) {
+        std::fprintf(stderr,
+                     "skyglide-host: cannot own org.kartova.APIServer on the session bus "
+                     "(is another host running?): %s\n",
+                     qPrintable(bus.lastError().message()));
+        return 1;
+    }
+
+    skyglide::THostSession session(*options, host);
+    if (!session.Start())
+        return 127;
+    const int status = QCoreApplication::exec();
+    host.EndProgressLine();
+    bus.unregisterService(QStringLiteral("org.kartova.APIServer"));
+    return status;
+}
