@@ -1,9 +1,9 @@
 #pragma once
 
-// Helpers that write small documentation, image and palette files for the
-// surface data tests, each test in a folder of its own.
+// Small documentation, image and palette files for the surface data and
+// raster tool tests, each test in a folder of its own.
 
-#include <array>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -15,21 +15,14 @@
 
 namespace skyglide::testing {
 
-/// A fresh folder for the running test under SKYGLIDE_TEST_TMP (or the
-/// system's temporary folder).
+/// A fresh folder for the running test under SKYGLIDE_TEST_TMP.
 inline std::filesystem::path testFolder()
 {
     const char* root = std::getenv("SKYGLIDE_TEST_TMP");
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = std::string(info->test_suite_name()) + "." + info->name();
-    for (char& c : name) {
-        if (c == '/') {
-            c = '_';
-        }
-    }
-    const auto folder =
-        std::filesystem::path(root ? root : std::filesystem::temp_directory_path().string()) /
-        "data" / name;
+    std::replace(name.begin(), name.end(), '/', '_');
+    const auto folder = std::filesystem::path(root ? root : "/tmp") / "data" / name;
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     return folder;
@@ -37,13 +30,10 @@ inline std::filesystem::path testFolder()
 
 inline void writeBytes(const std::filesystem::path& file, const std::string& bytes)
 {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    ASSERT_TRUE(out.good()) << file;
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
 }
 
-/// The values of the 24 fixed lines of a documentation file, index 0 being
-/// line 1, for a small integer raster.
+/// The values of the 24 fixed lines of a small documentation (index 0 is line 1).
 inline std::vector<std::string> docValues(const std::string& dataType = "integer", int columns = 4,
                                           int rows = 3)
 {
@@ -53,16 +43,14 @@ inline std::vector<std::string> docValues(const std::string& dataType = "integer
 }
 
 /// One line: the label padded to the 14-character column, then the value.
-inline std::string docLine(const std::string& label, const std::string& value)
+inline std::string docLine(std::string label, const std::string& value)
 {
-    std::string line = label;
-    line.resize(14, ' ');
-    return line + value + "\r\n";
+    label.resize(14, ' ');
+    return label + value + "\r\n";
 }
 
-/// A documentation text of the fixed lines followed by `extra` whole lines
-/// (legend and trailing lines, each given with its label column; a line
-/// without CR LF gets one).
+/// The fixed lines, labelled "line N", then `extra` whole lines. Values past
+/// the 24th are legend lines whose label gives codes 25, 26, ...
 inline std::string docText(const std::vector<std::string>& values,
                            const std::vector<std::string>& extra = {})
 {
@@ -71,8 +59,7 @@ inline std::string docText(const std::vector<std::string>& values,
         text += docLine("line " + std::to_string(i + 1) + "    :", values[i]);
     }
     for (const auto& line : extra) {
-        const bool ended = line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0;
-        text += ended ? line : line + "\r\n";
+        text += line;
     }
     return text;
 }
@@ -81,9 +68,8 @@ inline std::string int16Cells(const std::vector<int>& values)
 {
     std::string bytes;
     for (const int v : values) {
-        const auto u = static_cast<std::uint16_t>(static_cast<std::int16_t>(v));
-        bytes += static_cast<char>(u & 0xFF);
-        bytes += static_cast<char>(u >> 8);
+        bytes += static_cast<char>(v & 0xFF);
+        bytes += static_cast<char>((v >> 8) & 0xFF);
     }
     return bytes;
 }
@@ -97,33 +83,23 @@ inline std::string floatCells(const std::vector<float>& values)
 
 inline std::string byteCells(const std::vector<int>& values)
 {
-    std::string bytes;
-    for (const int v : values) {
-        bytes += static_cast<char>(v);
-    }
-    return bytes;
+    return std::string(values.begin(), values.end());
 }
 
-/// A palette file: header with the table at `offset`, then 256 entries
-/// whose colour i is (i, 255 − i, i / 2) unless `table` is given.
+/// A palette file with its colour table at `offset`, cut to `tableBytes`
+/// of table; colour i is (i, 255 − i, i / 2).
 inline std::string paletteBytes(int highest, int first, int last, int offset = 18,
                                 std::size_t tableBytes = 768)
 {
     std::string bytes(static_cast<std::size_t>(offset), '\0');
     bytes[11] = static_cast<char>(offset);
-    const auto put = [&](std::size_t at, int v) {
-        bytes[at] = static_cast<char>(v & 0xFF);
-        bytes[at + 1] = static_cast<char>((v >> 8) & 0xFF);
-    };
-    if (bytes.size() >= 18) {
-        put(12, highest);
-        put(14, first);
-        put(16, last);
+    const int header[] = {highest, first, last};
+    for (std::size_t k = 0; k < 3; ++k) {
+        bytes[12 + 2 * k] = static_cast<char>(header[k] & 0xFF);
+        bytes[13 + 2 * k] = static_cast<char>(header[k] >> 8);
     }
     for (int i = 0; i < 256; ++i) {
-        bytes += static_cast<char>(i);
-        bytes += static_cast<char>(255 - i);
-        bytes += static_cast<char>(i / 2);
+        bytes += {static_cast<char>(i), static_cast<char>(255 - i), static_cast<char>(i / 2)};
     }
     bytes.resize(static_cast<std::size_t>(offset) + tableBytes);
     return bytes;

@@ -1,7 +1,6 @@
 #pragma once
 
-// Runs the built skyglide-raster and captures what it prints, for the tool
-// tests; files go to a folder of the running test under SKYGLIDE_TEST_TMP.
+// Runs a built program and captures what it prints, for the tool tests.
 
 #include <cstdlib>
 #include <filesystem>
@@ -10,8 +9,6 @@
 #include <string>
 #include <sys/wait.h>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 namespace skyglide::testing {
 
@@ -22,24 +19,6 @@ struct TRun
     std::string Err;
 };
 
-inline std::filesystem::path toolFolder()
-{
-    const char* root = std::getenv("SKYGLIDE_TEST_TMP");
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "." + info->name();
-    for (char& c : name) {
-        if (c == '/') {
-            c = '_';
-        }
-    }
-    const auto folder =
-        std::filesystem::path(root ? root : std::filesystem::temp_directory_path().string()) /
-        "raster-tool" / name;
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-    return folder;
-}
-
 inline std::string binDir()
 {
     const char* dir = std::getenv("SKYGLIDE_BIN_DIR");
@@ -48,38 +27,31 @@ inline std::string binDir()
 
 inline std::string readFile(const std::filesystem::path& file)
 {
-    std::ifstream in(file, std::ios::binary);
     std::ostringstream text;
-    text << in.rdbuf();
+    text << std::ifstream(file, std::ios::binary).rdbuf();
     return text.str();
 }
 
-inline std::string quoted(const std::string& arg)
-{
-    std::string out = "'";
-    for (const char c : arg) {
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return out + "'";
-}
-
-/// Runs `program` (a path) with `args`, its output kept in `folder`.
+/// Runs `program` with `args` through the shell; output is kept in `folder`.
 inline TRun runProgram(const std::string& program, const std::vector<std::string>& args,
                        const std::filesystem::path& folder)
 {
+    const auto quoted = [](const std::string& arg) {
+        std::string out = "'";
+        for (const char c : arg) {
+            out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        }
+        return out + "'";
+    };
     std::string command = quoted(program);
     for (const auto& arg : args) {
         command += " " + quoted(arg);
     }
-    const auto out = folder / "stdout.txt";
-    const auto err = folder / "stderr.txt";
-    command += " >" + quoted(out.string()) + " 2>" + quoted(err.string()) + " </dev/null";
+    command += " >" + quoted((folder / "out.txt").string()) + " 2>" +
+               quoted((folder / "err.txt").string()) + " </dev/null";
     const int raw = std::system(command.c_str());
-    TRun run;
-    run.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.Out = readFile(out);
-    run.Err = readFile(err);
-    return run;
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(folder / "out.txt"),
+            readFile(folder / "err.txt")};
 }
 
 inline TRun runTool(const std::vector<std::string>& args, const std::filesystem::path& folder)
