@@ -1,0 +1,233 @@
+// Change notices from scene objects to the viewer that repaints, end to end.
+
+#include "render/Scene.h"
+
+#include "ViewerComposition.h"
+
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+using namespace skyglide;
+using skyglide::test::ViewerComposition;
+
+namespace {
+
+// Stands in for the viewer: every notice that reaches it is a repaint request.
+struct RecordingViewer : TSceneListener
+{
+    std::vector<TBaseSceneObject*> requests;
+    int scenesDestroyed = 0;
+    void NotifyChange(TBaseSceneObject* sender) override { requests.push_back(sender); }
+    void SceneDestroyed(TScene&) override { ++scenesDestroyed; }
+};
+
+struct Viewer : ViewerComposition
+{
+    RecordingViewer recorder;
+    Viewer()
+    {
+        Scene.AddListener(&recorder);
+        renderFrame(); // the first paint, after which the view is current
+    }
+};
+
+// The nine coordinates of one path pose, set one at a time.
+void applyPose(Viewer& v)
+{
+    v.Observer->Position().SetX(12);
+    v.Observer->Position().SetY(35.25f);
+    v.Observer->Position().SetZ(-40.8f);
+    v.Observer->Direction().SetX(-0.6f);
+    v.Observer->Direction().SetY(0);
+    v.Observer->Direction().SetZ(0.8f);
+    v.Camera->Position().SetX(0);
+    v.Camera->Position().SetY(0.03f);
+    v.Camera->Position().SetZ(0);
+}
+
+struct NoticeCase
+{
+    std::string name;
+    std::function<void(Viewer&)> change;
+    int repaints;
+};
+
+void PrintTo(const NoticeCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class Notices : public testing::TestWithParam<NoticeCase>
+{
+};
+
+TEST_P(Notices, AskForTheRightNumberOfRepaints)
+{
+    Viewer viewer;
+    GetParam().change(viewer);
+    EXPECT_EQ(int(viewer.recorder.requests.size()), GetParam().repaints);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scene, Notices,
+    testing::Values(
+        NoticeCase{"OneCoordinateChange", [](Viewer& v) { v.Observer->Position().SetY(20); }, 1},
+        NoticeCase{"ManyChangesBeforeTheNextFrameAskOnce",
+                   [](Viewer& v) {
+                       v.Observer->Move(3);
+                       v.Observer->Turn(10);
+                       v.Observer->Position().SetY(20);
+                   },
+                   1},
+        NoticeCase{"EachFrameMakesTheNextChangeAskAgain",
+                   [](Viewer& v) {
+                       for (int i = 0; i < 4; ++i) {
+                           v.Observer->Move(3);
+                           v.renderFrame();
+                       }
+                   },
+                   4},
+        NoticeCase{"NineChangesInsideASceneUpdateAskOnce",
+                   [](Viewer& v) {
+                       v.Scene.BeginUpdate();
+                       applyPose(v);
+                       v.Scene.EndUpdate();
+                   },
+                   1},
+        NoticeCase{"NestedSceneUpdatesAskOnceAtTheOutermostEnd",
+                   [](Viewer& v) {
+                       v.Scene.BeginUpdate();
+                       v.Scene.BeginUpdate();
+                       applyPose(v);
+                       v.Scene.EndUpdate();
+                       v.Scene.EndUpdate();
+                       v.Scene.EndUpdate(); // unbalanced: ignored
+                   },
+                   1},
+        NoticeCase{"ObjectUpdateAsksOnce",
+                   [](Viewer& v) {
+                       v.HeightField1->BeginUpdate();
+                       v.HeightField1->Scale().SetX(240);
+                       v.HeightField1->Scale().SetY(160);
+                       v.HeightField1->Scale().SetZ(12);
+                       v.HeightField1->EndUpdate();
+                   },
+                   1},
+        NoticeCase{"ChangesWhileLoadingAskNothing",
+                   [](Viewer& v) {
+                       v.Scene.BeginLoading();
+                       applyPose(v);
+                       v.Camera->SetFocalLength(70);
+                       v.HeightField1->MarkGeometryStale();
+                       v.AfterSky->SetShowAxes(true);
+                       v.Scene.EndLoading();
+                   },
+                   0},
+        NoticeCase{"CameraOrbitInvalidatesTheView", [](Viewer& v) { v.Camera->OrbitTarget(-2, 0); },
+                   1},
+        NoticeCase{"FocalLengthChangeInvalidatesTheView",
+                   [](Viewer& v) { v.Camera->SetFocalLength(50); }, 1},
+        NoticeCase{"SameFocalLengthAsksNothing", [](Viewer& v) { v.Camera->SetFocalLength(100); },
+                   0},
+        NoticeCase{"GeometryChangeAsksOnceUntilRebuilt",
+                   [](Viewer& v) {
+                       v.HeightField1->MarkGeometryStale();
+                       v.HeightField1->MarkGeometryStale();
+                   },
+                   1},
+        NoticeCase{"TextureFilterChangeAsksWithoutRebuild",
+                   [](Viewer& v) {
+                       v.HeightField1->Material().Texture().SetMagFilter(TMagFilter::maNearest);
+                       EXPECT_FALSE(v.HeightField1->GeometryStale());
+                       EXPECT_TRUE(v.HeightField1->Material().Texture().ParametersChanged());
+                   },
+                   1},
+        NoticeCase{"AxesAndVisibilityAskOnlyWhenChanged",
+                   [](Viewer& v) {
+                       v.AfterSky->SetShowAxes(true);
+                       v.AfterSky->SetShowAxes(true);
+                       v.AfterSky->SetVisible(false);
+                   },
+                   2},
+        NoticeCase{"RemovingAnObjectAsks", [](Viewer& v) { v.AfterSky->DeleteChild(*v.LightCube); },
+                   1},
+        NoticeCase{"ImmediateGeometryAsksEveryTime",
+                   [](Viewer& v) {
+                       v.CameraTarget->SetCubeSize(2);
+                       v.CameraTarget->SetCubeSize(3);
+                   },
+                   2}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(SceneNotice, OrbitMovesTheEyeOfTheNextFrame)
+{
+    Viewer viewer;
+    const TViewTransform before = viewer.Camera->ViewTransform();
+    viewer.Camera->OrbitTarget(-10, 0);
+    ASSERT_EQ(viewer.recorder.requests.size(), 1u);
+    EXPECT_EQ(viewer.recorder.requests[0], viewer.Camera);
+    const TViewTransform after = viewer.Camera->ViewTransform();
+    EXPECT_GT(after.Eye.Y, before.Eye.Y); // the camera rose: the view tilts down
+    EXPECT_EQ(after.Centre, before.Centre);
+}
+
+TEST(SceneNotice, EndOfSceneUpdateSendsTheScenesOwnNotice)
+{
+    Viewer viewer;
+    viewer.Scene.BeginUpdate();
+    viewer.Scene.EndUpdate();
+    ASSERT_EQ(viewer.recorder.requests.size(), 1u);
+    EXPECT_EQ(viewer.recorder.requests[0], nullptr);
+}
+
+TEST(SceneNotice, ListenersAndScenesMayGoInEitherOrder)
+{
+    auto scene = std::make_unique<TScene>();
+    auto& object = scene->Objects().AddNewChild<TBaseSceneObject>();
+    object.LocalMatrix();
+    auto early = std::make_unique<RecordingViewer>();
+    RecordingViewer late;
+    scene->AddListener(early.get());
+    scene->AddListener(&late);
+    scene->AddListener(&late); // once only
+    early.reset();             // signs off by itself
+    object.Move(1);
+    EXPECT_EQ(late.requests.size(), 1u);
+    scene.reset();
+    EXPECT_EQ(late.scenesDestroyed, 1);
+    EXPECT_EQ(late.requests.size(), 1u); // no notices from the tree going away
+}
+
+TEST(SceneNotice, ListenerMayLeaveWhileBeingTold)
+{
+    TScene scene;
+    auto& object = scene.Objects().AddNewChild<TBaseSceneObject>();
+    object.LocalMatrix();
+    struct Leaving : RecordingViewer
+    {
+        TScene* scene = nullptr;
+        RecordingViewer* other = nullptr;
+        void NotifyChange(TBaseSceneObject* sender) override
+        {
+            RecordingViewer::NotifyChange(sender);
+            scene->RemoveListener(other);
+            scene->RemoveListener(this);
+        }
+    } leaving;
+    RecordingViewer other;
+    leaving.scene = &scene;
+    leaving.other = &other;
+    scene.AddListener(&leaving);
+    scene.AddListener(&other);
+    object.Move(1);
+    EXPECT_EQ(leaving.requests.size(), 1u);
+    EXPECT_EQ(other.requests.size(), 0u);
+    EXPECT_TRUE(scene.Listeners().empty());
+}
+
+} // namespace
