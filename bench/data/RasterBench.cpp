@@ -80,10 +80,30 @@ void makeRaster()
     }
     out.close();
 
-    const std::vector<std::string> values = {
-        "Kartova Raster A.1", "bench", "integer", "binary", std::to_string(Size),
-        std::to_string(Size), "plane", "m", "1", "0", "8000", "0", "8000", "unknown", "1",
-        "0", "4000", "0", "4000", "m", "unknown", "none", "none", "0"};
+    const std::vector<std::string> values = {"Kartova Raster A.1",
+                                             "bench",
+                                             "integer",
+                                             "binary",
+                                             std::to_string(Size),
+                                             std::to_string(Size),
+                                             "plane",
+                                             "m",
+                                             "1",
+                                             "0",
+                                             "8000",
+                                             "0",
+                                             "8000",
+                                             "unknown",
+                                             "1",
+                                             "0",
+                                             "4000",
+                                             "0",
+                                             "4000",
+                                             "m",
+                                             "unknown",
+                                             "none",
+                                             "none",
+                                             "0"};
     std::string doc;
     for (const auto& value : values) {
         doc += docLine("label       :", value);
@@ -117,8 +137,7 @@ long statusKb(const char* field)
 
 /// Measures the peak resident memory that `work` adds: the kernel's
 /// high-water mark is reset first, so earlier benchmarks do not count.
-template <typename F>
-double peakMegabytes(F&& work)
+template <typename F> double peakMegabytes(F&& work)
 {
     // Memory freed by earlier runs would otherwise be reused unseen.
     ::malloc_trim(0);
@@ -177,7 +196,8 @@ void loadBenchmark(benchmark::State& state, bool image)
         load(image, step);
     }
     const std::size_t rows = static_cast<std::size_t>(Size / step);
-    const std::size_t bitmapRow = (static_cast<std::size_t>(Size / step) * (image ? 1 : 2) + 3) & ~std::size_t{3};
+    const std::size_t bitmapRow =
+        (static_cast<std::size_t>(Size / step) * (image ? 1 : 2) + 3) & ~std::size_t{3};
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * rows * RowBytes));
     state.counters["peak_MB"] = peakMegabytes([&] { load(image, step); });
     state.counters["budget_MB"] = static_cast<double>(bitmapRow * rows + RowBytes) / 1e6;

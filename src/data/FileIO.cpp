@@ -41,7 +41,9 @@ bool TReadOnlyFile::Open(const std::string& fileName, std::string& reason)
         reason = std::strerror(errno);
         return false;
     }
-    struct stat info {};
+    struct stat info
+    {
+    };
     if (::fstat(fd, &info) != 0) {
         reason = std::strerror(errno);
         ::close(fd);
@@ -84,8 +86,8 @@ std::size_t TReadOnlyFile::ReadAt(std::uint64_t offset, void* buffer, std::size_
     auto* out = static_cast<unsigned char*>(buffer);
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t got = ::pread(m_fd, out + done, count - done,
-                                    static_cast<off_t>(offset + done));
+        const ssize_t got =
+            ::pread(m_fd, out + done, count - done, static_cast<off_t>(offset + done));
         if (got < 0) {
             if (errno == EINTR) {
                 continue;
@@ -103,7 +105,9 @@ std::size_t TReadOnlyFile::ReadAt(std::uint64_t offset, void* buffer, std::size_
 
 bool RegularFileExists(const std::string& fileName)
 {
-    struct stat info {};
+    struct stat info
+    {
+    };
     return !fileName.empty() && ::stat(fileName.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 

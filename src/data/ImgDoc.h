@@ -34,11 +34,11 @@ class TImgDoc
 public:
     /// ReadDoc() results.
     static constexpr int StatusOk = 0;
-    static constexpr int StatusCannotOpen = -1102;   ///< ErrorText = the file name
-    static constexpr int StatusNotA1 = -1136;        ///< line 1 lacks "a.1"
-    static constexpr int StatusBadDataType = -1027;  ///< ErrorText = the data type text
-    static constexpr int StatusBadFileType = -1028;  ///< ErrorText = the file type text
-    static constexpr int StatusReadError = -1137;    ///< ErrorText = the file name
+    static constexpr int StatusCannotOpen = -1102;  ///< ErrorText = the file name
+    static constexpr int StatusNotA1 = -1136;       ///< line 1 lacks "a.1"
+    static constexpr int StatusBadDataType = -1027; ///< ErrorText = the data type text
+    static constexpr int StatusBadFileType = -1028; ///< ErrorText = the file type text
+    static constexpr int StatusReadError = -1137;   ///< ErrorText = the file name
 
     static constexpr int MaxLegendCats = 256;
 

@@ -44,10 +44,9 @@ std::int16_t readInt16(const std::uint8_t* p)
 
 float readSingle(const std::uint8_t* p)
 {
-    const std::uint32_t bits = static_cast<std::uint32_t>(p[0]) |
-                               (static_cast<std::uint32_t>(p[1]) << 8) |
-                               (static_cast<std::uint32_t>(p[2]) << 16) |
-                               (static_cast<std::uint32_t>(p[3]) << 24);
+    const std::uint32_t bits =
+        static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+        (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
     float value = 0.0F;
     std::memcpy(&value, &bits, sizeof value);
     return value;
@@ -149,7 +148,8 @@ void TRasterFile::SetFileName(const std::string& fileName)
     }
     const std::size_t slash = fileName.rfind('/');
     const std::size_t dot = fileName.rfind('.');
-    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    const bool hasExtension =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash);
     if (hasExtension && fileName.compare(dot, std::string::npos, ".rst") == 0) {
         const std::string docName = fileName.substr(0, dot) + ".rdc";
         if (RegularFileExists(docName)) {
@@ -167,8 +167,8 @@ std::uint16_t TRasterFile::CalcStep(int columns, int rows, int maxWidth, int max
         return 1;
     }
     // maxWidth / maxHeight > columns / rows, compared exactly.
-    const bool boxWider = static_cast<std::int64_t>(maxWidth) * rows >
-                          static_cast<std::int64_t>(columns) * maxHeight;
+    const bool boxWider =
+        static_cast<std::int64_t>(maxWidth) * rows > static_cast<std::int64_t>(columns) * maxHeight;
     const int step = boxWider ? rows / maxHeight : columns / maxWidth;
     return static_cast<std::uint16_t>(std::clamp(step, 1, 65535));
 }
@@ -184,8 +184,8 @@ TRasterFile::TGrid TRasterFile::openImage()
         throw TRasterError(m_fileName + ": documented size " + std::to_string(m_doc.Columns) +
                            " x " + std::to_string(m_doc.Rows) + " is negative");
     }
-    const std::uint64_t rowBytes = static_cast<std::uint64_t>(m_doc.Columns) *
-                                   static_cast<std::uint64_t>(cellBytes);
+    const std::uint64_t rowBytes =
+        static_cast<std::uint64_t>(m_doc.Columns) * static_cast<std::uint64_t>(cellBytes);
     if (rowBytes > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
         throw TRasterError(m_fileName + ": documented row of " + std::to_string(m_doc.Columns) +
                            " cells of " + std::to_string(cellBytes) +
@@ -424,8 +424,7 @@ int TRasterFile::ReadPalette(const std::string& fileName, bool stretch)
     const std::size_t got = file.ReadAt(0, header, HeaderBytes);
     if (got < HeaderBytes) {
         throw TRasterError(m_palletFile + ": palette file too short, expected at least " +
-                           std::to_string(HeaderBytes) + " bytes but got " +
-                           std::to_string(got));
+                           std::to_string(HeaderBytes) + " bytes but got " + std::to_string(got));
     }
     const std::size_t tableOffset = header[11];
     const int highest = readUInt16(header + 12);

@@ -23,7 +23,8 @@ TEST(BitmapTest, RowsPaddedToFourBytesAndZeroed)
         if (width > 0) {
             EXPECT_EQ(bitmap.ScanLine(1) - bitmap.ScanLine(0), static_cast<std::ptrdiff_t>(stride));
             const std::uint8_t* bits = bitmap.ScanLine(0);
-            EXPECT_TRUE(std::all_of(bits, bits + bitmap.SizeBytes(), [](auto b) { return b == 0; }));
+            EXPECT_TRUE(
+                std::all_of(bits, bits + bitmap.SizeBytes(), [](auto b) { return b == 0; }));
         }
     }
 }

@@ -37,9 +37,30 @@ inline void writeBytes(const std::filesystem::path& file, const std::string& byt
 inline std::vector<std::string> docValues(const std::string& dataType = "integer", int columns = 4,
                                           int rows = 3)
 {
-    return {"Kartova Raster A.1", "test grid", dataType, "binary", std::to_string(columns),
-            std::to_string(rows), "plane", "m", "1.0", "0.0", "40.0", "0.0", "30.0", "unknown",
-            "10.0", "0", "100", "0", "100", "m", "unknown", "none", "none", "0"};
+    return {"Kartova Raster A.1",
+            "test grid",
+            dataType,
+            "binary",
+            std::to_string(columns),
+            std::to_string(rows),
+            "plane",
+            "m",
+            "1.0",
+            "0.0",
+            "40.0",
+            "0.0",
+            "30.0",
+            "unknown",
+            "10.0",
+            "0",
+            "100",
+            "0",
+            "100",
+            "m",
+            "unknown",
+            "none",
+            "none",
+            "0"};
 }
 
 /// One line: the label padded to the 14-character column, then the value.

@@ -2,7 +2,6 @@
 
 #include "DataTestFiles.h"
 
-
 namespace skyglide {
 namespace {
 
@@ -19,10 +18,30 @@ std::string writeDoc(const std::string& text, const char* name = "doc.rdc")
 
 TEST(ImgDocTest, ReadsFixedLinesWithLfOnly)
 {
-    const TStrings values = {"Kartova Raster A.1", "Trinidad", "integer", "binary", "2401 cells",
-                             "1201", "LatLong", "Deg", "1.5", "-106.0004", "-103.9996", "36.9996",
-                             "38.0004", "1 000.5", "unknown", "1359", "4322", "1400", "4300",
-                             "Metres", "2.5", "-9999", "Missing Data", "0"};
+    const TStrings values = {"Kartova Raster A.1",
+                             "Trinidad",
+                             "integer",
+                             "binary",
+                             "2401 cells",
+                             "1201",
+                             "LatLong",
+                             "Deg",
+                             "1.5",
+                             "-106.0004",
+                             "-103.9996",
+                             "36.9996",
+                             "38.0004",
+                             "1 000.5",
+                             "unknown",
+                             "1359",
+                             "4322",
+                             "1400",
+                             "4300",
+                             "Metres",
+                             "2.5",
+                             "-9999",
+                             "Missing Data",
+                             "0"};
     std::string text = docText(values);
     std::erase(text, '\r');
     TImgDoc doc;
@@ -114,9 +133,9 @@ TEST(ImgDocTest, UnopenableFileChangesNothing)
 TEST(ImgDocTest, ParseReal)
 {
     const std::vector<std::tuple<const char*, bool, float>> cases = {
-        {"unknown", false, 0.0F}, {"", false, 0.0F},       {"1 000.5", true, 1000.5F},
+        {"unknown", false, 0.0F},   {"", false, 0.0F},      {"1 000.5", true, 1000.5F},
         {"\t-2.25 ", true, -2.25F}, {"1e3", true, 1000.0F}, {"+3", true, 3.0F},
-        {"1,5", false, 0.0F},      {"5 m", false, 0.0F},    {"nan", false, 0.0F},
+        {"1,5", false, 0.0F},       {"5 m", false, 0.0F},   {"nan", false, 0.0F},
         {"1e39", false, 0.0F}};
     for (const auto& [text, known, value] : cases) {
         float out = 99.0F;
@@ -178,10 +197,10 @@ TEST(ImgDocTest, LegendCodesComeFromLabelColumn)
 TEST(ImgDocTest, TrailingLinesRoutedByLabel)
 {
     const TStrings trailing = {
-        docLine("lineage     :", "surveyed"),       docLine("LINEAGE", "resampled"),
-        docLine("completeness:", "all cells"),      docLine("consistency :", "checked"),
-        docLine("lin/complete:", "no keyword"),     docLine("lineage+cons:", "first wins"),
-        docLine("note        :", " blank kept"),    "\r\n"};
+        docLine("lineage     :", "surveyed"),    docLine("LINEAGE", "resampled"),
+        docLine("completeness:", "all cells"),   docLine("consistency :", "checked"),
+        docLine("lin/complete:", "no keyword"),  docLine("lineage+cons:", "first wins"),
+        docLine("note        :", " blank kept"), "\r\n"};
     TImgDoc doc;
     ASSERT_EQ(doc.ReadDoc(writeDoc(docText(docValues(), trailing))), TImgDoc::StatusOk);
     EXPECT_EQ(doc.Lineage, (TStrings{"surveyed", "resampled", "first wins"}));

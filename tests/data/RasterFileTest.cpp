@@ -42,8 +42,7 @@ std::vector<int> pixels(const TBitmap& bitmap)
     return out;
 }
 
-template <typename F>
-std::string thrownMessage(F&& action)
+template <typename F> std::string thrownMessage(F&& action)
 {
     try {
         action();
@@ -133,16 +132,17 @@ TEST_P(LoadSurfaceTest, KeepsDecimatedCells)
             for (int col = 0; col < 5 / step; ++col) {
                 const double expected = c.Values[static_cast<std::size_t>((r * 5 + col) * step)];
                 double value = -1.0;
-                EXPECT_EQ(raster.GetValue(col, r, value), expected) << step << ": " << col << "," << r;
+                EXPECT_EQ(raster.GetValue(col, r, value), expected)
+                    << step << ": " << col << "," << r;
                 EXPECT_EQ(value, expected);
             }
         }
         // Outside the grid: the last value read, the argument untouched.
         for (const auto& [col, r] : {std::pair{-1, 0}, {0, -1}, {5 / step, 0}, {0, 4 / step}}) {
             double untouched = 77.0;
-            EXPECT_EQ(raster.GetValue(col, r, untouched), c.Values[static_cast<std::size_t>(
-                                                              (4 / step - 1) * 5 * step +
-                                                              (5 / step - 1) * step)]);
+            EXPECT_EQ(raster.GetValue(col, r, untouched),
+                      c.Values[static_cast<std::size_t>((4 / step - 1) * 5 * step +
+                                                        (5 / step - 1) * step)]);
             EXPECT_EQ(untouched, 77.0);
         }
         EXPECT_TRUE(raster.StreamOpen());
@@ -160,8 +160,7 @@ std::vector<double> series(double first, double stride)
     return values;
 }
 
-template <typename T>
-std::vector<T> as(const std::vector<double>& values)
+template <typename T> std::vector<T> as(const std::vector<double>& values)
 {
     return std::vector<T>(values.begin(), values.end());
 }
@@ -177,16 +176,16 @@ std::string rgbCells()
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, LoadSurfaceTest,
-    ::testing::Values(
-        TSurfaceCase{"Integer", "integer", int16Cells(as<int>(series(-32768, 3449))),
-                     series(-32768, 3449), TPixelFormat::pf16bit},
-        TSurfaceCase{"Real", "real", floatCells(as<float>(series(-3.25, 0.5))), series(-3.25, 0.5),
-                     TPixelFormat::pf32bit},
-        TSurfaceCase{"Byte", "byte", byteCells(as<int>(series(0, 13))), series(0, 13),
-                     TPixelFormat::pf8bit},
-        TSurfaceCase{"Rgb8", "rgb8", byteCells(as<int>(series(255, -12))), series(255, -12),
-                     TPixelFormat::pf8bit},
-        TSurfaceCase{"Rgb24ReadsBlue", "rgb24", rgbCells(), series(0, 10), TPixelFormat::pf24bit}),
+    ::testing::Values(TSurfaceCase{"Integer", "integer", int16Cells(as<int>(series(-32768, 3449))),
+                                   series(-32768, 3449), TPixelFormat::pf16bit},
+                      TSurfaceCase{"Real", "real", floatCells(as<float>(series(-3.25, 0.5))),
+                                   series(-3.25, 0.5), TPixelFormat::pf32bit},
+                      TSurfaceCase{"Byte", "byte", byteCells(as<int>(series(0, 13))), series(0, 13),
+                                   TPixelFormat::pf8bit},
+                      TSurfaceCase{"Rgb8", "rgb8", byteCells(as<int>(series(255, -12))),
+                                   series(255, -12), TPixelFormat::pf8bit},
+                      TSurfaceCase{"Rgb24ReadsBlue", "rgb24", rgbCells(), series(0, 10),
+                                   TPixelFormat::pf24bit}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(RasterFileTest, ProgressAfterEveryRowAndNothingWhenInvalid)
@@ -245,36 +244,71 @@ TStrings withLegend(TStrings values)
 const float nan = std::numeric_limits<float>::quiet_NaN();
 const float inf = std::numeric_limits<float>::infinity();
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, LoadImageTest,
-    ::testing::Values(
-        // v × 255 / 1000, truncated, after clamping to the display limits.
-        TImageCase{"IntegerStretched", docFor("integer", 5, 1, "-50", "2000", "0", "1000"),
-                   int16Cells({500, -50, 1000, 2000, 999}), true, {127, 0, 255, 255, 254}},
-        TImageCase{"FractionalLimits", docFor("integer", 3, 1, "0", "100", "10.5", "20.5"),
-                   int16Cells({10, 20, 21}), true, {0, 242, 242}},
-        TImageCase{"IntegerUnstretched", docFor("integer", 4, 1, "0", "1000", "0", "1000"),
-                   int16Cells({300, -1, 256, 5}), false, {44, 255, 0, 5}},
-        TImageCase{"NarrowByteRange", docFor("byte", 4, 1, "0", "9", "0", "9"),
-                   byteCells({0, 3, 9, 7}), true, {0, 3, 9, 7}},
-        TImageCase{"NarrowIntegerRange", docFor("integer", 2, 1, "1000", "1015", "1000", "1015"),
-                   int16Cells({1000, 1015}), true, {232, 247}},
-        TImageCase{"RangeOf16Stretched", docFor("byte", 3, 1, "0", "16", "0", "16"),
-                   byteCells({0, 8, 16}), true, {0, 127, 255}},
-        TImageCase{"Legend", withLegend(docFor("byte", 3, 1, "0", "200", "0", "200")),
-                   byteCells({2, 1, 200}), true, {2, 1, 200}},
-        // Real cells know no minimum range.
-        TImageCase{"Real", docFor("real", 4, 1, "0", "10", "0", "10"),
-                   floatCells({5.0F, -3.0F, 10.0F, 9.99F}), true, {127, 0, 255, 254}},
-        TImageCase{"RealNotFinite", docFor("real", 3, 1, "0", "10", "0", "10"),
-                   floatCells({nan, inf, -inf}), true, {0, 255, 0}},
-        TImageCase{"RealUnstretched", docFor("real", 5, 1, "0", "10", "0", "10"),
-                   floatCells({300.7F, -1.5F, 3e9F, 1e30F, nan}), false, {44, 255, 0, 0, 0}},
-        TImageCase{"EqualLimitsUnstretched", docFor("integer", 2, 1, "0", "1000", "500", "500"),
-                   int16Cells({499, 501}), true, {243, 245}},
-        TImageCase{"InvertedLimitsOneColour", docFor("byte", 3, 1, "0", "255", "200", "100"),
-                   byteCells({0, 150, 255}), true, {255, 255, 255}}),
-    [](const auto& info) { return std::string(info.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Cases, LoadImageTest,
+                         ::testing::Values(
+                             // v × 255 / 1000, truncated, after clamping to the display limits.
+                             TImageCase{"IntegerStretched",
+                                        docFor("integer", 5, 1, "-50", "2000", "0", "1000"),
+                                        int16Cells({500, -50, 1000, 2000, 999}),
+                                        true,
+                                        {127, 0, 255, 255, 254}},
+                             TImageCase{"FractionalLimits",
+                                        docFor("integer", 3, 1, "0", "100", "10.5", "20.5"),
+                                        int16Cells({10, 20, 21}),
+                                        true,
+                                        {0, 242, 242}},
+                             TImageCase{"IntegerUnstretched",
+                                        docFor("integer", 4, 1, "0", "1000", "0", "1000"),
+                                        int16Cells({300, -1, 256, 5}),
+                                        false,
+                                        {44, 255, 0, 5}},
+                             TImageCase{"NarrowByteRange",
+                                        docFor("byte", 4, 1, "0", "9", "0", "9"),
+                                        byteCells({0, 3, 9, 7}),
+                                        true,
+                                        {0, 3, 9, 7}},
+                             TImageCase{"NarrowIntegerRange",
+                                        docFor("integer", 2, 1, "1000", "1015", "1000", "1015"),
+                                        int16Cells({1000, 1015}),
+                                        true,
+                                        {232, 247}},
+                             TImageCase{"RangeOf16Stretched",
+                                        docFor("byte", 3, 1, "0", "16", "0", "16"),
+                                        byteCells({0, 8, 16}),
+                                        true,
+                                        {0, 127, 255}},
+                             TImageCase{"Legend",
+                                        withLegend(docFor("byte", 3, 1, "0", "200", "0", "200")),
+                                        byteCells({2, 1, 200}),
+                                        true,
+                                        {2, 1, 200}},
+                             // Real cells know no minimum range.
+                             TImageCase{"Real",
+                                        docFor("real", 4, 1, "0", "10", "0", "10"),
+                                        floatCells({5.0F, -3.0F, 10.0F, 9.99F}),
+                                        true,
+                                        {127, 0, 255, 254}},
+                             TImageCase{"RealNotFinite",
+                                        docFor("real", 3, 1, "0", "10", "0", "10"),
+                                        floatCells({nan, inf, -inf}),
+                                        true,
+                                        {0, 255, 0}},
+                             TImageCase{"RealUnstretched",
+                                        docFor("real", 5, 1, "0", "10", "0", "10"),
+                                        floatCells({300.7F, -1.5F, 3e9F, 1e30F, nan}),
+                                        false,
+                                        {44, 255, 0, 0, 0}},
+                             TImageCase{"EqualLimitsUnstretched",
+                                        docFor("integer", 2, 1, "0", "1000", "500", "500"),
+                                        int16Cells({499, 501}),
+                                        true,
+                                        {243, 245}},
+                             TImageCase{"InvertedLimitsOneColour",
+                                        docFor("byte", 3, 1, "0", "255", "200", "100"),
+                                        byteCells({0, 150, 255}),
+                                        true,
+                                        {255, 255, 255}}),
+                         [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(RasterFileTest, PaletteColoursAndStretchRange)
 {
@@ -282,8 +316,8 @@ TEST(RasterFileTest, PaletteColoursAndStretchRange)
     const std::string name = (folder / "p.smp").string();
     // Stretch range 2 … 11 gives K = 10 colours: indices v × 9 / 90.
     writeBytes(name, paletteBytes(255, 2, 11));
-    const std::string file = writeRaster(folder, docFor("byte", 4, 1, "0", "90", "0", "90"),
-                                         byteCells({0, 45, 90, 89}));
+    const std::string file =
+        writeRaster(folder, docFor("byte", 4, 1, "0", "90", "0", "90"), byteCells({0, 45, 90, 89}));
     TRasterFile raster;
     raster.SetPalletFile(name);
     raster.LoadImage(file, true, 16);
@@ -294,11 +328,10 @@ TEST(RasterFileTest, PaletteColoursAndStretchRange)
 
     // highest, first, last, stretch → colours K and the coloured entries;
     // an entry is coloured below K and, when stretching, from `first` on.
-    const std::vector<std::array<int, 7>> cases = {
-        {255, 0, 255, 1, 256, 0, 255},
-        {200, 2, 11, 1, 10, 2, 9},
-        {200, 1, 100, 0, 201, 0, 200},
-        {255, 250, 300, 1, 51, 1, 0}};
+    const std::vector<std::array<int, 7>> cases = {{255, 0, 255, 1, 256, 0, 255},
+                                                   {200, 2, 11, 1, 10, 2, 9},
+                                                   {200, 1, 100, 0, 201, 0, 200},
+                                                   {255, 250, 300, 1, 51, 1, 0}};
     for (const auto& [highest, first, last, stretch, colours, from, to] : cases) {
         SCOPED_TRACE(std::to_string(first) + " … " + std::to_string(last));
         writeBytes(name, paletteBytes(highest, first, last, 40));
@@ -319,7 +352,9 @@ TEST(RasterFileTest, Rgb24ChannelsStretchedSeparately)
     // Display lines list red first: red 10 … 110, green 20 … 220, blue 30 … 130.
     // Cells and pixels are blue, green, red.
     const std::vector<std::tuple<const char*, bool, std::vector<int>, std::vector<int>>> cases = {
-        {"110 220 130", true, {80, 120, 60, 0, 255, 255, 130, 20, 10},
+        {"110 220 130",
+         true,
+         {80, 120, 60, 0, 255, 255, 130, 20, 10},
          {127, 127, 127, 0, 255, 255, 255, 0, 0}},
         {"10 220 130", true, {80, 120, 60}, {127, 127, 60}}, // equal red limits: copied
         {"110 220 130", false, {80, 120, 60}, {80, 120, 60}},
@@ -328,10 +363,11 @@ TEST(RasterFileTest, Rgb24ChannelsStretchedSeparately)
         SCOPED_TRACE(displayMax);
         const int cells = static_cast<int>(in.size() / 3);
         TRasterFile raster;
-        raster.LoadImage(writeRaster(testFolder(), docFor("rgb24", cells, 1, "0 0 0",
-                                                          "255 255 255", "10 20 30", displayMax),
-                                     byteCells(in)),
-                         stretch, 16);
+        raster.LoadImage(
+            writeRaster(testFolder(),
+                        docFor("rgb24", cells, 1, "0 0 0", "255 255 255", "10 20 30", displayMax),
+                        byteCells(in)),
+            stretch, 16);
         EXPECT_EQ(raster.Bitmap().PixelFormat(), TPixelFormat::pf24bit);
         EXPECT_EQ(pixels(raster.Bitmap()), out);
     }

@@ -52,8 +52,7 @@ struct TOptions
 };
 
 /// Whole-text conversions that name the option in their error.
-long long toInteger(const std::string& text, const std::string& option, long long lo,
-                    long long hi);
+long long toInteger(const std::string& text, const std::string& option, long long lo, long long hi);
 double toReal(const std::string& text, const std::string& option);
 /// Splits "a,b,c" into exactly `count` parts.
 std::vector<std::string> splitList(const std::string& text, char separator, std::size_t count,

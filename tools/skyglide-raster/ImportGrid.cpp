@@ -42,10 +42,9 @@ std::string rdcLine(const char* label, const std::string& value)
 
 float cellSingle(const std::uint8_t* p)
 {
-    const std::uint32_t bits = static_cast<std::uint32_t>(p[0]) |
-                               (static_cast<std::uint32_t>(p[1]) << 8) |
-                               (static_cast<std::uint32_t>(p[2]) << 16) |
-                               (static_cast<std::uint32_t>(p[3]) << 24);
+    const std::uint32_t bits =
+        static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+        (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
     float value = 0.0F;
     std::memcpy(&value, &bits, sizeof value);
     return value;
@@ -121,7 +120,8 @@ std::pair<std::string, std::string> givenRange(const TOptions& options, const st
 {
     const std::string option = "--" + name;
     if (type.DataType == dtRgb24) {
-        throw TUsageError(option + " is not taken for rgb24 cells: their range is read per channel");
+        throw TUsageError(option +
+                          " is not taken for rgb24 cells: their range is read per channel");
     }
     const auto parts = splitList(options.get(name), ',', 2, option);
     return {formatReal(toReal(parts[0], option)), formatReal(toReal(parts[1], option))};
@@ -151,7 +151,8 @@ int runImportGrid(const TArgs& args)
         extent[i] = toReal(extentParts[i], "--extent");
     }
     if (!(extent[0] < extent[1]) || !(extent[2] < extent[3])) {
-        throw TUsageError("--extent: expected MINX,MAXX,MINY,MAXY with MINX < MAXX and MINY < MAXY");
+        throw TUsageError(
+            "--extent: expected MINX,MAXX,MINY,MAXY with MINX < MAXX and MINY < MAXY");
     }
     const std::string order = options.get("source-order", "rgb");
     if (order != "rgb" && order != "bgr") {

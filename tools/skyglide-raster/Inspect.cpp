@@ -1,6 +1,6 @@
 // The commands that show what the viewer would read: info and values.
-#include "Commands.h"
 #include "Inspect.h"
+#include "Commands.h"
 
 #include "data/RasterFile.h"
 

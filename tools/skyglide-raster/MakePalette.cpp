@@ -42,10 +42,12 @@ std::vector<TStop> parseStops(const std::string& text)
             throw TUsageError("colour stop '" + item + "': expected INDEX:RED,GREEN,BLUE");
         }
         TStop stop{};
-        stop.Index = static_cast<int>(toInteger(item.substr(0, colon), "colour stop index", 0, 255));
+        stop.Index =
+            static_cast<int>(toInteger(item.substr(0, colon), "colour stop index", 0, 255));
         const auto parts = splitList(item.substr(colon + 1), ',', 3, "colour stop '" + item + "'");
         for (std::size_t k = 0; k < 3; ++k) {
-            stop.Colour[k] = static_cast<int>(toInteger(parts[k], "colour stop '" + item + "'", 0, 255));
+            stop.Colour[k] =
+                static_cast<int>(toInteger(parts[k], "colour stop '" + item + "'", 0, 255));
         }
         if (!stops.empty() && stop.Index <= stops.back().Index) {
             throw TUsageError("colour stop '" + item + "': indices must rise from stop to stop");
@@ -83,7 +85,8 @@ std::array<std::array<std::uint8_t, 3>, 256> ramp(const std::vector<TStop>& stop
             }
         }
         for (std::size_t k = 0; k < 3; ++k) {
-            table[static_cast<std::size_t>(i)][k] = static_cast<std::uint8_t>(std::nearbyint(colour[k]));
+            table[static_cast<std::size_t>(i)][k] =
+                static_cast<std::uint8_t>(std::nearbyint(colour[k]));
         }
     }
     return table;

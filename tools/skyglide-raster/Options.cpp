@@ -76,8 +76,8 @@ long long toInteger(const std::string& text, const std::string& option, long lon
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (text.empty() || error != std::errc{} || end != text.data() + text.size() || value < lo ||
         value > hi) {
-        throw TUsageError(option + ": expected a whole number from " + std::to_string(lo) +
-                          " to " + std::to_string(hi) + " but got '" + text + "'");
+        throw TUsageError(option + ": expected a whole number from " + std::to_string(lo) + " to " +
+                          std::to_string(hi) + " but got '" + text + "'");
     }
     return value;
 }
@@ -107,8 +107,8 @@ std::vector<std::string> splitList(const std::string& text, char separator, std:
         start = end + 1;
     }
     if (parts.size() != count) {
-        throw TUsageError(option + ": expected " + std::to_string(count) + " values separated by '" +
-                          separator + "' but got '" + text + "'");
+        throw TUsageError(option + ": expected " + std::to_string(count) +
+                          " values separated by '" + separator + "' but got '" + text + "'");
     }
     return parts;
 }

@@ -2,8 +2,8 @@
 // the project's sample rasters and palettes.
 #include "Commands.h"
 
-#include "data/FileIO.h"
 #include "data/Bitmap.h"
+#include "data/FileIO.h"
 
 #include <iostream>
 #include <map>

@@ -45,21 +45,55 @@ TEST(RasterToolTest, InfoPrintsEveryDocumentationField)
     TStrings values = docValues("byte", 3, 2);
     values[23] = "2";
     values.insert(values.end(), {"water \"deep\"", "forest"});
-    const TRun run = runTool({"info", writeRaster(folder, values, "123456",
-                                                  {docLine("lineage", "surveyed"),
-                                                   docLine("note", "tab\there")})},
-                             folder);
+    const TRun run = runTool(
+        {"info", writeRaster(folder, values, "123456",
+                             {docLine("lineage", "surveyed"), docLine("note", "tab\there")})},
+        folder);
     ASSERT_EQ(run.Status, 0) << run.Err;
     const QJsonObject info = json(run.Out);
     QStringList keys = info.keys();
-    QStringList expected = {
-        "FileFormat", "FileTitle", "DataType", "FileType", "Columns", "Rows", "RefSystem",
-        "RefUnits", "UnitDist", "MinX", "MaxX", "MinY", "MaxY", "PosnError", "PosnErrorKnown",
-        "Resolution", "ResolutionKnown", "MinValue", "MinValueText", "MaxValue", "MaxValueText",
-        "DisplayMin", "DisplayMinText", "DisplayMax", "DisplayMaxText", "ValueUnits",
-        "ValueError", "ValueErrorKnown", "FlagValue", "FlagDefn", "FlagValueKnown", "LegendCats",
-        "LegendCodes", "LegendNames", "Comments", "Lineage", "Completeness", "Consistency",
-        "ErrorText", "ErrorText2", "Status", "Valid"};
+    QStringList expected = {"FileFormat",
+                            "FileTitle",
+                            "DataType",
+                            "FileType",
+                            "Columns",
+                            "Rows",
+                            "RefSystem",
+                            "RefUnits",
+                            "UnitDist",
+                            "MinX",
+                            "MaxX",
+                            "MinY",
+                            "MaxY",
+                            "PosnError",
+                            "PosnErrorKnown",
+                            "Resolution",
+                            "ResolutionKnown",
+                            "MinValue",
+                            "MinValueText",
+                            "MaxValue",
+                            "MaxValueText",
+                            "DisplayMin",
+                            "DisplayMinText",
+                            "DisplayMax",
+                            "DisplayMaxText",
+                            "ValueUnits",
+                            "ValueError",
+                            "ValueErrorKnown",
+                            "FlagValue",
+                            "FlagDefn",
+                            "FlagValueKnown",
+                            "LegendCats",
+                            "LegendCodes",
+                            "LegendNames",
+                            "Comments",
+                            "Lineage",
+                            "Completeness",
+                            "Consistency",
+                            "ErrorText",
+                            "ErrorText2",
+                            "Status",
+                            "Valid"};
     keys.sort();
     expected.sort();
     EXPECT_EQ(keys, expected);
@@ -90,10 +124,14 @@ TEST(RasterToolTest, InfoOfUnusableRasters)
     const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
         {"none.rst", "", "none.rst: cannot open raster file: No such file or directory"},
         {"nodoc.rst", "null", "nodoc.rst: documentation file " + f + "nodoc.rdc not found"},
-        {"type.rst", "-1027", "type.rst: documentation file " + f + "type.rdc names data type "
-                              "'complex', expected integer, real, byte, rgb24 or rgb8 (status -1027)"},
-        {"short.rst", "-1137", "short.rst: documentation file " + f + "short.rdc holds a value "
-                               "that does not read as expected or ends early (status -1137)"}};
+        {"type.rst", "-1027",
+         "type.rst: documentation file " + f +
+             "type.rdc names data type "
+             "'complex', expected integer, real, byte, rgb24 or rgb8 (status -1027)"},
+        {"short.rst", "-1137",
+         "short.rst: documentation file " + f +
+             "short.rdc holds a value "
+             "that does not read as expected or ends early (status -1137)"}};
     for (const auto& [file, status, message] : cases) {
         const TRun run = runTool({"info", f + file}, folder);
         expectFailure(run, f + message);
@@ -109,15 +147,14 @@ TEST(RasterToolTest, InfoOfUnusableRasters)
 TEST(RasterToolTest, UsageErrorsExitWithTwo)
 {
     const auto folder = testFolder();
-    const std::vector<TStrings> cases = {
-        {"draw", "x.rst"},
-        {"info"},
-        {"values", "x.rst", "--step", "0"},
-        {"texture", "x.rst"},
-        {"texture", "x.rst", "--out", "a.png", "--out", "b.png"},
-        {"import-grid", "x", "--type", "byte", "--columns", "1", "--rows", "1", "--extent",
-         "0,1,0,1", "--out", "y.img"},
-        {"make-palette", "0:0,0,0;0:1,1,1", "--out", "p.smp"}};
+    const std::vector<TStrings> cases = {{"draw", "x.rst"},
+                                         {"info"},
+                                         {"values", "x.rst", "--step", "0"},
+                                         {"texture", "x.rst"},
+                                         {"texture", "x.rst", "--out", "a.png", "--out", "b.png"},
+                                         {"import-grid", "x", "--type", "byte", "--columns", "1",
+                                          "--rows", "1", "--extent", "0,1,0,1", "--out", "y.img"},
+                                         {"make-palette", "0:0,0,0;0:1,1,1", "--out", "p.smp"}};
     for (const auto& args : cases) {
         const TRun run = runTool(args, folder);
         EXPECT_EQ(run.Status, 2) << args[0] << " " << args.back();
@@ -151,8 +188,10 @@ TEST(RasterToolTest, TextureIsRgbThroughPalette)
     bytes[16] = bytes[18] = "255";
     writeBytes(folder / "p.smp", paletteBytes(255, 0, 255));
     const std::string file = writeRaster(folder, bytes, byteCells({0, 128, 255, 10, 20, 30}));
-    ASSERT_EQ(runTool({"texture", file, "--palette", (folder / "p.smp").string(), "--out", png},
-                      folder).Status, 0);
+    ASSERT_EQ(
+        runTool({"texture", file, "--palette", (folder / "p.smp").string(), "--out", png}, folder)
+            .Status,
+        0);
     QImage image(QString::fromStdString(png));
     ASSERT_EQ(image.size(), QSize(3, 2));
     EXPECT_FALSE(image.hasAlphaChannel());
@@ -174,7 +213,6 @@ TEST(RasterToolTest, TextureIsRgbThroughPalette)
     image.load(QString::fromStdString(png));
     EXPECT_EQ(image.pixelColor(0, 0), QColor(30, 20, 10)); // cells are blue, green, red
     EXPECT_EQ(image.pixelColor(1, 0), QColor(0, 100, 200));
-
 }
 
 TEST(RasterToolTest, ImportGridWritesRasterThatReadsBack)
@@ -182,11 +220,13 @@ TEST(RasterToolTest, ImportGridWritesRasterThatReadsBack)
     const auto folder = testFolder();
     writeBytes(folder / "src.i16", int16Cells({5, -7, 900, 12, 0, 33}));
     const std::string out = (folder / "made.rst").string();
-    ASSERT_EQ(runTool({"import-grid", (folder / "src.i16").string(), "--type", "integer",
-                       "--columns", "3", "--rows", "2", "--extent", "-106.5,-103.5,37,38",
-                       "--ref-system", "latlong", "--lineage", "first", "--comment", "note",
-                       "--out", out},
-                      folder).Status, 0);
+    ASSERT_EQ(
+        runTool({"import-grid", (folder / "src.i16").string(), "--type", "integer", "--columns",
+                 "3", "--rows", "2", "--extent", "-106.5,-103.5,37,38", "--ref-system", "latlong",
+                 "--lineage", "first", "--comment", "note", "--out", out},
+                folder)
+            .Status,
+        0);
     EXPECT_EQ(readFile(folder / "made.rdc").substr(0, 34), "file format : Kartova Raster A.1\r\n");
     const QJsonObject info = json(runTool({"info", out}, folder).Out);
     EXPECT_TRUE(info["Valid"].toBool());
@@ -214,18 +254,30 @@ TEST(RasterToolTest, ImportGridRangesPerCellType)
     // type, source cells, extra options, min. value, max. value, display min, image file
     const std::vector<std::tuple<const char*, std::string, TStrings, const char*, const char*,
                                  const char*, std::string>>
-        cases = {
-            {"real", floatCells({2.5F, nan, -1.25F, 8.0F}), {}, "-1.25", "8", "-1.25", ""},
-            {"integer", int16Cells({1, 2, 3, 4}), {"--value-range", "0,5000", "--display", "1,4.5"},
-             "0", "5000", "1", ""},
-            {"rgb24", rgb, {}, "1 2 3", "250 240 230", "1 2 3",
-             byteCells({30, 20, 10, 60, 50, 40, 3, 2, 1, 230, 240, 250})},
-            {"rgb24", rgb, {"--source-order", "bgr"}, "3 2 1", "230 240 250", "3 2 1", ""}};
+        cases = {{"real", floatCells({2.5F, nan, -1.25F, 8.0F}), {}, "-1.25", "8", "-1.25", ""},
+                 {"integer",
+                  int16Cells({1, 2, 3, 4}),
+                  {"--value-range", "0,5000", "--display", "1,4.5"},
+                  "0",
+                  "5000",
+                  "1",
+                  ""},
+                 {"rgb24",
+                  rgb,
+                  {},
+                  "1 2 3",
+                  "250 240 230",
+                  "1 2 3",
+                  byteCells({30, 20, 10, 60, 50, 40, 3, 2, 1, 230, 240, 250})},
+                 {"rgb24", rgb, {"--source-order", "bgr"}, "3 2 1", "230 240 250", "3 2 1", ""}};
     for (const auto& [type, cells, extra, low, high, display, stored] : cases) {
         writeBytes(folder / "src.raw", cells);
-        TStrings args = {"import-grid", (folder / "src.raw").string(), "--type", type, "--columns",
-                         "2", "--rows", "2", "--extent", "0,2,0,2", "--out",
-                         (folder / "m.rst").string()};
+        TStrings args = {"import-grid", (folder / "src.raw").string(),
+                         "--type",      type,
+                         "--columns",   "2",
+                         "--rows",      "2",
+                         "--extent",    "0,2,0,2",
+                         "--out",       (folder / "m.rst").string()};
         args.insert(args.end(), extra.begin(), extra.end());
         ASSERT_EQ(runTool(args, folder).Status, 0) << type;
         const std::string doc = readFile(folder / "m.rdc");
@@ -245,7 +297,9 @@ TEST(RasterToolTest, MakePaletteWritesRamp)
     const std::vector<std::tuple<TStrings, int, int, std::vector<std::array<int, 4>>>> cases = {
         {{"greyscale"}, 0, 255, {{0, 0, 0, 0}, {127, 127, 127, 127}, {255, 255, 255, 255}}},
         {{"elevation"}, 0, 255, {{0, 38, 115, 38}, {255, 255, 255, 255}}},
-        {{"10:100,50,0;20:0,50,101", "--stretch", "1,254"}, 1, 254,
+        {{"10:100,50,0;20:0,50,101", "--stretch", "1,254"},
+         1,
+         254,
          {{0, 100, 50, 0}, {15, 50, 50, 50}, {16, 40, 50, 61}, {255, 0, 50, 101}}}};
     for (const auto& [args, first, last, entries] : cases) {
         TStrings command = {"make-palette"};

@@ -41,9 +41,9 @@ TEST(SampleDriftTest, RegeneratesByteForByte)
             missing.push_back(group);
             continue;
         }
-        const TRun run = runProgram((samplesDir() / "regenerate").string(),
-                                    {binDir(), sourceDir().string(), folder.string(), group},
-                                    folder);
+        const TRun run =
+            runProgram((samplesDir() / "regenerate").string(),
+                       {binDir(), sourceDir().string(), folder.string(), group}, folder);
         ASSERT_EQ(run.Status, 0) << run.Err;
         for (const auto& file : files) {
             const std::string made = readFile(folder / file);
