@@ -97,22 +97,25 @@ int TBaseSceneObject::IndexOf(const TBaseSceneObject* child) const
     return -1;
 }
 
-TBaseSceneObject& TBaseSceneObject::AddChild(std::unique_ptr<TBaseSceneObject> child)
+void TBaseSceneObject::checkNewChild(const TBaseSceneObject* child) const
 {
     if (!child)
         throw std::invalid_argument("TBaseSceneObject::AddChild(): no object given");
     for (const TBaseSceneObject* node = this; node; node = node->m_parent) {
-        if (node == child.get())
+        if (node == child)
             throw std::invalid_argument(
                 "TBaseSceneObject::AddChild(): an object cannot become its own descendant");
     }
+}
+
+void TBaseSceneObject::adoptChild(std::unique_ptr<TBaseSceneObject> child)
+{
     TBaseSceneObject& added = *child;
     child->m_parent = this;
     m_children.push_back(std::move(child));
     added.markAbsoluteStale();
     added.setScene(m_scene);
     SendChangeNotice();
-    return added;
 }
 
 std::unique_ptr<TBaseSceneObject> TBaseSceneObject::TakeChild(TBaseSceneObject& child)

@@ -105,14 +105,19 @@ public:
     /// Position of child among the children, or −1.
     int IndexOf(const TBaseSceneObject* child) const;
     /// Takes ownership of child (a node without parent) and appends it.
-    TBaseSceneObject& AddChild(std::unique_ptr<TBaseSceneObject> child);
+    /// Throws std::invalid_argument, leaving child with the caller, when child
+    /// is empty or holds this node (the tree would own itself).
+    template <class T> T& AddChild(std::unique_ptr<T>&& child)
+    {
+        checkNewChild(child.get());
+        T& added = *child;
+        adoptChild(std::move(child));
+        return added;
+    }
     /// Creates a T from args and appends it.
     template <class T, class... Args> T& AddNewChild(Args&&... args)
     {
-        auto child = std::make_unique<T>(std::forward<Args>(args)...);
-        T& result = *child;
-        AddChild(std::move(child));
-        return result;
+        return AddChild(std::make_unique<T>(std::forward<Args>(args)...));
     }
     /// Detaches child (and its subtree) from this node and from the scene and
     /// hands it back; nullptr when child is not a child of this node.
@@ -250,6 +255,8 @@ private:
     friend class TScene;
 
     void CoordinateChanged(TCoordinates& sender) override;
+    void checkNewChild(const TBaseSceneObject* child) const;
+    void adoptChild(std::unique_ptr<TBaseSceneObject> child);
     void setScene(TScene* scene);
     void markAbsoluteStale();
     void reorientFromRotation();

@@ -303,7 +303,9 @@ TEST(SceneObject, AnObjectCannotBecomeItsOwnDescendant)
     auto top = std::make_unique<TBaseSceneObject>();
     TBaseSceneObject& inner = top->AddNewChild<TBaseSceneObject>().AddNewChild<TBaseSceneObject>();
     EXPECT_THROW(inner.AddChild(std::move(top)), std::invalid_argument);
-    EXPECT_THROW(inner.AddChild(nullptr), std::invalid_argument);
+    ASSERT_TRUE(top); // still the caller's, tree and all
+    EXPECT_EQ(inner.Parent()->Parent(), top.get());
+    EXPECT_THROW(inner.AddChild(std::unique_ptr<TBaseSceneObject>()), std::invalid_argument);
 }
 
 // ---- lights -----------------------------------------------------------------
