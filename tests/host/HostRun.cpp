@@ -68,17 +68,6 @@ bool THostRun::WaitForBusName(const QString& name, int timeoutMs) const
     return false;
 }
 
-bool THostRun::WaitForCall(const QString& method, int timeoutMs) const
-{
-    for (QDeadlineTimer deadline(timeoutMs); !deadline.hasExpired(); QThread::msleep(20)) {
-        for (const TLoggedCall& call : Calls()) {
-            if (call.Method == method)
-                return true;
-        }
-    }
-    return false;
-}
-
 bool THostRun::WaitForExit(int timeoutMs)
 {
     const bool ended = m_process.waitForFinished(timeoutMs);
@@ -94,12 +83,14 @@ void THostRun::Signal(int signal)
 
 QString THostRun::Stdout()
 {
+    QCoreApplication::processEvents(); // lets the process's pipes be read
     m_stdout += m_process.readAllStandardOutput();
     return QString::fromUtf8(m_stdout);
 }
 
 QString THostRun::Stderr()
 {
+    QCoreApplication::processEvents();
     m_stderr += m_process.readAllStandardError();
     return QString::fromUtf8(m_stderr);
 }

@@ -11,6 +11,14 @@
 #include <memory>
 #include <vector>
 
+#include <ostream>
+
+// Readable texts in test failures.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
 namespace skyglide::test {
 
 // One call as the stand-in host logged it.
@@ -39,20 +47,16 @@ public:
 
     // Waits until a process owns name on the session bus.
     bool WaitForBusName(const QString& name, int timeoutMs = 20000) const;
-    // Waits until the log holds a call of method.
-    bool WaitForCall(const QString& method, int timeoutMs = 20000) const;
     // Waits for the host to end; false when it is still running after that.
     bool WaitForExit(int timeoutMs = 30000);
     // Ctrl+C, or SIGTERM.
     void Signal(int signal);
 
     int ExitCode() const { return m_process.exitCode(); }
-    bool Crashed() const { return m_process.exitStatus() == QProcess::CrashExit; }
     QString Stdout();
     QString Stderr();
     std::vector<TLoggedCall> Calls() const;
     QStringList CallTexts() const;
-    QString LogFile() const { return m_logFile; }
 
 private:
     std::unique_ptr<QTemporaryDir> m_folder;

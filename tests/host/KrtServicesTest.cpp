@@ -95,30 +95,5 @@ INSTANTIATE_TEST_SUITE_P(
         TServiceCase{"GetProcessTextD", GetProcessTextD, {"GetProcessTextD(5)"}, "D"}),
     [](const testing::TestParamInfo<TServiceCase>& info) { return info.param.Name; });
 
-TEST_F(THostLinkTest, ReportProgressPassesTheSingleUnchanged)
-{
-    auto host = std::make_unique<testing::StrictMock<TMockKartovaServer>>();
-    const float fraction = 1.0f / 3.0f;
-    EXPECT_CALL(*host, ReportProgress(9, fraction)).WillOnce(testing::Return(0));
-    SetHostServer(std::move(host));
-    SetProcessNumber(9);
-    ReportProgress(fraction);
-}
-
-TEST_F(THostLinkTest, FailingServicePassesTheHostsErrorOn)
-{
-    THostScript script;
-    script.Failing = {"GetProcessParameter"};
-    UseHost(script);
-    ASSERT_TRUE(ConnectHostServer());
-    try {
-        GetProcessParameter(3);
-        FAIL() << "no error";
-    } catch (const EHostServerError& error) {
-        EXPECT_EQ(error.Method(), "GetProcessParameter");
-        EXPECT_STREQ(error.what(), "GetProcessParameter: the host fails");
-    }
-}
-
 } // namespace
 } // namespace skyglide::test

@@ -1,12 +1,10 @@
 #include "MockKartovaServer.h"
 #include "ResolveFileNameCases.h"
 
-#include "host/KrtConstants.h"
 #include "host/KrtSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 
 namespace skyglide::test {
 namespace {
@@ -65,22 +63,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, ResolveFileNameOnDisk, testing::ValuesIn(Resolve
                              return info.param.Name;
                          });
 
-TEST(ResolveFileName, AsksOnlyTheFoldersItNeedsInOrder)
-{
-    THostScript script;
-    script.WorkingFolder = "/nonexistent-w/";
-    script.ResourceFolders = {"/nonexistent-1/", "/nonexistent-2/"};
-    TScriptedHost host(script);
-    std::vector<std::string> calls;
-    host.Calls = &calls;
-    std::string name = "greyscale";
-    std::int32_t code = 0;
-    EXPECT_FALSE(ResolveFileName(&host, ftPalette, name, code));
-    EXPECT_EQ(calls, (std::vector<std::string>{"GetWorkingFolder()", "GetResourceFolderCount()",
-                                               "GetResourceFolder(1)", "GetResourceFolder(2)",
-                                               "HostText52()"}));
-}
-
 TEST(ResolveFileName, WithoutAHostTriesOnlyTheNameAsItStands)
 {
     std::string name = "greyscale";
@@ -88,31 +70,6 @@ TEST(ResolveFileName, WithoutAHostTriesOnlyTheNameAsItStands)
     EXPECT_FALSE(ResolveFileName(nullptr, ftPalette, name, code));
     EXPECT_EQ(name, "greyscale.smp");
     EXPECT_EQ(code, rfEmptyName);
-}
-
-TEST(KrtConstants, TablesHoldTheHostsRows)
-{
-    ASSERT_EQ(FileExtTable().size(), 49u);
-    EXPECT_STREQ(FileExtTable().front().Description, "Raster Image");
-    EXPECT_STREQ(FileExtTable()[13].Extensions, ".sm0,.sm1,.sm2,.smp,.smt");
-    EXPECT_STREQ(FileExtTable()[18].Description, "Palette");
-    EXPECT_EQ(FileExtTable()[18].Category, 2);
-    EXPECT_STREQ(FileExtTable().back().Description, "Land Change Modeler");
-
-    ASSERT_EQ(FieldPropTable().size(), 63u);
-    EXPECT_STREQ(FieldPropTable().front().Caption, "Name");
-    EXPECT_STREQ(FieldPropTable()[5].Allowed, "Byte,Integer,Real,RGB24,RGB8");
-    EXPECT_STREQ(FieldPropTable().back().Caption, "units/point");
-    for (const TFieldProp& row : FieldPropTable()) {
-        if (std::strcmp(row.Caption, "Projection") != 0)
-            continue;
-        const std::string allowed = row.Allowed;
-        EXPECT_EQ(std::count(allowed.begin(), allowed.end(), ','), 15) << "15 projections and None";
-    }
-
-    ASSERT_EQ(ConvTable().size(), 11u);
-    EXPECT_STREQ(ConvTable()[4].Abbreviation, "deg");
-    EXPECT_STREQ(ConvTable().back().LongName, "Radian");
 }
 
 } // namespace

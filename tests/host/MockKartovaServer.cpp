@@ -7,52 +7,42 @@ using testing::Invoke;
 
 TScriptedHost::TScriptedHost(THostScript script) : Script(std::move(script))
 {
-    const auto text = [this](const char* method) {
-        return [this, method] {
+    // A setting: its folder when the script gives one, else the script's text.
+    const auto setting = [this](const char* method, const std::string* folder = nullptr) {
+        return Invoke([this, method, folder] {
             Record(method);
-            return Script.Text;
-        };
+            return folder && !folder->empty() ? *folder : Script.Text;
+        });
     };
-    const auto processText = [this](const char* method, const char* value) {
-        return [this, method, value](std::int32_t pn) {
+    // A call about the process, answered by answer().
+    const auto process = [this](const char* method, auto answer) {
+        return Invoke([this, method, answer](std::int32_t pn) {
             Record(method, pn);
-            return std::string(value);
-        };
+            return answer();
+        });
     };
-    const auto zero = [this](const char* method) {
-        return [this, method](std::int32_t pn) {
-            Record(method, pn);
-            return 0;
-        };
-    };
+    const auto zero = [] { return 0; };
+
+    ON_CALL(*this, GetWorkingFolder()).WillByDefault(setting("GetWorkingFolder", &Script.WorkingFolder));
+    ON_CALL(*this, HostText13()).WillByDefault(setting("HostText13", &Script.Folder13));
+    ON_CALL(*this, HostText17()).WillByDefault(setting("HostText17"));
+    ON_CALL(*this, HostText37()).WillByDefault(setting("HostText37"));
+    ON_CALL(*this, HostText52()).WillByDefault(setting("HostText52", &Script.Folder52));
+    ON_CALL(*this, HostText54()).WillByDefault(setting("HostText54", &Script.Folder54));
+    ON_CALL(*this, HostCode71()).WillByDefault(setting("HostCode71"));
+    ON_CALL(*this, HostCode72()).WillByDefault(setting("HostCode72"));
+    ON_CALL(*this, HostCode73()).WillByDefault(setting("HostCode73"));
+    ON_CALL(*this, HostCode74()).WillByDefault(setting("HostCode74"));
+    ON_CALL(*this, HostCode75()).WillByDefault(setting("HostCode75"));
+    ON_CALL(*this, HostCode76()).WillByDefault(setting("HostCode76"));
+    ON_CALL(*this, GetHostText()).WillByDefault(setting("GetHostText"));
     ON_CALL(*this, GetHostNumber()).WillByDefault(Invoke([this] {
         Record("GetHostNumber");
         return 1;
     }));
-    ON_CALL(*this, HostText13()).WillByDefault(Invoke([this] {
-        Record("HostText13");
-        return Script.Folder13.empty() ? Script.Text : Script.Folder13;
-    }));
-    ON_CALL(*this, HostText17()).WillByDefault(Invoke(text("HostText17")));
-    ON_CALL(*this, HostText37()).WillByDefault(Invoke(text("HostText37")));
-    ON_CALL(*this, HostText52()).WillByDefault(Invoke([this] {
-        Record("HostText52");
-        return Script.Folder52.empty() ? Script.Text : Script.Folder52;
-    }));
-    ON_CALL(*this, HostText54()).WillByDefault(Invoke([this] {
-        Record("HostText54");
-        return Script.Folder54.empty() ? Script.Text : Script.Folder54;
-    }));
-    ON_CALL(*this, HostCode71()).WillByDefault(Invoke(text("HostCode71")));
-    ON_CALL(*this, HostCode72()).WillByDefault(Invoke(text("HostCode72")));
-    ON_CALL(*this, HostCode73()).WillByDefault(Invoke(text("HostCode73")));
-    ON_CALL(*this, HostCode74()).WillByDefault(Invoke(text("HostCode74")));
-    ON_CALL(*this, HostCode75()).WillByDefault(Invoke(text("HostCode75")));
-    ON_CALL(*this, HostCode76()).WillByDefault(Invoke(text("HostCode76")));
-    ON_CALL(*this, GetHostText()).WillByDefault(Invoke(text("GetHostText")));
-    ON_CALL(*this, GetWorkingFolder()).WillByDefault(Invoke([this] {
-        Record("GetWorkingFolder");
-        return Script.WorkingFolder;
+    ON_CALL(*this, ObtainProcessNumber()).WillByDefault(Invoke([this] {
+        Record("ObtainProcessNumber");
+        return Script.ProcessNumber;
     }));
     ON_CALL(*this, GetResourceFolderCount()).WillByDefault(Invoke([this] {
         Record("GetResourceFolderCount");
@@ -62,21 +52,17 @@ TScriptedHost::TScriptedHost(THostScript script) : Script(std::move(script))
         Record("GetResourceFolder", index);
         return Script.ResourceFolders.at(static_cast<std::size_t>(index - 1));
     }));
-    ON_CALL(*this, ObtainProcessNumber()).WillByDefault(Invoke([this] {
-        Record("ObtainProcessNumber");
-        return Script.ProcessNumber;
-    }));
-    ON_CALL(*this, ConfirmNewProcess(_)).WillByDefault(Invoke([this](std::int32_t pn) {
-        Record("ConfirmNewProcess", pn);
-        return Script.ConfirmNew;
-    }));
-    ON_CALL(*this, ConfirmProcess(_)).WillByDefault(Invoke([this](std::int32_t pn) {
-        Record("ConfirmProcess", pn);
-        return Script.Confirm;
-    }));
-    ON_CALL(*this, AbandonProcess(_)).WillByDefault(Invoke(zero("AbandonProcess")));
-    ON_CALL(*this, ClearProgress(_)).WillByDefault(Invoke(zero("ClearProgress")));
-    ON_CALL(*this, FinishProcess(_)).WillByDefault(Invoke(zero("FinishProcess")));
+    ON_CALL(*this, ConfirmNewProcess(_))
+        .WillByDefault(process("ConfirmNewProcess", [this] { return Script.ConfirmNew; }));
+    ON_CALL(*this, ConfirmProcess(_))
+        .WillByDefault(process("ConfirmProcess", [this] { return Script.Confirm; }));
+    ON_CALL(*this, AbandonProcess(_)).WillByDefault(process("AbandonProcess", zero));
+    ON_CALL(*this, ClearProgress(_)).WillByDefault(process("ClearProgress", zero));
+    ON_CALL(*this, FinishProcess(_)).WillByDefault(process("FinishProcess", zero));
+    ON_CALL(*this, GetProcessTextA(_)).WillByDefault(process("GetProcessTextA", [] { return std::string("A"); }));
+    ON_CALL(*this, GetProcessTextB(_)).WillByDefault(process("GetProcessTextB", [] { return std::string("B"); }));
+    ON_CALL(*this, GetProcessTextC(_)).WillByDefault(process("GetProcessTextC", [] { return std::string("C"); }));
+    ON_CALL(*this, GetProcessTextD(_)).WillByDefault(process("GetProcessTextD", [] { return std::string("D"); }));
     ON_CALL(*this, ReportProgress(_, _)).WillByDefault(Invoke([this](std::int32_t pn, float f) {
         Record("ReportProgress", pn, f);
         return 0;
@@ -87,19 +73,11 @@ TScriptedHost::TScriptedHost(THostScript script) : Script(std::move(script))
             Record("ReportProcessError", pn, code, a, b);
             return 0;
         }));
-    ON_CALL(*this, GetProcessTextA(_)).WillByDefault(Invoke(processText("GetProcessTextA", "A")));
-    ON_CALL(*this, GetProcessTextB(_)).WillByDefault(Invoke(processText("GetProcessTextB", "B")));
-    ON_CALL(*this, GetProcessTextC(_)).WillByDefault(Invoke(processText("GetProcessTextC", "C")));
-    ON_CALL(*this, GetProcessTextD(_)).WillByDefault(Invoke(processText("GetProcessTextD", "D")));
     ON_CALL(*this, GetProcessParameter(_, _))
         .WillByDefault(Invoke([this](std::int32_t pn, std::int32_t index) {
             Record("GetProcessParameter", pn, index);
             return Script.Parameters.at(static_cast<std::size_t>(index));
         }));
-    ON_CALL(*this, ResolverText88(_)).WillByDefault(Invoke([this](const std::string& text) {
-        Record("ResolverText88", text);
-        return std::string();
-    }));
 }
 
 } // namespace skyglide::test

@@ -72,7 +72,7 @@ THostSession::THostSession(const THostOptions& options, TStandInHost& host, QObj
 THostSession::~THostSession()
 {
     if (m_viewer.state() != QProcess::NotRunning) {
-        m_viewer.kill();
+        StopViewer(true);
         m_viewer.waitForFinished(KillGraceMs);
     }
 }
@@ -127,11 +127,8 @@ void THostSession::SignalArrived()
 
 void THostSession::AskViewerToShutDown()
 {
-    if (!m_viewerReachable) {
-        std::fprintf(stderr, "skyglide-host: the viewer is still starting; stopping it\n");
-        StopViewer(false);
-        return;
-    }
+    // Sent even before the window is known to be there: the bus knows better
+    // than the host's own watch of it.
     QDBusMessage request = QDBusMessage::createMethodCall(WindowBusName, WindowPath, WindowInterface,
                                                           QStringLiteral("SendMessage"));
     request << ShutdownMessage << ShutdownWParam << ShutdownLParam;
@@ -141,9 +138,14 @@ void THostSession::AskViewerToShutDown()
         call->deleteLater();
         if (!call->isError() || m_viewer.state() == QProcess::NotRunning)
             return;
-        std::fprintf(stderr, "skyglide-host: the viewer does not take the shutdown request (%s); "
-                             "stopping it\n",
-                     qPrintable(call->error().message()));
+        const QString error = call->error().name();
+        if (error == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") ||
+            error == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))
+            std::fprintf(stderr, "skyglide-host: the viewer is still starting; stopping it\n");
+        else
+            std::fprintf(stderr, "skyglide-host: the viewer does not take the shutdown request (%s); "
+                                 "stopping it\n",
+                         qPrintable(call->error().message()));
         StopViewer(false);
     });
 }
@@ -152,12 +154,11 @@ void THostSession::StopViewer(bool hard)
 {
     if (m_viewer.state() == QProcess::NotRunning)
         return;
-    if (hard) {
-        m_viewer.kill();
-        return;
-    }
-    m_viewer.terminate();
-    m_killTimer.start();
+    // The viewer leads a process group of its own: whatever it started goes
+    // with it.
+    ::kill(-static_cast<pid_t>(m_viewer.processId()), hard ? SIGKILL : SIGTERM);
+    if (!hard)
+        m_killTimer.start();
 }
 
 void THostSession::StartupTimedOut()
