@@ -8,14 +8,16 @@
 namespace skyglide {
 
 // A process parameter that does not convert to what it must be.
-class EConvertError : public std::runtime_error {
+class EConvertError : public std::runtime_error
+{
 public:
     using std::runtime_error::runtime_error;
 };
 
 // The run's parameters as the host holds them (indexes 2 to 8), converted,
 // and the help file the host names.
-struct TProcessParameters {
+struct TProcessParameters
+{
     std::string SurfaceFileName;        // 2, trimmed
     std::string DrapeFileName;          // 3, trimmed; "none" means the surface
     std::string PaletteName;            // 4, trimmed; "none" means "greyscale"

@@ -9,8 +9,7 @@
 
 namespace skyglide {
 
-TSkyGlideApplication::TSkyGlideApplication(int& argc, char** argv)
-    : QApplication(argc, argv)
+TSkyGlideApplication::TSkyGlideApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("skyglide"));
     setApplicationDisplayName(QString::fromLatin1(ApplicationTitle));

@@ -8,7 +8,8 @@ namespace skyglide {
 // closes (the hidden message window and the scene window decide when the
 // program ends), and the standard error box for any exception that no
 // handler caught, after which the program goes on.
-class TSkyGlideApplication : public QApplication {
+class TSkyGlideApplication : public QApplication
+{
     Q_OBJECT
 
 public:

@@ -39,8 +39,7 @@ std::string ErrorText(const QDBusError& error)
     return error.name().toStdString();
 }
 
-template <class T>
-T Await(QDBusPendingReply<T> reply, const char* method)
+template <class T> T Await(QDBusPendingReply<T> reply, const char* method)
 {
     reply.waitForFinished();
     if (reply.isError())
@@ -60,7 +59,8 @@ QString Text(const std::string& text)
 
 // The client on the session bus. Calls block the caller until the host
 // answers (or the call times out), as the viewer's start-up relies on.
-class TDBusKartovaAPIServer final : public IKartovaAPIServer {
+class TDBusKartovaAPIServer final : public IKartovaAPIServer
+{
 public:
     explicit TDBusKartovaAPIServer(const QDBusConnection& bus)
         : m_proxy(QString::fromLatin1(KartovaServiceName), QString::fromLatin1(KartovaObjectPath),
@@ -69,7 +69,10 @@ public:
         m_proxy.setTimeout(HostCallTimeoutMs());
     }
 
-    std::int32_t GetHostNumber() override { return Await(m_proxy.GetHostNumber(), "GetHostNumber"); }
+    std::int32_t GetHostNumber() override
+    {
+        return Await(m_proxy.GetHostNumber(), "GetHostNumber");
+    }
     std::string HostText13() override { return AwaitText(m_proxy.HostText13(), "HostText13"); }
     std::string HostText17() override { return AwaitText(m_proxy.HostText17(), "HostText17"); }
     std::int32_t ObtainProcessNumber() override
@@ -171,8 +174,8 @@ std::unique_ptr<IKartovaAPIServer> CreateKartovaAPIServer()
     QDBusReply<bool> owned =
         bus.interface()->isServiceRegistered(QString::fromLatin1(KartovaServiceName));
     if (!owned.isValid())
-        throw EHostServerError(method, "the session bus does not answer: " +
-                                           ErrorText(owned.error()));
+        throw EHostServerError(method,
+                               "the session bus does not answer: " + ErrorText(owned.error()));
     if (!owned.value())
         throw EHostServerError(method, std::string("no process owns ") + KartovaServiceName +
                                            " on the session bus");

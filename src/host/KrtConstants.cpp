@@ -140,9 +140,9 @@ constexpr TFieldProp FieldProps[] = {
 static_assert(std::size(FieldProps) == 63);
 
 constexpr TConvEntry ConvEntries[] = {
-    {"Meters", "m"},  {"Feet", "ft"},     {"Miles", "mi"},    {"Kilometers", "km"},
-    {"Degrees", "deg"}, {"Radians", "rad"}, {"Meter", "m"},   {"Mile", "mi"},
-    {"Kilometer", "km"}, {"Degree", "deg"}, {"Radian", "rad"},
+    {"Meters", "m"},     {"Feet", "ft"},     {"Miles", "mi"},   {"Kilometers", "km"},
+    {"Degrees", "deg"},  {"Radians", "rad"}, {"Meter", "m"},    {"Mile", "mi"},
+    {"Kilometer", "km"}, {"Degree", "deg"},  {"Radian", "rad"},
 };
 static_assert(std::size(ConvEntries) == 11);
 

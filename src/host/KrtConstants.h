@@ -12,7 +12,8 @@ namespace skyglide {
 // A kind of host file: its category (0 header or database, 1 main data
 // file, 2 auxiliary file), its extensions (separated by ",") and its
 // description.
-struct TFileExt {
+struct TFileExt
+{
     std::uint8_t Category;
     const char* Extensions;
     const char* Description;
@@ -22,7 +23,8 @@ std::span<const TFileExt> FileExtTable(); // 49 rows
 // A field of a documentation file as the host's editors show it: caption,
 // how it is edited (the host's code) and the values it allows (separated by
 // ","; names with blanks are quoted).
-struct TFieldProp {
+struct TFieldProp
+{
     const char* Caption;
     std::uint8_t EditKind;
     const char* Allowed;
@@ -30,7 +32,8 @@ struct TFieldProp {
 std::span<const TFieldProp> FieldPropTable(); // 63 rows
 
 // A unit name with its abbreviation.
-struct TConvEntry {
+struct TConvEntry
+{
     const char* LongName;
     const char* Abbreviation;
 };

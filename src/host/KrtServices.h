@@ -23,7 +23,8 @@ void SetProcessNumber(std::int32_t processNumber);
 // The host's settings read when connecting. Nothing reads these copies
 // later (callers that need a folder ask the host again); reading them is the
 // proof that the host answers.
-struct THostSettings {
+struct THostSettings
+{
     std::string WorkingFolder; // 65
     std::string HostText13;
     std::string HostText52;

@@ -14,6 +14,7 @@ namespace {
 
 // Extensions of types -1 … 132; nullptr leaves the caller's text unchanged.
 constexpr int FirstFileType = -1;
+// clang-format off
 constexpr std::array<const char*, 134> Extensions = {
     "",         nullptr,    ".rst",     ".vct",     ".avl",     ".sig",     ".sgf",  // -1…5
     nullptr,    ".ts",      ".vec",     ".ref",     ".map",     ".bmp",     ".smp",  // 6…12
@@ -36,6 +37,7 @@ constexpr std::array<const char*, 134> Extensions = {
     ".csv",     ".jp2",     ".vgf",     ".eig",     ".tsm",     ".icm",     ".tsf",  // 121…127
     ".nc",      ".tsg",     ".bsq",     nullptr,    ".bip",                         // 128…132
 };
+// clang-format on
 
 bool IsBlank(char c)
 {
@@ -115,8 +117,7 @@ void FileTypeExtension(int fileType, std::string& text)
         text = extension;
 }
 
-bool ResolveFileName(IKartovaAPIServer* server, int fileType, std::string& name,
-                     std::int32_t& code)
+bool ResolveFileName(IKartovaAPIServer* server, int fileType, std::string& name, std::int32_t& code)
 {
     code = rfEmptyName;
     name = Trimmed(name);
@@ -152,8 +153,8 @@ bool ResolveFileName(IKartovaAPIServer* server, int fileType, std::string& name,
         return false;
     }
 
-    const bool keepsName = fileType == 0 || fileType == 21 || fileType == 22 ||
-                           fileType == 34 || fileType == 66;
+    const bool keepsName =
+        fileType == 0 || fileType == 21 || fileType == 22 || fileType == 34 || fileType == 66;
     if (!keepsName) {
         FileTypeExtension(fileType, extension);
         name = base + extension;

@@ -20,9 +20,9 @@ void FileTypeExtension(int fileType, std::string& text);
 
 // Reasons that ResolveFileName() gives in code.
 inline constexpr std::int32_t rfFound = 0;
-inline constexpr std::int32_t rfEmptyName = -2014;    // also: not found
-inline constexpr std::int32_t rfDeviceName = -1145;   // the reserved name CON
-inline constexpr std::int32_t rfNoBaseName = -2001;   // nothing before the extension
+inline constexpr std::int32_t rfEmptyName = -2014;  // also: not found
+inline constexpr std::int32_t rfDeviceName = -1145; // the reserved name CON
+inline constexpr std::int32_t rfNoBaseName = -2001; // nothing before the extension
 inline constexpr std::int32_t rfLinkFile = -942;
 
 // Completes a file name of the given host file type in place: trims it,

@@ -36,12 +36,14 @@ void Tmsghndlr::Publish()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        std::fprintf(stderr, "skyglide: Tmsghndlr: no session bus, the host cannot reach this viewer\n");
+        std::fprintf(stderr,
+                     "skyglide: Tmsghndlr: no session bus, the host cannot reach this viewer\n");
         return;
     }
     new TMessageWindowAdaptor(this);
     if (!bus.registerObject(QString::fromLatin1(ObjectPath), this)) {
-        std::fprintf(stderr, "skyglide: Tmsghndlr: cannot export %s on the session bus\n", ObjectPath);
+        std::fprintf(stderr, "skyglide: Tmsghndlr: cannot export %s on the session bus\n",
+                     ObjectPath);
         return;
     }
     // A viewer that still runs keeps the name; this one waits behind it.
@@ -74,7 +76,8 @@ void Tmsghndlr::HandleShutdownRequest()
     if (m_handlingShutdown)
         return;
     m_handlingShutdown = true;
-    struct TDone {
+    struct TDone
+    {
         bool& flag;
         ~TDone() { flag = false; }
     } done{m_handlingShutdown};

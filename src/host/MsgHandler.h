@@ -13,7 +13,8 @@ namespace skyglide {
 // /skyglide_msghndlr, interface org.kartova.MessageWindow, bus name
 // org.kartova.skyglide_msghndlr) to ask it to shut down. Closing it ends the
 // application.
-class Tmsghndlr : public QWidget {
+class Tmsghndlr : public QWidget
+{
     Q_OBJECT
 
 public:

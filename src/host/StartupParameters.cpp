@@ -56,7 +56,8 @@ bool TryParseInteger(std::string_view text, std::int32_t& value, bool allowHex)
         if (text[i] == '$' || text[i] == 'x' || text[i] == 'X') {
             base = 16;
             ++i;
-        } else if (text[i] == '0' && i + 1 < text.size() && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        } else if (text[i] == '0' && i + 1 < text.size() &&
+                   (text[i + 1] == 'x' || text[i + 1] == 'X')) {
             base = 16;
             i += 2;
         }
@@ -64,8 +65,8 @@ bool TryParseInteger(std::string_view text, std::int32_t& value, bool allowHex)
     if (i == text.size())
         return false;
 
-    const std::uint64_t limit = base == 16 ? 0xFFFFFFFFull
-                                           : (negative ? 0x80000000ull : 0x7FFFFFFFull);
+    const std::uint64_t limit =
+        base == 16 ? 0xFFFFFFFFull : (negative ? 0x80000000ull : 0x7FFFFFFFull);
     std::uint64_t magnitude = 0;
     for (; i < text.size(); ++i) {
         const int digit = DigitValue(text[i], base);

@@ -10,7 +10,8 @@ namespace skyglide {
 // TQtUserDialogs; a test installs its own with SetUserDialogs().
 // New kinds of dialog are added here as pure virtuals with a Qt version in
 // TQtUserDialogs.
-class TUserDialogs {
+class TUserDialogs
+{
 public:
     virtual ~TUserDialogs() = default;
 
@@ -31,7 +32,8 @@ public:
 // The dialogs as Qt shows them (QMessageBox). Without a QApplication (a
 // program or test that has no GUI) the texts go to the standard error stream
 // instead, and Confirm answers No.
-class TQtUserDialogs : public TUserDialogs {
+class TQtUserDialogs : public TUserDialogs
+{
 public:
     void ShowMessage(const QString& caption, const QString& text, QWidget* parent) override;
     bool Confirm(const QString& caption, const QString& text, QWidget* parent) override;

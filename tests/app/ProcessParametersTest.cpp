@@ -10,12 +10,13 @@ namespace {
 
 TEST(ProcessParameterConversions, DetailAndVelocityKeepTheLowByte)
 {
-    const struct {
+    const struct
+    {
         const char* Text;
         int Expected; // -1: not a whole number
-    } rows[] = {{"1", 1},     {"3", 3},    {"0", 0},     {"255", 255}, {"257", 1},  {"-1", 255},
-                {" 2", 2},    {"+4", 4},   {"2 ", -1},   {"", -1},     {"1.5", -1}, {"$10", -1},
-                {"abc", -1},  {"99999999999", -1}};
+    } rows[] = {{"1", 1},    {"3", 3},    {"0", 0},    {"255", 255},       {"257", 1},
+                {"-1", 255}, {" 2", 2},   {"+4", 4},   {"2 ", -1},         {"", -1},
+                {"1.5", -1}, {"$10", -1}, {"abc", -1}, {"99999999999", -1}};
     for (const auto& row : rows) {
         if (row.Expected < 0) {
             EXPECT_THROW(LowByteOfInteger(row.Text, 5), EConvertError) << '"' << row.Text << '"';
@@ -27,18 +28,28 @@ TEST(ProcessParameterConversions, DetailAndVelocityKeepTheLowByte)
 
 TEST(ProcessParameterConversions, ExaggerationIsHundredthsWithAFloor)
 {
-    const struct {
+    const struct
+    {
         const char* Text;
         float Expected; // NaN: not a number
-    } rows[] = {{"100", 1.0f},  {"150", 1.5f},  {"0", 0.01f},     {"-50", 0.01f},
-                {"1", 0.01f},   {" 250 ", 2.5f}, {"12.5", 0.125f}, {"nan", 0.01f},
-                {"1e300", 0.01f}, {"", std::numeric_limits<float>::quiet_NaN()},
+    } rows[] = {{"100", 1.0f},
+                {"150", 1.5f},
+                {"0", 0.01f},
+                {"-50", 0.01f},
+                {"1", 0.01f},
+                {" 250 ", 2.5f},
+                {"12.5", 0.125f},
+                {"nan", 0.01f},
+                {"1e300", 0.01f},
+                {"", std::numeric_limits<float>::quiet_NaN()},
                 {"abc", std::numeric_limits<float>::quiet_NaN()}};
     for (const auto& row : rows) {
         if (std::isnan(row.Expected)) {
-            EXPECT_THROW(ExaggerationFromPercent(row.Text), EConvertError) << '"' << row.Text << '"';
+            EXPECT_THROW(ExaggerationFromPercent(row.Text), EConvertError)
+                << '"' << row.Text << '"';
         } else {
-            EXPECT_FLOAT_EQ(ExaggerationFromPercent(row.Text), row.Expected) << '"' << row.Text << '"';
+            EXPECT_FLOAT_EQ(ExaggerationFromPercent(row.Text), row.Expected)
+                << '"' << row.Text << '"';
         }
     }
 }
@@ -91,11 +102,11 @@ TEST_F(THostLinkTest, FailedStartupIsReportedAndTerminates)
     } catch (const EConvertError& error) {
         AbandonStartup(error);
     }
-    EXPECT_EQ(Calls, (std::vector<std::string>{
-                         "GetProcessParameter(3,2)", "GetProcessParameter(3,3)",
-                         "GetProcessParameter(3,4)", "GetProcessParameter(3,5)",
-                         "GetProcessTextB(3)", "GetProcessTextA(3)",
-                         "ReportProcessError(3,-999,A,B)"}));
+    EXPECT_EQ(Calls,
+              (std::vector<std::string>{"GetProcessParameter(3,2)", "GetProcessParameter(3,3)",
+                                        "GetProcessParameter(3,4)", "GetProcessParameter(3,5)",
+                                        "GetProcessTextB(3)", "GetProcessTextA(3)",
+                                        "ReportProcessError(3,-999,A,B)"}));
     EXPECT_EQ(HostServer(), nullptr);
     EXPECT_TRUE(ApplicationShuttingDown());
     EXPECT_TRUE(Dialogs.Shown.empty()) << "the failure guard shows no message box";

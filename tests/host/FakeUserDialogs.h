@@ -11,9 +11,11 @@ namespace skyglide::test {
 
 // Dialogs that answer at once and remember what they showed. Installed for
 // the lifetime of the object.
-class TFakeUserDialogs : public TUserDialogs {
+class TFakeUserDialogs : public TUserDialogs
+{
 public:
-    struct TShown {
+    struct TShown
+    {
         std::string Kind; // "message", "confirm" or "error"
         std::string Caption;
         std::string Text;

@@ -43,13 +43,15 @@ QStringList LoaderReads(int pn)
 
 QStringList Accepted(int pn)
 {
-    return {QStringLiteral("ConfirmProcess(%1)").arg(pn), QStringLiteral("GetProcessTextC(%1)").arg(pn),
+    return {QStringLiteral("ConfirmProcess(%1)").arg(pn),
+            QStringLiteral("GetProcessTextC(%1)").arg(pn),
             QStringLiteral("GetProcessTextD(%1)").arg(pn)};
 }
 
 QStringList ErrorReport(int pn)
 {
-    return {QStringLiteral("GetProcessTextB(%1)").arg(pn), QStringLiteral("GetProcessTextA(%1)").arg(pn),
+    return {QStringLiteral("GetProcessTextB(%1)").arg(pn),
+            QStringLiteral("GetProcessTextA(%1)").arg(pn),
             QStringLiteral("ReportProcessError(%1,-999,\"Sky Glide\",\"skyglide\")").arg(pn)};
 }
 
@@ -64,21 +66,24 @@ QString SurfaceIn(const QTemporaryDir& folder)
 
 // --- A normal start -------------------------------------------------------
 
-struct TStartCase {
+struct TStartCase
+{
     const char* Name;
     QStringList Arguments;
     QStringList CallsAfterConnection;
 };
 
-class NormalStart : public testing::TestWithParam<TStartCase> {};
+class NormalStart : public testing::TestWithParam<TStartCase>
+{
+};
 
 TEST_P(NormalStart, MakesTheCallsInOrderAndFinishesOnCtrlC)
 {
     const TStartCase& row = GetParam();
     auto folder = TestFolder();
     const QString surface = SurfaceIn(*folder);
-    THostRun host(QStringList{surface, "--drape", "d.rst", "--palette", "elevation", "--detail", "2",
-                              "--velocity", "7", "--exaggeration", "150", "--maximized", "1",
+    THostRun host(QStringList{surface, "--drape", "d.rst", "--palette", "elevation", "--detail",
+                              "2", "--velocity", "7", "--exaggeration", "150", "--maximized", "1",
                               "--help-file", "/h/help.html"} +
                   row.Arguments);
     ASSERT_TRUE(host.WaitForBusName(WindowName)) << qPrintable(host.Stderr());
@@ -101,27 +106,32 @@ TEST_P(NormalStart, MakesTheCallsInOrderAndFinishesOnCtrlC)
 
 INSTANTIATE_TEST_SUITE_P(
     Routes, NormalStart,
-    testing::Values(
-        TStartCase{"numberOnTheCommandLine", {"--process-number", "42"},
-                   Accepted(42) + LoaderReads(42) + QStringList{"FinishProcess(42)"}},
-        TStartCase{"noparams", {"--noparams", "--process-number", "9"},
-                   QStringList{"ObtainProcessNumber()"} + Accepted(9) + LoaderReads(9) +
-                       QStringList{"FinishProcess(9)"}},
-        TStartCase{"noArgument", {"--no-process-number", "--process-number", "9"},
-                   QStringList{"ObtainProcessNumber()", "ConfirmNewProcess(9)"} + Accepted(9) +
-                       LoaderReads(9) + QStringList{"FinishProcess(9)"}}),
+    testing::Values(TStartCase{"numberOnTheCommandLine",
+                               {"--process-number", "42"},
+                               Accepted(42) + LoaderReads(42) + QStringList{"FinishProcess(42)"}},
+                    TStartCase{"noparams",
+                               {"--noparams", "--process-number", "9"},
+                               QStringList{"ObtainProcessNumber()"} + Accepted(9) + LoaderReads(9) +
+                                   QStringList{"FinishProcess(9)"}},
+                    TStartCase{"noArgument",
+                               {"--no-process-number", "--process-number", "9"},
+                               QStringList{"ObtainProcessNumber()", "ConfirmNewProcess(9)"} +
+                                   Accepted(9) + LoaderReads(9) + QStringList{"FinishProcess(9)"}}),
     [](const testing::TestParamInfo<TStartCase>& info) { return info.param.Name; });
 
 // --- Early ends -----------------------------------------------------------
 
-struct TEarlyEndCase {
+struct TEarlyEndCase
+{
     const char* Name;
     QStringList Arguments;
     QStringList CallsAfterConnection;
     bool ReportsError = false;
 };
 
-class EarlyEnd : public testing::TestWithParam<TEarlyEndCase> {};
+class EarlyEnd : public testing::TestWithParam<TEarlyEndCase>
+{
+};
 
 TEST_P(EarlyEnd, ViewerEndsWithoutHanging)
 {
@@ -143,26 +153,37 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         TEarlyEndCase{"malformedNumber", {"--viewer-argument", "krt4x"}, {}},
         TEarlyEndCase{"prefixOnly", {"--viewer-argument", "krt"}, {}},
-        TEarlyEndCase{"refusedNewProcess", {"--no-process-number", "--refuse-new"},
+        TEarlyEndCase{"refusedNewProcess",
+                      {"--no-process-number", "--refuse-new"},
                       {"ObtainProcessNumber()", "ConfirmNewProcess(1)", "AbandonProcess(1)"}},
         TEarlyEndCase{"refusedProcess", {"--refuse-confirm"}, {"ConfirmProcess(1)"}},
-        TEarlyEndCase{"unknownProcess", {"--viewer-argument", "krt5"},
+        TEarlyEndCase{"unknownProcess",
+                      {"--viewer-argument", "krt5"},
                       {"ConfirmProcess(5)", "GetProcessTextB(5)"}},
-        TEarlyEndCase{"failingTextD", {"--fail", "GetProcessTextD"}, Accepted(1) + ErrorReport(1), true},
-        TEarlyEndCase{"failingParameter", {"--fail", "GetProcessParameter"},
+        TEarlyEndCase{
+            "failingTextD", {"--fail", "GetProcessTextD"}, Accepted(1) + ErrorReport(1), true},
+        TEarlyEndCase{"failingParameter",
+                      {"--fail", "GetProcessParameter"},
                       QStringList{"ConfirmProcess(1)", "GetProcessTextC(1)", "GetProcessTextD(1)",
-                                  "ClearProgress(1)", "GetProcessParameter(1,2)"} + ErrorReport(1),
+                                  "ClearProgress(1)", "GetProcessParameter(1,2)"} +
+                          ErrorReport(1),
                       true},
-        TEarlyEndCase{"failingHostNumber", {"--fail", "GetHostNumber"},
-                      Accepted(1) + LoaderReads(1) + ErrorReport(1), true},
-        TEarlyEndCase{"failingReportToo", {"--fail", "ClearProgress", "--fail", "ReportProcessError"},
+        TEarlyEndCase{"failingHostNumber",
+                      {"--fail", "GetHostNumber"},
+                      Accepted(1) + LoaderReads(1) + ErrorReport(1),
+                      true},
+        TEarlyEndCase{"failingReportToo",
+                      {"--fail", "ClearProgress", "--fail", "ReportProcessError"},
                       Accepted(1) + QStringList{"ClearProgress(1)"} + ErrorReport(1)},
-        TEarlyEndCase{"unansweredCall", {"--stall", "GetProcessParameter"},
+        TEarlyEndCase{"unansweredCall",
+                      {"--stall", "GetProcessParameter"},
                       Accepted(1) + QStringList{"ClearProgress(1)", "GetProcessParameter(1,2)"} +
                           ErrorReport(1),
                       true},
-        TEarlyEndCase{"detailNotANumber", {"--detail", "fine"},
-                      Accepted(1) + LoaderReads(1).mid(0, 5) + ErrorReport(1), true}),
+        TEarlyEndCase{"detailNotANumber",
+                      {"--detail", "fine"},
+                      Accepted(1) + LoaderReads(1).mid(0, 5) + ErrorReport(1),
+                      true}),
     [](const testing::TestParamInfo<TEarlyEndCase>& info) { return info.param.Name; });
 
 // --- The shutdown request -------------------------------------------------
@@ -172,7 +193,8 @@ QString Gdbus(const QStringList& triple)
     QProcess gdbus;
     gdbus.start("gdbus", QStringList{"call", "--session", "--dest", WindowName, "--object-path",
                                      "/skyglide_msghndlr", "--method",
-                                     "org.kartova.MessageWindow.SendMessage", "--"} + triple);
+                                     "org.kartova.MessageWindow.SendMessage", "--"} +
+                             triple);
     EXPECT_TRUE(gdbus.waitForFinished(10000));
     return QString::fromUtf8(gdbus.readAllStandardOutput()).trimmed() +
            QString::fromUtf8(gdbus.readAllStandardError()).trimmed();
@@ -183,10 +205,10 @@ TEST(ShutdownRequest, SentWithGdbusEndsTheWaitingViewerAndOnlyThatTripleActs)
     auto folder = TestFolder();
     THostRun host({SurfaceIn(*folder)});
     ASSERT_TRUE(host.WaitForBusName(WindowName)) << qPrintable(host.Stderr());
-    for (const QStringList& ignored : {QStringList{"37021", "4242", "0"}, QStringList{"37021", "0", "2424"},
-                                       QStringList{"4242", "4242", "2424"},
-                                       QStringList{"37022", "4242", "2424"},
-                                       QStringList{"37021", "2424", "4242"}})
+    for (const QStringList& ignored :
+         {QStringList{"37021", "4242", "0"}, QStringList{"37021", "0", "2424"},
+          QStringList{"4242", "4242", "2424"}, QStringList{"37022", "4242", "2424"},
+          QStringList{"37021", "2424", "4242"}})
         EXPECT_EQ(Gdbus(ignored), "(int64 0,)") << qPrintable(ignored.join(' '));
     EXPECT_FALSE(host.WaitForExit(500)) << "a wrong message ended the viewer";
     EXPECT_FALSE(host.CallTexts().contains("FinishProcess(1)"));
@@ -199,7 +221,8 @@ TEST(ShutdownRequest, SentWithGdbusEndsTheWaitingViewerAndOnlyThatTripleActs)
 
 // --- The viewer's side, in this process -----------------------------------
 
-class InProcess : public testing::Test {
+class InProcess : public testing::Test
+{
 protected:
     void TearDown() override
     {
@@ -212,7 +235,8 @@ protected:
 
 TEST_F(InProcess, NoHostOnTheBusShowsTheNotFoundMessage)
 {
-    ASSERT_FALSE(QDBusConnection::sessionBus().interface()->isServiceRegistered("org.kartova.APIServer"));
+    ASSERT_FALSE(
+        QDBusConnection::sessionBus().interface()->isServiceRegistered("org.kartova.APIServer"));
     EXPECT_FALSE(ConnectHostServer());
     ASSERT_EQ(Dialogs.Shown.size(), 1u);
     EXPECT_EQ(Dialogs.Shown[0].Kind, "message");
@@ -224,8 +248,8 @@ TEST_F(InProcess, NoHostOnTheBusShowsTheNotFoundMessage)
 TEST_F(InProcess, HostThatFailsOrNeverAnswersAReadIsNotFound)
 {
     qputenv("SKYGLIDE_HOST_TIMEOUT_MS", "1000");
-    for (const QStringList& misbehaviour : {QStringList{"--fail", "HostText17"},
-                                            QStringList{"--stall", "HostText13"}}) {
+    for (const QStringList& misbehaviour :
+         {QStringList{"--fail", "HostText17"}, QStringList{"--stall", "HostText13"}}) {
         Dialogs.Shown.clear();
         THostRun host(QStringList{"--no-viewer"} + misbehaviour);
         ASSERT_TRUE(host.WaitForBusName("org.kartova.APIServer"));
@@ -241,16 +265,17 @@ TEST_F(InProcess, HostThatFailsOrNeverAnswersAReadIsNotFound)
     }
 }
 
-class ResolveThroughTheStandInHost : public testing::TestWithParam<TResolveCase> {
+class ResolveThroughTheStandInHost : public testing::TestWithParam<TResolveCase>
+{
 protected:
     static void SetUpTestSuite()
     {
         Folders = new THostFolders(THostFolders::Create(true));
-        Host = new THostRun(
-            {"--no-viewer", "--working-folder", QString::fromStdString(Folders->Working),
-             "--resource-folder", QString::fromStdString(Folders->Resource1), "--resource-folder",
-             QString::fromStdString(Folders->Resource2), "--palette-folder",
-             QString::fromStdString(Folders->Palettes)});
+        Host = new THostRun({"--no-viewer", "--working-folder",
+                             QString::fromStdString(Folders->Working), "--resource-folder",
+                             QString::fromStdString(Folders->Resource1), "--resource-folder",
+                             QString::fromStdString(Folders->Resource2), "--palette-folder",
+                             QString::fromStdString(Folders->Palettes)});
         ASSERT_TRUE(Host->WaitForBusName("org.kartova.APIServer"));
         Server = CreateKartovaAPIServer().release();
     }
@@ -303,7 +328,8 @@ TEST_F(InProcess, MessageWindowIsReachableOnlyOnceCreated_AndActsOnTheShutdownTr
 {
     QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
     bool ownedDuringCreation = true;
-    Tmsghndlr window([&](Tmsghndlr&) { ownedDuringCreation = bus->isServiceRegistered(WindowName); });
+    Tmsghndlr window(
+        [&](Tmsghndlr&) { ownedDuringCreation = bus->isServiceRegistered(WindowName); });
     EXPECT_FALSE(ownedDuringCreation);
     ASSERT_TRUE(window.Published());
     EXPECT_TRUE(bus->isServiceRegistered(WindowName).value());
@@ -328,7 +354,8 @@ TEST_F(InProcess, FailedStartupLeavesTheMessageWindowUnpublished)
 {
     Tmsghndlr window([](Tmsghndlr&) { TerminateApplication(); });
     EXPECT_FALSE(window.Published());
-    EXPECT_FALSE(QDBusConnection::sessionBus().interface()->isServiceRegistered(WindowName).value());
+    EXPECT_FALSE(
+        QDBusConnection::sessionBus().interface()->isServiceRegistered(WindowName).value());
 }
 
 TEST_F(InProcess, SecondViewerQueuesBehindTheFirst)

@@ -13,11 +13,14 @@
 namespace skyglide::test {
 
 // Thrown where the program would end at once.
-struct TProgramEnded {};
+struct TProgramEnded
+{
+};
 
 // A scripted host behind ConnectHostServer(), answered dialogs, and an end
 // of the program that can be observed. Every host call lands in Calls.
-class THostLinkTest : public testing::Test {
+class THostLinkTest : public testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -47,7 +50,8 @@ protected:
     void UseNoHost()
     {
         SetHostServerFactory([]() -> std::unique_ptr<IKartovaAPIServer> {
-            throw EHostServerError("CreateKartovaAPIServer", "no process owns org.kartova.APIServer");
+            throw EHostServerError("CreateKartovaAPIServer",
+                                   "no process owns org.kartova.APIServer");
         });
     }
 

@@ -22,7 +22,8 @@ inline void PrintTo(const QString& text, std::ostream* out)
 namespace skyglide::test {
 
 // One call as the stand-in host logged it.
-struct TLoggedCall {
+struct TLoggedCall
+{
     QString Method;
     QJsonArray Args;
     QString Outcome; // "result", "error" or "stalled"
@@ -39,10 +40,11 @@ std::unique_ptr<QTemporaryDir> TestFolder();
 
 // skyglide-host running on the test's session bus, logging to a file of its
 // own. Stopped (killed) when the object goes.
-class THostRun {
+class THostRun
+{
 public:
-    explicit THostRun(const QStringList& arguments,
-                      const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
+    explicit THostRun(const QStringList& arguments, const QProcessEnvironment& environment =
+                                                        QProcessEnvironment::systemEnvironment());
     ~THostRun();
 
     // Waits until a process owns name on the session bus.

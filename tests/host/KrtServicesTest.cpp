@@ -8,7 +8,8 @@ namespace {
 TEST_F(THostLinkTest, ConnectKeepsShortCodesToFourCharactersAndFormsTheLanguageFolder)
 {
     THostScript script;
-    script.Text = "\xc3\xa4\xc3\xb6\xc3\xbc\xc3\x9f" "xyz"; // äöüßxyz
+    script.Text = "\xc3\xa4\xc3\xb6\xc3\xbc\xc3\x9f"
+                  "xyz"; // äöüßxyz
     UseHost(script);
     ASSERT_TRUE(ConnectHostServer());
     EXPECT_EQ(Calls, ConnectionReads());
@@ -33,14 +34,16 @@ TEST_F(THostLinkTest, FailedConnectionLeavesNoHostBehind)
 }
 
 // One service of the run, what it asks of the host, and its text result.
-struct TServiceCase {
+struct TServiceCase
+{
     const char* Name;
     std::function<std::string()> Call;
     std::vector<std::string> HostCalls;
     std::string Result;
 };
 
-class Services : public THostLinkTest, public testing::WithParamInterface<TServiceCase> {
+class Services : public THostLinkTest, public testing::WithParamInterface<TServiceCase>
+{
 protected:
     void SetUp() override
     {
@@ -81,14 +84,20 @@ std::string NoText(const std::function<void()>& call)
 INSTANTIATE_TEST_SUITE_P(
     All, Services,
     testing::Values(
-        TServiceCase{"ReportProgress", [] { return NoText([] { ReportProgress(0.25f); }); },
-                     {"ReportProgress(5,0.25)"}, ""},
-        TServiceCase{"ClearProgress", [] { return NoText(ClearProgress); }, {"ClearProgress(5)"}, ""},
-        TServiceCase{"ReportProcessError", [] { return NoText([] { ReportProcessError(-999); }); },
+        TServiceCase{"ReportProgress",
+                     [] { return NoText([] { ReportProgress(0.25f); }); },
+                     {"ReportProgress(5,0.25)"},
+                     ""},
+        TServiceCase{
+            "ClearProgress", [] { return NoText(ClearProgress); }, {"ClearProgress(5)"}, ""},
+        TServiceCase{"ReportProcessError",
+                     [] { return NoText([] { ReportProcessError(-999); }); },
                      {"GetProcessTextB(5)", "GetProcessTextA(5)", "ReportProcessError(5,-999,A,B)"},
                      ""},
-        TServiceCase{"GetProcessParameter", [] { return GetProcessParameter(2); },
-                     {"GetProcessParameter(5,2)"}, "t.rst"},
+        TServiceCase{"GetProcessParameter",
+                     [] { return GetProcessParameter(2); },
+                     {"GetProcessParameter(5,2)"},
+                     "t.rst"},
         TServiceCase{"GetProcessTextA", GetProcessTextA, {"GetProcessTextA(5)"}, "A"},
         TServiceCase{"GetProcessTextB", GetProcessTextB, {"GetProcessTextB(5)"}, "B"},
         TServiceCase{"GetProcessTextC", GetProcessTextC, {"GetProcessTextC(5)"}, "C"},

@@ -5,21 +5,26 @@
 
 #include <gtest/gtest.h>
 
-
 namespace skyglide::test {
 namespace {
 
 TEST(FileTypeExtension, GivesEachTypesExtension)
 {
-    const struct {
+    const struct
+    {
         int Type;
         const char* Expected;
     } rows[] = {
-        {-2, "keep"}, {-1, ""},      {0, "keep"},   {1, ".rst"},  {6, "keep"},   {12, ".smp"},
-        {34, "keep"}, {35, ".vct"},  {61, ".ref"},  {70, "keep"}, {71, ".isc"},  {79, ""},
-        {89, ".vct;.vxp"}, {92, ".tif;.jpg;.pcx;.tga;.clp;.png;.dcx;.wmf;.bmp;.rst"},
-        {104, "imag_*.dat"}, {120, ".rdc;.vdc"}, {130, ".bsq"}, {131, "keep"}, {132, ".bip"},
-        {133, "keep"},
+        {-2, "keep"},        {-1, ""},
+        {0, "keep"},         {1, ".rst"},
+        {6, "keep"},         {12, ".smp"},
+        {34, "keep"},        {35, ".vct"},
+        {61, ".ref"},        {70, "keep"},
+        {71, ".isc"},        {79, ""},
+        {89, ".vct;.vxp"},   {92, ".tif;.jpg;.pcx;.tga;.clp;.png;.dcx;.wmf;.bmp;.rst"},
+        {104, "imag_*.dat"}, {120, ".rdc;.vdc"},
+        {130, ".bsq"},       {131, "keep"},
+        {132, ".bip"},       {133, "keep"},
     };
     for (const auto& row : rows) {
         std::string text = "keep";
@@ -28,7 +33,8 @@ TEST(FileTypeExtension, GivesEachTypesExtension)
     }
 }
 
-class ResolveFileNameOnDisk : public testing::TestWithParam<TResolveCase> {
+class ResolveFileNameOnDisk : public testing::TestWithParam<TResolveCase>
+{
 protected:
     static void SetUpTestSuite() { Folders = new THostFolders(THostFolders::Create(false)); }
     static void TearDownTestSuite()

@@ -23,7 +23,8 @@ TScriptedHost::TScriptedHost(THostScript script) : Script(std::move(script))
     };
     const auto zero = [] { return 0; };
 
-    ON_CALL(*this, GetWorkingFolder()).WillByDefault(setting("GetWorkingFolder", &Script.WorkingFolder));
+    ON_CALL(*this, GetWorkingFolder())
+        .WillByDefault(setting("GetWorkingFolder", &Script.WorkingFolder));
     ON_CALL(*this, HostText13()).WillByDefault(setting("HostText13", &Script.Folder13));
     ON_CALL(*this, HostText17()).WillByDefault(setting("HostText17"));
     ON_CALL(*this, HostText37()).WillByDefault(setting("HostText37"));
@@ -52,27 +53,37 @@ TScriptedHost::TScriptedHost(THostScript script) : Script(std::move(script))
         Record("GetResourceFolder", index);
         return Script.ResourceFolders.at(static_cast<std::size_t>(index - 1));
     }));
-    ON_CALL(*this, ConfirmNewProcess(_))
-        .WillByDefault(process("ConfirmNewProcess", [this] { return Script.ConfirmNew; }));
-    ON_CALL(*this, ConfirmProcess(_))
-        .WillByDefault(process("ConfirmProcess", [this] { return Script.Confirm; }));
+    ON_CALL(*this, ConfirmNewProcess(_)).WillByDefault(process("ConfirmNewProcess", [this] {
+        return Script.ConfirmNew;
+    }));
+    ON_CALL(*this, ConfirmProcess(_)).WillByDefault(process("ConfirmProcess", [this] {
+        return Script.Confirm;
+    }));
     ON_CALL(*this, AbandonProcess(_)).WillByDefault(process("AbandonProcess", zero));
     ON_CALL(*this, ClearProgress(_)).WillByDefault(process("ClearProgress", zero));
     ON_CALL(*this, FinishProcess(_)).WillByDefault(process("FinishProcess", zero));
-    ON_CALL(*this, GetProcessTextA(_)).WillByDefault(process("GetProcessTextA", [] { return std::string("A"); }));
-    ON_CALL(*this, GetProcessTextB(_)).WillByDefault(process("GetProcessTextB", [] { return std::string("B"); }));
-    ON_CALL(*this, GetProcessTextC(_)).WillByDefault(process("GetProcessTextC", [] { return std::string("C"); }));
-    ON_CALL(*this, GetProcessTextD(_)).WillByDefault(process("GetProcessTextD", [] { return std::string("D"); }));
+    ON_CALL(*this, GetProcessTextA(_)).WillByDefault(process("GetProcessTextA", [] {
+        return std::string("A");
+    }));
+    ON_CALL(*this, GetProcessTextB(_)).WillByDefault(process("GetProcessTextB", [] {
+        return std::string("B");
+    }));
+    ON_CALL(*this, GetProcessTextC(_)).WillByDefault(process("GetProcessTextC", [] {
+        return std::string("C");
+    }));
+    ON_CALL(*this, GetProcessTextD(_)).WillByDefault(process("GetProcessTextD", [] {
+        return std::string("D");
+    }));
     ON_CALL(*this, ReportProgress(_, _)).WillByDefault(Invoke([this](std::int32_t pn, float f) {
         Record("ReportProgress", pn, f);
         return 0;
     }));
     ON_CALL(*this, ReportProcessError(_, _, _, _))
-        .WillByDefault(Invoke([this](std::int32_t pn, std::int32_t code, const std::string& a,
-                                     const std::string& b) {
-            Record("ReportProcessError", pn, code, a, b);
-            return 0;
-        }));
+        .WillByDefault(Invoke(
+            [this](std::int32_t pn, std::int32_t code, const std::string& a, const std::string& b) {
+                Record("ReportProcessError", pn, code, a, b);
+                return 0;
+            }));
     ON_CALL(*this, GetProcessParameter(_, _))
         .WillByDefault(Invoke([this](std::int32_t pn, std::int32_t index) {
             Record("GetProcessParameter", pn, index);

@@ -11,7 +11,8 @@
 
 namespace skyglide::test {
 
-class TMockKartovaServer : public IKartovaAPIServer {
+class TMockKartovaServer : public IKartovaAPIServer
+{
 public:
     MOCK_METHOD(std::int32_t, GetHostNumber, (), (override));
     MOCK_METHOD(std::string, HostText13, (), (override));
@@ -47,22 +48,24 @@ public:
 };
 
 // What a scripted host answers.
-struct THostScript {
+struct THostScript
+{
     std::int32_t ProcessNumber = 7; // ObtainProcessNumber
     bool ConfirmNew = true;
     bool Confirm = true;
-    std::string Text = "text";       // every host text and short code
+    std::string Text = "text"; // every host text and short code
     std::string WorkingFolder = "/work/";
     std::vector<std::string> ResourceFolders;
     std::string Folder13, Folder52, Folder54;
-    std::vector<std::string> Parameters = {"", "skyglide", "t.rst", "none", "none",
-                                           "1",  "5",        "100",   "0"};
+    std::vector<std::string> Parameters = {"",  "skyglide", "t.rst", "none", "none",
+                                           "1", "5",        "100",   "0"};
     std::set<std::string> Failing; // methods that answer with an error
 };
 
 // A host that answers from a script and writes every call, with its
 // arguments, to Calls: "ConfirmProcess(42)".
-class TScriptedHost : public testing::NiceMock<TMockKartovaServer> {
+class TScriptedHost : public testing::NiceMock<TMockKartovaServer>
+{
 public:
     explicit TScriptedHost(THostScript script);
 
@@ -70,8 +73,7 @@ public:
     std::vector<std::string>* Calls = nullptr; // outlives the host in tests
 
 private:
-    template <class... A>
-    void Record(const char* method, const A&... args)
+    template <class... A> void Record(const char* method, const A&... args)
     {
         std::ostringstream text;
         text << method << '(';

@@ -27,10 +27,10 @@ THostFolders THostFolders::Create(bool specialsInWorking)
     folders.References = specialsInWorking ? folders.Working : folder("georef");
     folders.Sounds = specialsInWorking ? folders.Working : folder("sounds");
 
-    for (const char* file : {"{R2}greyscale.smp", "{W}both.smp", "{R1}both.smp", "{R1}order.smp",
-                             "{R2}order.smp", "{R2}late.smp", "{P}late.smp", "{P}special.smp",
-                             "{R1}latlong.ref", "{G}utm.ref", "{S}beep.wav", "{W}sub/x.rst",
-                             "{W}v1.2/pal.smp"}) {
+    for (const char* file :
+         {"{R2}greyscale.smp", "{W}both.smp", "{R1}both.smp", "{R1}order.smp", "{R2}order.smp",
+          "{R2}late.smp", "{P}late.smp", "{P}special.smp", "{R1}latlong.ref", "{G}utm.ref",
+          "{S}beep.wav", "{W}sub/x.rst", "{W}v1.2/pal.smp"}) {
         const fs::path path = folders.Expand(file);
         fs::create_directories(path.parent_path());
         std::ofstream(path) << "x";
@@ -49,9 +49,9 @@ void THostFolders::Remove() const
 std::string THostFolders::Expand(const std::string& text) const
 {
     std::string result = text;
-    for (const auto& [key, value] : {std::pair{"{W}", &Working}, std::pair{"{R1}", &Resource1},
-                                     std::pair{"{R2}", &Resource2}, std::pair{"{P}", &Palettes},
-                                     std::pair{"{G}", &References}, std::pair{"{S}", &Sounds}}) {
+    for (const auto& [key, value] :
+         {std::pair{"{W}", &Working}, std::pair{"{R1}", &Resource1}, std::pair{"{R2}", &Resource2},
+          std::pair{"{P}", &Palettes}, std::pair{"{G}", &References}, std::pair{"{S}", &Sounds}}) {
         for (std::size_t at = result.find(key); at != std::string::npos; at = result.find(key))
             result.replace(at, std::string(key).size(), *value);
     }

@@ -9,7 +9,8 @@ namespace skyglide::test {
 
 // A host's folders laid out on disk, with the files the resolver cases look
 // for. Folder texts end in "/", as the host hands them out.
-struct THostFolders {
+struct THostFolders
+{
     std::filesystem::path Root;
     std::string Working, Resource1, Resource2, Palettes, References, Sounds;
 
@@ -21,7 +22,8 @@ struct THostFolders {
     std::string Expand(const std::string& text) const;
 };
 
-struct TResolveCase {
+struct TResolveCase
+{
     const char* Name;
     int FileType;
     std::string Input;

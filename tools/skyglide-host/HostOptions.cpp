@@ -53,9 +53,9 @@ bool ToInt(const QString& text, const char* option, int& value, int& exitCode)
 {
     bool ok = false;
     value = text.toInt(&ok);
-    return ok || Fail(QStringLiteral("--%1: '%2' is not a whole number")
-                          .arg(QLatin1String(option), text),
-                      exitCode);
+    return ok ||
+           Fail(QStringLiteral("--%1: '%2' is not a whole number").arg(QLatin1String(option), text),
+                exitCode);
 }
 
 } // namespace
@@ -93,30 +93,32 @@ std::optional<THostOptions> ParseHostOptions(const QStringList& arguments, int& 
     auto detail = value("detail", "Detail level, parameter 5: 1, 2, 3 or other (default 1).",
                         "level", defaults.Detail);
     auto velocity = value("velocity", "Velocity, parameter 6 (default 5).", "n", defaults.Velocity);
-    auto exaggeration = value("exaggeration",
-                              "Vertical exaggeration in hundredths, parameter 7 (default 100).",
-                              "percent", defaults.Exaggeration);
+    auto exaggeration =
+        value("exaggeration", "Vertical exaggeration in hundredths, parameter 7 (default 100).",
+              "percent", defaults.Exaggeration);
     auto maximized = value("maximized", "Parameter 8: 1 starts the window maximized (default 0).",
                            "flag", defaults.Maximized);
-    auto working = value("working-folder", "The host's working folder (default: the current one).",
-                         "folder");
-    auto resource = value("resource-folder",
-                          "A resource folder; repeatable (default: the bundled palettes).", "folder");
-    auto paletteFolder = value("palette-folder",
-                               "The folder of palettes and symbols (default: the bundled palettes).",
-                               "folder");
+    auto working =
+        value("working-folder", "The host's working folder (default: the current one).", "folder");
+    auto resource =
+        value("resource-folder", "A resource folder; repeatable (default: the bundled palettes).",
+              "folder");
+    auto paletteFolder =
+        value("palette-folder",
+              "The folder of palettes and symbols (default: the bundled palettes).", "folder");
     auto helpFile = value("help-file", "The help file the viewer's Help opens.", "file");
-    auto viewer = value("viewer", "The viewer program (default: skyglide beside this program).",
-                        "path");
+    auto viewer =
+        value("viewer", "The viewer program (default: skyglide beside this program).", "path");
     auto noViewer = flag("no-viewer",
                          "Start no viewer; serve whatever viewer is started by hand until Ctrl+C.");
-    auto processNumber = value("process-number", "The process number (default 1).", "n", QStringLiteral("1"));
-    auto noProcessNumber = flag("no-process-number",
-                                "Start the viewer with no argument: it asks for its number and "
-                                "for a new process.");
+    auto processNumber =
+        value("process-number", "The process number (default 1).", "n", QStringLiteral("1"));
+    auto noProcessNumber =
+        flag("no-process-number", "Start the viewer with no argument: it asks for its number and "
+                                  "for a new process.");
     auto noparams = flag("noparams", "Start the viewer with the argument noparams.");
-    auto viewerArgument = value("viewer-argument",
-                                "Start the viewer with exactly this first argument.", "text");
+    auto viewerArgument =
+        value("viewer-argument", "Start the viewer with exactly this first argument.", "text");
     auto refuseNew = flag("refuse-new", "Answer no to ConfirmNewProcess.");
     auto refuseConfirm = flag("refuse-confirm", "Answer no to ConfirmProcess.");
     auto fail = value("fail", "Answer this method with a D-Bus error; repeatable.", "method");
@@ -143,8 +145,9 @@ std::optional<THostOptions> ParseHostOptions(const QStringList& arguments, int& 
     THostOptions options;
     const QStringList positional = parser.positionalArguments();
     if (positional.size() > 1) {
-        Fail(QStringLiteral("one surface file expected but got %1 arguments").arg(positional.size()),
-             exitCode);
+        Fail(
+            QStringLiteral("one surface file expected but got %1 arguments").arg(positional.size()),
+            exitCode);
         return std::nullopt;
     }
     options.StartViewer = !parser.isSet(noViewer);
@@ -154,7 +157,8 @@ std::optional<THostOptions> ParseHostOptions(const QStringList& arguments, int& 
     }
     options.Surface = positional.value(0);
     if (!options.Surface.isEmpty() && !QFileInfo::exists(options.Surface))
-        std::fprintf(stderr, "skyglide-host: warning: %s does not exist; the viewer will show nothing\n",
+        std::fprintf(stderr,
+                     "skyglide-host: warning: %s does not exist; the viewer will show nothing\n",
                      qPrintable(options.Surface));
     options.Drape = parser.value(drape);
     options.Palette = parser.value(palette);
@@ -163,7 +167,8 @@ std::optional<THostOptions> ParseHostOptions(const QStringList& arguments, int& 
     options.Exaggeration = parser.value(exaggeration);
     options.Maximized = parser.value(maximized);
 
-    options.WorkingFolder = AsFolder(parser.isSet(working) ? parser.value(working) : QDir::currentPath());
+    options.WorkingFolder =
+        AsFolder(parser.isSet(working) ? parser.value(working) : QDir::currentPath());
     for (const QString& folder : parser.values(resource))
         options.ResourceFolders << AsFolder(folder);
     if (options.ResourceFolders.isEmpty())
@@ -182,7 +187,8 @@ std::optional<THostOptions> ParseHostOptions(const QStringList& arguments, int& 
     const int routes = int(parser.isSet(noProcessNumber)) + int(parser.isSet(noparams)) +
                        int(parser.isSet(viewerArgument));
     if (routes > 1) {
-        Fail(QStringLiteral("--no-process-number, --noparams and --viewer-argument exclude each other"),
+        Fail(QStringLiteral(
+                 "--no-process-number, --noparams and --viewer-argument exclude each other"),
              exitCode);
         return std::nullopt;
     }
@@ -198,8 +204,8 @@ std::optional<THostOptions> ParseHostOptions(const QStringList& arguments, int& 
     options.RefuseNew = parser.isSet(refuseNew);
     options.RefuseConfirm = parser.isSet(refuseConfirm);
     const QStringList methods = InterfaceMethods();
-    for (const auto& [option, list] : {std::pair{&fail, &options.FailMethods},
-                                       std::pair{&stall, &options.StallMethods}}) {
+    for (const auto& [option, list] :
+         {std::pair{&fail, &options.FailMethods}, std::pair{&stall, &options.StallMethods}}) {
         for (const QString& method : parser.values(*option)) {
             if (!methods.contains(method)) {
                 Fail(QStringLiteral("--%1: no method '%2' in org.kartova.APIServer")

@@ -12,7 +12,8 @@ namespace skyglide {
 enum class TViewerArgument { vaProcessNumber, vaNoparams, vaNone, vaLiteral };
 
 // Everything the stand-in host holds for its one process.
-struct THostOptions {
+struct THostOptions
+{
     // Process parameters 2 to 8, handed over as the text given.
     QString Surface;
     QString Drape = QStringLiteral("none");

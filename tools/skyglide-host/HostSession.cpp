@@ -129,25 +129,27 @@ void THostSession::AskViewerToShutDown()
 {
     // Sent even before the window is known to be there: the bus knows better
     // than the host's own watch of it.
-    QDBusMessage request = QDBusMessage::createMethodCall(WindowBusName, WindowPath, WindowInterface,
-                                                          QStringLiteral("SendMessage"));
+    QDBusMessage request = QDBusMessage::createMethodCall(
+        WindowBusName, WindowPath, WindowInterface, QStringLiteral("SendMessage"));
     request << ShutdownMessage << ShutdownWParam << ShutdownLParam;
     auto* watcher = new QDBusPendingCallWatcher(
         QDBusConnection::sessionBus().asyncCall(request, RequestTimeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* call) {
-        call->deleteLater();
-        if (!call->isError() || m_viewer.state() == QProcess::NotRunning)
-            return;
-        const QString error = call->error().name();
-        if (error == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") ||
-            error == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))
-            std::fprintf(stderr, "skyglide-host: the viewer is still starting; stopping it\n");
-        else
-            std::fprintf(stderr, "skyglide-host: the viewer does not take the shutdown request (%s); "
-                                 "stopping it\n",
-                         qPrintable(call->error().message()));
-        StopViewer(false);
-    });
+    connect(
+        watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* call) {
+            call->deleteLater();
+            if (!call->isError() || m_viewer.state() == QProcess::NotRunning)
+                return;
+            const QString error = call->error().name();
+            if (error == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown") ||
+                error == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))
+                std::fprintf(stderr, "skyglide-host: the viewer is still starting; stopping it\n");
+            else
+                std::fprintf(stderr,
+                             "skyglide-host: the viewer does not take the shutdown request (%s); "
+                             "stopping it\n",
+                             qPrintable(call->error().message()));
+            StopViewer(false);
+        });
 }
 
 void THostSession::StopViewer(bool hard)
@@ -163,9 +165,10 @@ void THostSession::StopViewer(bool hard)
 
 void THostSession::StartupTimedOut()
 {
-    std::fprintf(stderr,
-                 "skyglide-host: the viewer made no call for %d s during its start-up; stopping it\n",
-                 m_options.StartupTimeoutSeconds);
+    std::fprintf(
+        stderr,
+        "skyglide-host: the viewer made no call for %d s during its start-up; stopping it\n",
+        m_options.StartupTimeoutSeconds);
     StopViewer(false);
 }
 

@@ -17,7 +17,8 @@ class TStandInHost;
 // gets through its start-up, passes Ctrl+C (SIGINT) and SIGTERM on as the
 // host's shutdown request, and ends the host's event loop with the viewer's
 // exit status once the viewer has gone.
-class THostSession : public QObject {
+class THostSession : public QObject
+{
     Q_OBJECT
 
 public:

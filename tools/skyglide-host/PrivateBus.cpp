@@ -1,7 +1,7 @@
 #include "PrivateBus.h"
 
-#include <cstdio>
 #include <csignal>
+#include <cstdio>
 #include <sys/prctl.h>
 #include <unistd.h>
 
@@ -28,7 +28,8 @@ bool TPrivateBus::Start()
     });
     m_daemon.start();
     if (!m_daemon.waitForStarted(5000)) {
-        std::fprintf(stderr, "skyglide-host: cannot start dbus-daemon for a private session bus: %s\n",
+        std::fprintf(stderr,
+                     "skyglide-host: cannot start dbus-daemon for a private session bus: %s\n",
                      qPrintable(m_daemon.errorString()));
         return false;
     }

@@ -8,7 +8,8 @@ namespace skyglide {
 // A session bus of the host's own, for when none runs (a plain terminal, a
 // test). Started before anything talks to the session bus; stopped when
 // this object goes, and also when the host dies, so none is left behind.
-class TPrivateBus {
+class TPrivateBus
+{
 public:
     TPrivateBus() = default;
     ~TPrivateBus();

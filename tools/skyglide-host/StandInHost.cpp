@@ -39,8 +39,8 @@ bool TStandInHost::OpenLog()
     m_log.setFileName(m_options.LogFile);
     if (m_log.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
         return true;
-    std::fprintf(stderr, "skyglide-host: --log: cannot write %s: %s\n", qPrintable(m_options.LogFile),
-                 qPrintable(m_log.errorString()));
+    std::fprintf(stderr, "skyglide-host: --log: cannot write %s: %s\n",
+                 qPrintable(m_options.LogFile), qPrintable(m_log.errorString()));
     return false;
 }
 
@@ -59,7 +59,8 @@ void TStandInHost::WriteLog(const char* method, const QVariantList& args, const 
 }
 
 template <class T>
-T TStandInHost::Answer(const char* method, const QVariantList& args, const std::function<T()>& result)
+T TStandInHost::Answer(const char* method, const QVariantList& args,
+                       const std::function<T()>& result)
 {
     const QString name = QString::fromLatin1(method);
     emit CallReceived(name);
@@ -162,10 +163,10 @@ QString TStandInHost::GetProcessParameter(int processNumber, int index)
 {
     return Answer<QString>("GetProcessParameter", {processNumber, index}, [&] {
         CheckProcess(processNumber);
-        const QString parameters[] = {QStringLiteral("skyglide"), m_options.Surface,
-                                      m_options.Drape,            m_options.Palette,
-                                      m_options.Detail,           m_options.Velocity,
-                                      m_options.Exaggeration,     m_options.Maximized};
+        const QString parameters[] = {
+            QStringLiteral("skyglide"), m_options.Surface,  m_options.Drape,
+            m_options.Palette,          m_options.Detail,   m_options.Velocity,
+            m_options.Exaggeration,     m_options.Maximized};
         if (index < 1 || index > 8)
             throw TRefusal{QStringLiteral("skyglide-host: process %1 has no parameter %2 "
                                           "(it has 1 to 8)")
@@ -187,8 +188,8 @@ int TStandInHost::FinishProcess(int processNumber)
 QString TStandInHost::HostText37()
 {
     // The host's own program folder.
-    return Answer<QString>("HostText37", {},
-                           [] { return QCoreApplication::applicationDirPath() + QLatin1Char('/'); });
+    return Answer<QString>(
+        "HostText37", {}, [] { return QCoreApplication::applicationDirPath() + QLatin1Char('/'); });
 }
 
 QString TStandInHost::GetProcessTextA(int processNumber)

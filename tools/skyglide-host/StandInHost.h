@@ -15,7 +15,8 @@ namespace skyglide {
 // The host's automation server as the stand-in plays it: one process with
 // the options' parameters, texts and folders. The generated adaptor calls
 // these members, one per method of org.kartova.APIServer.
-class TStandInHost : public QObject, protected QDBusContext {
+class TStandInHost : public QObject, protected QDBusContext
+{
     Q_OBJECT
 
 public:
@@ -72,7 +73,8 @@ signals:
 
 private:
     // A refusal that the host answers with a D-Bus error.
-    struct TRefusal {
+    struct TRefusal
+    {
         QString Message;
     };
 

@@ -28,7 +28,8 @@ QString FakeViewer(const QTemporaryDir& folder, const char* body)
     return path;
 }
 
-struct TViewerCase {
+struct TViewerCase
+{
     const char* Name;
     const char* Script;
     QStringList Arguments;
@@ -36,7 +37,9 @@ struct TViewerCase {
     const char* Message;
 };
 
-class MisbehavingViewer : public testing::TestWithParam<TViewerCase> {};
+class MisbehavingViewer : public testing::TestWithParam<TViewerCase>
+{
+};
 
 TEST_P(MisbehavingViewer, DoesNotHangTheHost)
 {
@@ -52,14 +55,24 @@ TEST_P(MisbehavingViewer, DoesNotHangTheHost)
 INSTANTIATE_TEST_SUITE_P(
     Cases, MisbehavingViewer,
     testing::Values(
-        TViewerCase{"crashesAtStartup", "kill -SEGV $$", {}, 128 + SIGSEGV,
+        TViewerCase{"crashesAtStartup",
+                    "kill -SEGV $$",
+                    {},
+                    128 + SIGSEGV,
                     "the viewer ended by signal 11"},
-        TViewerCase{"hangsAtStartup", "exec sleep 600", {"--startup-timeout", "1"}, 128 + SIGTERM,
+        TViewerCase{"hangsAtStartup",
+                    "exec sleep 600",
+                    {"--startup-timeout", "1"},
+                    128 + SIGTERM,
                     "the viewer made no call for 1 s during its start-up; stopping it"},
-        TViewerCase{"ignoresTermination", "trap '' TERM; sleep 600 & wait; sleep 600",
-                    {"--startup-timeout", "1"}, 128 + SIGKILL, "stopping it"},
+        TViewerCase{"ignoresTermination",
+                    "trap '' TERM; sleep 600 & wait; sleep 600",
+                    {"--startup-timeout", "1"},
+                    128 + SIGKILL,
+                    "stopping it"},
         TViewerCase{"exitsWithAStatus", "exit 3", {}, 3, "the viewer exited with status 3"},
-        TViewerCase{"isMissing", nullptr, {}, 127, "cannot start the viewer /nonexistent/skyglide"}),
+        TViewerCase{
+            "isMissing", nullptr, {}, 127, "cannot start the viewer /nonexistent/skyglide"}),
     [](const testing::TestParamInfo<TViewerCase>& info) { return info.param.Name; });
 
 TEST(SkyGlideHost, CtrlCDuringTheViewersStartupStopsIt)
@@ -75,7 +88,8 @@ TEST(SkyGlideHost, CtrlCDuringTheViewersStartupStopsIt)
 
 TEST(SkyGlideHost, RejectsBadCommandLines)
 {
-    const struct {
+    const struct
+    {
         QStringList Arguments;
         const char* Message;
     } rows[] = {
@@ -89,7 +103,8 @@ TEST(SkyGlideHost, RejectsBadCommandLines)
         THostRun host(row.Arguments);
         ASSERT_TRUE(host.WaitForExit(10000));
         EXPECT_EQ(host.ExitCode(), 2) << qPrintable(row.Arguments.join(' '));
-        EXPECT_TRUE(host.Stderr().contains(QLatin1String(row.Message))) << qPrintable(host.Stderr());
+        EXPECT_TRUE(host.Stderr().contains(QLatin1String(row.Message)))
+            << qPrintable(host.Stderr());
     }
 }
 
@@ -121,7 +136,8 @@ TEST(SkyGlideHost, ShowsProgressAndErrorReportsAndChecksTheProcessNumber)
     EXPECT_EQ(host.ExitCode(), 0);
     EXPECT_EQ(host.Stdout(), "progress 50%\nprogress 100%\nprogress 0%\n")
         << "plain lines when not on a terminal, one per percent shown";
-    EXPECT_TRUE(host.Stderr().contains("skyglide-host: process 4 reports error -999: Text A: Text B"));
+    EXPECT_TRUE(
+        host.Stderr().contains("skyglide-host: process 4 reports error -999: Text A: Text B"));
     const std::vector<TLoggedCall> calls = host.Calls();
     ASSERT_EQ(calls.size(), 8u);
     EXPECT_EQ(calls[0].Text(), "ReportProgress(4,0.5)");
@@ -135,15 +151,18 @@ TEST(SkyGlideHost, StartsAndRemovesAPrivateBusWhenNoneRuns)
     THostRun host({"t.rst"}, environment);
     const QRegularExpression announced("private session bus (\\S+)");
     QString address;
-    for (QDeadlineTimer deadline(10000); address.isEmpty() && !deadline.hasExpired(); QThread::msleep(20))
+    for (QDeadlineTimer deadline(10000); address.isEmpty() && !deadline.hasExpired();
+         QThread::msleep(20))
         address = announced.match(host.Stderr()).captured(1);
     ASSERT_FALSE(address.isEmpty()) << qPrintable(host.Stderr());
     {
         const QDBusConnection privateBus = QDBusConnection::connectToBus(address, "private");
         ASSERT_TRUE(privateBus.isConnected());
         bool viewerWaits = false;
-        for (QDeadlineTimer deadline(20000); !viewerWaits && !deadline.hasExpired(); QThread::msleep(20))
-            viewerWaits = privateBus.interface()->isServiceRegistered("org.kartova.skyglide_msghndlr");
+        for (QDeadlineTimer deadline(20000); !viewerWaits && !deadline.hasExpired();
+             QThread::msleep(20))
+            viewerWaits =
+                privateBus.interface()->isServiceRegistered("org.kartova.skyglide_msghndlr");
         ASSERT_TRUE(viewerWaits);
     }
     QDBusConnection::disconnectFromBus("private");
