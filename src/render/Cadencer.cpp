@@ -115,6 +115,14 @@ public:
 
     bool Inside = false;
 
+    /// Posts a tick unless one is on its way, the throttle timer runs or a
+    /// pass (which posts at its end) is under way.
+    void wake()
+    {
+        if (!m_posted && m_timerId == 0 && !Inside)
+            postTick();
+    }
+
     bool event(QEvent* e) override
     {
         if (e->type() == QEvent::Timer) {
@@ -124,6 +132,7 @@ public:
             m_timerId = 0;
             m_throttle.TimerFired();
         } else if (e->type() == tickEventType()) {
+            m_posted = false;
             if (m_throttle.TickHandled(static_cast<TickEvent*>(e)->PostedMs, tickCount())) {
                 m_timerId = startTimer(1);
                 if (m_timerId == 0)
@@ -138,12 +147,17 @@ public:
     }
 
 private:
-    void postTick() { QCoreApplication::postEvent(this, new TickEvent); }
+    void postTick()
+    {
+        m_posted = true;
+        QCoreApplication::postEvent(this, new TickEvent);
+    }
 
     void runPass();
 
     TTickThrottle m_throttle;
     int m_timerId = 0;
+    bool m_posted = false;
 };
 
 TickPump* pump = nullptr;
@@ -152,29 +166,23 @@ void TickPump::runPass()
 {
     // However the pass ends (an exception from a progress handler included),
     // the list is compacted and the next tick posted, so that one error does
-    // not stop the cadencers for good.
+    // not stop the cadencers for good. With no cadencer left the pump rests
+    // (it cannot delete itself inside its own event) until one registers or
+    // the last one is destroyed.
     struct PassEnd
     {
         TickPump* self;
         ~PassEnd()
         {
             self->Inside = false;
-            if (asapList)
-                std::erase(*asapList, nullptr);
-            if (asapListHasEntries()) {
+            std::erase(*asapList, nullptr);
+            if (!asapList->empty())
                 self->postTick();
-            } else {
-                delete asapList;
-                asapList = nullptr;
-                if (pump == self)
-                    pump = nullptr;
-                self->deleteLater();
-            }
         }
     } passEnd{this};
 
     Inside = true;
-    for (std::size_t i = asapList ? asapList->size() : 0; i-- > 0;) {
+    for (std::size_t i = asapList->size(); i-- > 0;) {
         TCadencer* cadencer = (*asapList)[i];
         if (!cadencer || cadencer->Mode() != TCadencerMode::cmASAP || !cadencer->Enabled() ||
             cadencer->IsBusy())
@@ -196,7 +204,9 @@ void TCadencer::registerAsap()
         asapList = new std::vector<TCadencer*>;
     asapList->push_back(this);
     m_asapRegistered = true;
-    if (!pump)
+    if (pump)
+        pump->wake();
+    else
         pump = new TickPump;
 }
 
@@ -205,9 +215,9 @@ void TCadencer::unregisterAsap()
     if (!m_asapRegistered)
         return;
     m_asapRegistered = false;
-    if (asapList)
-        std::replace(asapList->begin(), asapList->end(), this, static_cast<TCadencer*>(nullptr));
-    // Outside a pass nothing else will free the pump; inside one, the pass does.
+    std::replace(asapList->begin(), asapList->end(), this, static_cast<TCadencer*>(nullptr));
+    // The pump and the list go with the last cadencer, except inside a pass,
+    // which still walks them.
     if (!asapListHasEntries() && pump && !pump->Inside) {
         delete pump;
         pump = nullptr;

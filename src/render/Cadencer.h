@@ -124,7 +124,11 @@ public:
     /// Starts scene time again from 0 now.
     void Reset();
 
-    /// One step.
+    /// One step: when enabled, sleep SleepLength; in cmASAP let the pending
+    /// events through first (and do nothing more unless the cadencer is still
+    /// registered, that is enabled with a scene); then advance the scene and
+    /// raise OnProgress by the elapsed scene time. Refused while the cadencer
+    /// is advancing its scene.
     void Tick();
     /// A step is under way.
     bool IsBusy() const { return m_progressing != 0; }

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 using namespace skyglide;
+using skyglide::test::expectNear;
 using skyglide::test::ViewerComposition;
 
 namespace {
@@ -39,26 +40,36 @@ enum Key : unsigned {
     Down = 1u << 7,
 };
 
-// What the scene window does at each cadencer progress, in its key order.
-void handleKeys(ViewerComposition& v, unsigned keys, double deltaTime)
+// What the scene window does at each cadencer progress, in its key order,
+// on the rig in the scene or on its model.
+template <class Rig> void handleKeys(Rig& rig, unsigned keys, double deltaTime)
 {
     if (keys & PageUp)
-        v.Camera->OrbitTarget(float(TurnStep * deltaTime), 0);
+        rig.orbit(float(TurnStep * deltaTime));
     if (keys & PageDown)
-        v.Camera->OrbitTarget(float(-TurnStep * deltaTime), 0);
+        rig.orbit(float(-TurnStep * deltaTime));
     if (keys & Left)
-        v.Observer->Turn(float(-TurnStep * deltaTime));
+        rig.turn(float(-TurnStep * deltaTime));
     if (keys & Right)
-        v.Observer->Turn(float(TurnStep * deltaTime));
+        rig.turn(float(TurnStep * deltaTime));
     if (keys & Shift)
-        v.Observer->Position().SetY(float(v.Observer->Position().Y() + LiftStep * deltaTime));
+        rig.lift(LiftStep * deltaTime);
     if (keys & Ctrl)
-        v.Observer->Position().SetY(float(v.Observer->Position().Y() - LiftStep * deltaTime));
+        rig.lift(-LiftStep * deltaTime);
     if (keys & Up)
-        v.Observer->Move(float(Velocity * deltaTime));
+        rig.move(float(Velocity * deltaTime));
     if (keys & Down)
-        v.Observer->Move(float(-Velocity * deltaTime));
+        rig.move(float(-Velocity * deltaTime));
 }
+
+struct SceneRig
+{
+    ViewerComposition& v;
+    void orbit(float pitchDelta) { v.Camera->OrbitTarget(pitchDelta, 0); }
+    void turn(float angle) { v.Observer->Turn(angle); }
+    void lift(double dy) { v.Observer->Position().SetY(float(v.Observer->Position().Y() + dy)); }
+    void move(float distance) { v.Observer->Move(distance); }
+};
 
 // The rig as geometry: the observer stays level, so its direction is a
 // heading; the camera sits on the unit circle about the target in the
@@ -75,32 +86,12 @@ struct RigModel
         phi = std::clamp(phi + pitchDelta * kDegree, 0.025, M_PI - 0.025);
     }
     void turn(float angle) { heading += angle; }
+    void lift(double dy) { y += dy; }
     void move(float distance)
     {
-        x += -std::sin(heading * kDegree) * distance;
-        z += std::cos(heading * kDegree) * distance;
+        x += dx() * distance;
+        z += dz() * distance;
     }
-
-    void apply(unsigned keys, double deltaTime)
-    {
-        if (keys & PageUp)
-            orbit(float(TurnStep * deltaTime));
-        if (keys & PageDown)
-            orbit(float(-TurnStep * deltaTime));
-        if (keys & Left)
-            turn(float(-TurnStep * deltaTime));
-        if (keys & Right)
-            turn(float(TurnStep * deltaTime));
-        if (keys & Shift)
-            y += LiftStep * deltaTime;
-        if (keys & Ctrl)
-            y -= LiftStep * deltaTime;
-        if (keys & Up)
-            move(float(Velocity * deltaTime));
-        if (keys & Down)
-            move(float(-Velocity * deltaTime));
-    }
-
     double dx() const { return -std::sin(heading * kDegree); }
     double dz() const { return std::cos(heading * kDegree); }
 };
@@ -121,36 +112,17 @@ struct Frame
 
 // A flight: away from the start, a climbing turn, a long look down and up
 // again into both stops, a sink, and back.
+// clang-format off
 const std::vector<Frame> kFlight = {
-    {0.016, Up},
-    {0.017, Up},
-    {0.033, Up | Left},
-    {0.020, Up | Left},
-    {0.050, Shift},
-    {0.040, Shift | Up},
-    {0.016, Right},
-    {0.100, Right | Up},
-    {0.025, PageDown},
-    {0.500, PageDown},
-    {0.500, PageDown},
-    {0.500, PageDown | Up},
-    {0.030, PageUp},
-    {0.700, PageUp},
-    {0.700, PageUp},
-    {0.700, PageUp | Left},
-    {0.010, PageDown},
-    {0.300, PageDown},
-    {0.045, Ctrl | Down},
-    {0.045, Ctrl | Down},
-    {0.016, Shift | Ctrl},
-    {0.250, Left | Up},
-    {0.250, Left | Up},
-    {0.250, Left | Up},
-    {0.033, 0},
-    {0.080, Right | Down},
-    {0.016, PageUp | Up},
-    {0.120, Up | Shift},
+    {0.016, Up},            {0.017, Up},          {0.033, Up | Left},     {0.020, Up | Left},
+    {0.050, Shift},         {0.040, Shift | Up},  {0.016, Right},         {0.100, Right | Up},
+    {0.025, PageDown},      {0.500, PageDown},    {0.500, PageDown},      {0.500, PageDown | Up},
+    {0.030, PageUp},        {0.700, PageUp},      {0.700, PageUp},        {0.700, PageUp | Left},
+    {0.010, PageDown},      {0.300, PageDown},    {0.045, Ctrl | Down},   {0.045, Ctrl | Down},
+    {0.016, Shift | Ctrl},  {0.250, Left | Up},   {0.250, Left | Up},     {0.250, Left | Up},
+    {0.033, 0},             {0.080, Right | Down}, {0.016, PageUp | Up},  {0.120, Up | Shift},
 };
+// clang-format on
 
 double extent(const RigModel& m)
 {
@@ -164,6 +136,7 @@ TEST(ObserverRig, ScriptedFlightEndsAtTheComputedPose)
     // The start of the scene window: a 240 × 160 surface with exaggeration 1.
     const float W = 240, H = 160, M = std::max(W, H);
     RigModel model;
+    SceneRig rig{viewer};
     viewer.Observer->Position().SetX(0.4f * W);
     viewer.Observer->Position().SetZ(-0.4f * H);
     viewer.Observer->Position().SetY(M * 0.05f * 1.5f);
@@ -171,9 +144,9 @@ TEST(ObserverRig, ScriptedFlightEndsAtTheComputedPose)
     model.z = -0.4 * H;
     model.y = M * 0.05 * 1.5;
     const float startTurn = float(std::atan(double(W) / H) / kDegree);
-    viewer.Observer->Turn(startTurn);
+    rig.turn(startTurn);
     model.turn(startTurn);
-    viewer.Camera->OrbitTarget(-2, 0);
+    rig.orbit(-2);
     model.orbit(-2);
 
     ExternalClock clock;
@@ -183,7 +156,7 @@ TEST(ObserverRig, ScriptedFlightEndsAtTheComputedPose)
     cadencer.SetTimeMultiplier(2.0);
     unsigned held = 0;
     cadencer.OnProgress = [&](TCadencer&, double deltaTime, double) {
-        handleKeys(viewer, held, deltaTime);
+        handleKeys(rig, held, deltaTime);
     };
 
     bool reachedLowerStop = false, reachedUpperStop = false;
@@ -193,7 +166,7 @@ TEST(ObserverRig, ScriptedFlightEndsAtTheComputedPose)
         held = kFlight[i].keys;
         clock.seconds += kFlight[i].realSeconds;
         cadencer.Tick();
-        model.apply(held, 2.0 * kFlight[i].realSeconds);
+        handleKeys(model, held, 2.0 * kFlight[i].realSeconds);
         viewer.renderFrame();
 
         // Single precision, carried through some thirty frames of moves and
@@ -226,18 +199,16 @@ TEST(ObserverRig, ScriptedFlightEndsAtTheComputedPose)
     EXPECT_TRUE(reachedUpperStop);
 
     // The whole pose in the world, as the render pass sees it.
-    const double tolerance = 8 * FLT_EPSILON * extent(model);
-    const double eye[3] = {model.x + (1 - std::sin(model.phi)) * model.dx(),
-                           model.y + std::cos(model.phi),
-                           model.z + (1 - std::sin(model.phi)) * model.dz()};
-    const double centre[3] = {model.x + model.dx(), model.y, model.z + model.dz()};
+    const float tolerance = float(8 * FLT_EPSILON * extent(model));
+    const double eyeLift = std::cos(model.phi), eyeAhead = 1 - std::sin(model.phi);
     const TViewTransform view = viewer.Camera->ViewTransform();
-    EXPECT_NEAR(view.Eye.X, eye[0], tolerance / minSinPhi);
-    EXPECT_NEAR(view.Eye.Y, eye[1], tolerance / minSinPhi);
-    EXPECT_NEAR(view.Eye.Z, eye[2], tolerance / minSinPhi);
-    EXPECT_NEAR(view.Centre.X, centre[0], tolerance);
-    EXPECT_NEAR(view.Centre.Y, centre[1], tolerance);
-    EXPECT_NEAR(view.Centre.Z, centre[2], tolerance);
+    expectNear(view.Eye,
+               {float(model.x + eyeAhead * model.dx()), float(model.y + eyeLift),
+                float(model.z + eyeAhead * model.dz())},
+               tolerance / float(minSinPhi));
+    expectNear(view.Centre,
+               {float(model.x + model.dx()), float(model.y), float(model.z + model.dz())},
+               tolerance);
     EXPECT_EQ(view.Up, (TAffineVector{0, 1, 0}));
     double flightSeconds = 0;
     for (const Frame& frame : kFlight)

@@ -1,8 +1,8 @@
 #pragma once
 
 // The scene tree of the viewer's window as its composition builds it, with a
-// plain material object standing in for the height field, and what one
-// rendered frame reads from it.
+// plain material object standing in for the height field, what one rendered
+// frame reads from it, and a vector comparison.
 
 #include "render/Camera.h"
 #include "render/DummyCube.h"
@@ -11,7 +11,17 @@
 
 #include <functional>
 
+#include <gtest/gtest.h>
+
 namespace skyglide::test {
+
+inline void expectNear(const TAffineVector& actual, const TAffineVector& expected,
+                       float tolerance = 1e-6f)
+{
+    EXPECT_NEAR(actual.X, expected.X, tolerance);
+    EXPECT_NEAR(actual.Y, expected.Y, tolerance);
+    EXPECT_NEAR(actual.Z, expected.Z, tolerance);
+}
 
 struct ViewerComposition
 {
