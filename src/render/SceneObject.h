@@ -73,8 +73,8 @@ public:
 /// kept perpendicular), per-axis Scale, children in insertion order.
 ///
 /// Parents own their children; nodes are neither copied nor moved. A
-/// destroyed node destroys its children first (last child first) and tells
-/// every registered TFreeNotificationListener.
+/// destroyed node tells every registered TFreeNotificationListener, then
+/// destroys its children, last child first.
 ///
 /// Change notices: a coordinate change goes to HandleCoordinateNotice, which
 /// calls MarkTransformStale, which (the first time after the matrix was last
