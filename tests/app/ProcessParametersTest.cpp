@@ -87,41 +87,5 @@ TEST_F(THostLinkTest, ParametersAreReadInOrderThenHelpFileAndHostNumber)
     EXPECT_EQ(parameters.HelpFile, "/help/skyglide.html");
 }
 
-TEST_F(THostLinkTest, FailedStartupIsReportedAndTerminates)
-{
-    THostScript script;
-    script.Parameters[5] = "fine";
-    UseHost(script);
-    ASSERT_TRUE(ConnectHostServer());
-    SetProcessNumber(3);
-    Calls.clear();
-
-    try {
-        ReadProcessParameters();
-        FAIL() << "parameter 5 converts";
-    } catch (const EConvertError& error) {
-        AbandonStartup(error);
-    }
-    EXPECT_EQ(Calls,
-              (std::vector<std::string>{"GetProcessParameter(3,2)", "GetProcessParameter(3,3)",
-                                        "GetProcessParameter(3,4)", "GetProcessParameter(3,5)",
-                                        "GetProcessTextB(3)", "GetProcessTextA(3)",
-                                        "ReportProcessError(3,-999,A,B)"}));
-    EXPECT_EQ(HostServer(), nullptr);
-    EXPECT_TRUE(ApplicationShuttingDown());
-    EXPECT_TRUE(Dialogs.Shown.empty()) << "the failure guard shows no message box";
-}
-
-TEST_F(THostLinkTest, FailedReportStillTerminates)
-{
-    THostScript script;
-    script.Failing = {"ReportProcessError"};
-    UseHost(script);
-    ASSERT_TRUE(ConnectHostServer());
-    AbandonStartup(EConvertError("x"));
-    EXPECT_EQ(HostServer(), nullptr);
-    EXPECT_TRUE(ApplicationShuttingDown());
-}
-
 } // namespace
 } // namespace skyglide::test
