@@ -140,12 +140,13 @@ bool TAVIRecorder::OpenMovieFile(int dpi)
     try {
         m_frameWidth = m_width;
         m_frameHeight = m_height;
-        m_frameBitmap.SetSize(std::max(m_frameWidth, 0), std::max(m_frameHeight, 0),
-                              TPixelFormat::pf24bit);
         m_stream = std::make_unique<TAVIStreamWriter>();
         m_stream->CreateFile(name);
-        m_frameBits.assign(FrameSizeOf(m_frameWidth, m_frameHeight), 0);
+        // The stream refuses sizes no movie can hold before the frame buffers
+        // are taken.
         m_stream->CreateStream(m_frameWidth, m_frameHeight, m_fps);
+        m_frameBitmap.SetSize(m_frameWidth, m_frameHeight, TPixelFormat::pf24bit);
+        m_frameBits.assign(FrameSizeOf(m_frameWidth, m_frameHeight), 0);
 
         std::string encoder;
         std::uint32_t fourCC = 0;

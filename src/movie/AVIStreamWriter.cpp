@@ -138,8 +138,9 @@ bool TAVIStreamWriter::Created() const
 
 void TAVIStreamWriter::CreateStream(int width, int height, int fps)
 {
+    // A frame must fit into one RIFF chunk of an OpenDML file (1 GiB).
     if (!d->format || width < 1 || height < 1 || fps < 1 ||
-        dibStride(width) * std::size_t(height) > 0x7fff0000u)
+        dibStride(width) * std::size_t(height) > (std::size_t(1) << 30) - 4096)
         throw EAVIRecorderError(kCannotCreateStream);
     d->stream = avformat_new_stream(d->format, nullptr);
     if (!d->stream)

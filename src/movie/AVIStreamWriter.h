@@ -30,7 +30,8 @@ public:
     bool Created() const;
 
     /// The video stream: `fps` frames per second of `width` × `height`.
-    /// "Cannot create AVI stream." for an empty frame or a rate of 0.
+    /// "Cannot create AVI stream." for an empty frame, a frame too large for
+    /// one chunk of the file (about 1 GiB) or a rate of 0.
     void CreateStream(int width, int height, int fps);
 
     /// Gets the named encoder ready (UncompressedAVIEncoder: plain bitmaps).

@@ -552,6 +552,13 @@ INSTANTIATE_TEST_SUITE_P(
                             return d / "m.avi";
                         },
                         kCreateStream},
+        OpenFailureCase{"FrameTooLargeForAMovie",
+                        [](TAVIRecorder& r, const Folder& d) {
+                            r.SetWidth(20000);
+                            r.SetHeight(20000);
+                            return d / "m.avi";
+                        },
+                        kCreateStream},
         OpenFailureCase{"ZeroFrameRate",
                         [](TAVIRecorder& r, const Folder& d) {
                             r.SetFPS(0);
