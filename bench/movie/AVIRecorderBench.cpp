@@ -76,8 +76,8 @@ private:
 void addMovieFrame(benchmark::State& state, TAVICompressor compressor, int width, int height)
 {
     const char* tmp = std::getenv("TMPDIR");
-    const fs::path file = fs::path(tmp ? tmp : "/tmp") /
-                          ("skyglide-bench-" + std::to_string(::getpid()) + ".avi");
+    const fs::path file =
+        fs::path(tmp ? tmp : "/tmp") / ("skyglide-bench-" + std::to_string(::getpid()) + ".avi");
     FlightSource source(width, height);
     TAVIRecorder recorder;
     recorder.SetFPS(15);
@@ -109,7 +109,11 @@ void addMovieFrame(benchmark::State& state, TAVICompressor compressor, int width
 
 int main(int argc, char** argv)
 {
-    struct Compressor { const char* name; TAVICompressor value; };
+    struct Compressor
+    {
+        const char* name;
+        TAVICompressor value;
+    };
     const Compressor compressors[] = {{"Video1", TAVICompressor::acDefault},
                                       {"DivX", TAVICompressor::acDivX},
                                       {"Uncompressed", TAVICompressor::acShowDialog}};
@@ -118,7 +122,8 @@ int main(int argc, char** argv)
         for (const auto& [w, h] : sizes)
             benchmark::RegisterBenchmark(
                 ("AddMovieFrame/" + std::string(c.name) + "/" + std::to_string(w) + "x" +
-                 std::to_string(h)).c_str(),
+                 std::to_string(h))
+                    .c_str(),
                 [c, w = w, h = h](benchmark::State& state) { addMovieFrame(state, c.value, w, h); })
                 ->Unit(benchmark::kMillisecond)
                 ->MinTime(1.0);

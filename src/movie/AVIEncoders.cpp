@@ -140,8 +140,8 @@ std::vector<TAVIEncoderInfo> AVIEncodersPresent(int width, int height)
         if (codec->id == AV_CODEC_ID_RAWVIDEO || !isAVIVideoEncoder(codec))
             continue;
         int error = 0;
-        AVCodecContext* context = openVideoEncoder(codec, std::max(width, 1), std::max(height, 1),
-                                                   15, false, error);
+        AVCodecContext* context =
+            openVideoEncoder(codec, std::max(width, 1), std::max(height, 1), 15, false, error);
         if (!context)
             continue;
         avcodec_free_context(&context);

@@ -49,7 +49,7 @@ struct TAVIStreamWriter::Private
     SwsContext* scaler = nullptr;
     AVFrame* frame = nullptr;
     AVPacket* packet = nullptr;
-    std::vector<std::uint8_t> padded; // top row first, when the encoder pads
+    std::vector<std::uint8_t> padded; // top row first, when the frame is copied
     int width = 0;
     int height = 0;
     int fps = 0;
@@ -93,23 +93,28 @@ struct TAVIStreamWriter::Private
     }
 
     // The frame's rows as the scaler reads them: top row first. The bitmap
-    // is read upwards in place unless the encoder pads it; then the right
-    // and bottom edges are repeated into the padding, so that the blocks at
-    // the border code as cleanly as the others.
+    // is read upwards in place when the encoder takes it at its own, even
+    // size. Otherwise it is copied into `padded`, whose extra columns and
+    // rows repeat the right and bottom edges: the encoder's padding codes as
+    // cleanly as the picture, and the scaler, which takes pixels in pairs
+    // for subsampled colour, never pairs an odd last pixel with anything but
+    // itself.
     void source(const std::uint8_t* bits, const std::uint8_t*& rows, int& stride)
     {
         const std::size_t dib = dibStride(width);
-        if (encoder->width == width && encoder->height == height) {
+        if (padded.empty()) {
             rows = bits + dib * std::size_t(height - 1);
             stride = -int(dib);
             return;
         }
-        const std::size_t line = std::size_t(encoder->width) * 3;
-        for (int y = 0; y < encoder->height; ++y) {
+        const int paddedWidth = (encoder->width + 1) / 2 * 2;
+        const int paddedHeight = (encoder->height + 1) / 2 * 2;
+        const std::size_t line = std::size_t(paddedWidth) * 3;
+        for (int y = 0; y < paddedHeight; ++y) {
             std::uint8_t* out = padded.data() + line * std::size_t(y);
             const std::uint8_t* in = bits + dib * std::size_t(height - 1 - std::min(y, height - 1));
             std::memcpy(out, in, std::size_t(width) * 3);
-            for (int x = width; x < encoder->width; ++x)
+            for (int x = width; x < paddedWidth; ++x)
                 std::memcpy(out + std::size_t(x) * 3, in + std::size_t(width - 1) * 3, 3);
         }
         rows = padded.data();
@@ -203,8 +208,9 @@ void TAVIStreamWriter::MakeCompressedStream(const std::string& encoder, std::uin
                                d->encoder->pix_fmt, SWS_FAST_BILINEAR, nullptr, nullptr, nullptr);
     if (!d->scaler)
         throw EAVIRecorderError(kCannotMakeCompressed);
-    if (codedWidth != d->width || codedHeight != d->height)
-        d->padded.resize(std::size_t(codedWidth) * 3 * std::size_t(codedHeight));
+    if (codedWidth != d->width || codedHeight != d->height || codedWidth % 2 || codedHeight % 2)
+        d->padded.resize(std::size_t((codedWidth + 1) / 2 * 2) * 3 *
+                         std::size_t((codedHeight + 1) / 2 * 2));
 }
 
 void TAVIStreamWriter::SetFormat()
@@ -216,16 +222,6 @@ void TAVIStreamWriter::SetFormat()
     avio_flush(d->format->pb);
     if (d->format->pb->error < 0)
         throw EAVIRecorderError(kSetFormatError);
-}
-
-int TAVIStreamWriter::CodedWidth() const
-{
-    return d->encoder ? d->encoder->width : d->width;
-}
-
-int TAVIStreamWriter::CodedHeight() const
-{
-    return d->encoder ? d->encoder->height : d->height;
 }
 
 void TAVIStreamWriter::Write(const std::uint8_t* bits, std::int64_t index)

@@ -43,11 +43,6 @@ public:
     /// Writes the file header. "AVIStreamSetFormat Error"
     void SetFormat();
 
-    /// Frame size the encoder works at: the stream's size, or that size
-    /// padded up to the block size an encoder insists on (Video-1: 4).
-    int CodedWidth() const;
-    int CodedHeight() const;
-
     /// Appends frame number `index` as a key frame. "Add Frame Error"
     void Write(const std::uint8_t* bits, std::int64_t index);
 

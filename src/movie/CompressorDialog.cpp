@@ -25,8 +25,7 @@ std::string ChooseAVICompressor(QWidget* parent, const std::vector<TAVIEncoderIn
     for (const TAVIEncoderInfo& encoder : encoders)
         list->addItem(QString::fromStdString(encoder.Description + " (" + encoder.Name + ")"));
     list->setCurrentRow(0);
-    auto* buttons =
-        new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     QObject::connect(list, &QListWidget::itemActivated, &dialog, &QDialog::accept);
@@ -36,8 +35,7 @@ std::string ChooseAVICompressor(QWidget* parent, const std::vector<TAVIEncoderIn
     if (dialog.exec() != QDialog::Accepted)
         return {};
     const int row = list->currentRow();
-    return row >= 0 && row < int(encoders.size()) ? encoders[std::size_t(row)].Name
-                                                   : std::string();
+    return row >= 0 && row < int(encoders.size()) ? encoders[std::size_t(row)].Name : std::string();
 }
 
 void UseStandardAVIDialogs(TAVIRecorder& recorder, QWidget* parent)
