@@ -1,5 +1,11 @@
 #include "render/Material.h"
 
+#include "data/Bitmap.h"
+
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
 namespace skyglide {
 
 void TFaceProperties::SetPolygonMode(TPolygonMode value)
@@ -69,6 +75,47 @@ void TTexture::SetTextureMode(TTextureMode value)
         return;
     m_textureMode = value;
     parametersChanged();
+}
+
+namespace {
+
+void checkPicture(const TBitmap& image)
+{
+    if (image.PixelFormat() != TPixelFormat::pf8bit && image.PixelFormat() != TPixelFormat::pf24bit)
+        throw std::invalid_argument(
+            "TTexture::SetImage(): expected an 8-bit palette or 24-bit picture but got " +
+            std::to_string(int(image.PixelFormat())) + " bits per pixel");
+}
+
+} // namespace
+
+void TTexture::SetImage(std::shared_ptr<const TBitmap> image)
+{
+    if (image)
+        checkPicture(*image);
+    m_image = std::move(image);
+    m_imageChanged = true;
+    changed();
+}
+
+void TTexture::SetImage(TBitmap&& image)
+{
+    checkPicture(image); // before the pixels leave the caller
+    auto taken = std::make_shared<TBitmap>();
+    *taken = std::move(image);
+    image = TBitmap();
+    SetImage(std::shared_ptr<const TBitmap>(std::move(taken)));
+}
+
+void TTexture::AssignImage(const TBitmap& image)
+{
+    checkPicture(image);
+    auto copy = std::make_shared<TBitmap>();
+    copy->SetSize(image.Width(), image.Height(), image.PixelFormat());
+    copy->SetPalette(image.Palette());
+    for (int row = 0; row < image.Height(); ++row)
+        std::memcpy(copy->ScanLine(row), image.ScanLine(row), image.Stride());
+    SetImage(std::shared_ptr<const TBitmap>(std::move(copy)));
 }
 
 TMaterial::TMaterial(std::function<void()> changed)

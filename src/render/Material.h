@@ -1,8 +1,11 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 namespace skyglide {
+
+class TBitmap;
 
 enum class TPolygonMode { pmFill, pmLines, pmPoints };
 enum class TMagFilter { maNearest, maLinear };
@@ -32,10 +35,20 @@ private:
     TPolygonMode m_polygonMode = TPolygonMode::pmFill;
 };
 
-/// The texture settings of a material, as plain values. The render pass reads
-/// them when it binds the texture; a change of a filter, the wrap or the mode
-/// only marks the parameters as changed (re-applied at the next bind), never
-/// the geometry. The image and its upload belong to the render engine.
+/// The render engine's GL data of a texture (its texture name and the
+/// context that owns it). Destroyed with the texture, so its destructor is
+/// where the render engine arranges for the texture name to be released.
+class TTextureRenderData
+{
+public:
+    virtual ~TTextureRenderData() = default;
+};
+
+/// The texture settings of a material, as plain values, and the picture it
+/// shows. The render pass reads them when it binds the texture; a change of a
+/// filter, the wrap or the mode only marks the parameters as changed
+/// (re-applied at the next bind), never the geometry. A new picture is
+/// converted and uploaded at the next bind, not before.
 class TTexture
 {
 public:
@@ -62,6 +75,29 @@ public:
     bool ParametersChanged() const { return m_parametersChanged; }
     void ClearParametersChanged() { m_parametersChanged = false; }
 
+    /// The picture: an 8-bit palette bitmap or a 24-bit (blue, green, red)
+    /// bitmap whose row 0 (north) becomes the top of the texture, where the
+    /// texture coordinate T is 1. Null when there is none. The texture keeps
+    /// the picture for as long as it holds it, because a new GL context (the
+    /// viewer moved to another window) needs it uploaded again.
+    const std::shared_ptr<const TBitmap>& Image() const { return m_image; }
+    /// Shares image (null clears the picture). Marks the picture for upload
+    /// at the next bind and sends a change notice. Throws
+    /// std::invalid_argument, keeping the old picture, for a bitmap that is
+    /// not a picture (16-bit or 32-bit samples).
+    void SetImage(std::shared_ptr<const TBitmap> image);
+    /// Takes the pixels of image over (image is left empty): no copy.
+    void SetImage(TBitmap&& image);
+    /// Keeps a copy of image: the caller may free its own at once.
+    void AssignImage(const TBitmap& image);
+    /// Set by every SetImage; the render pass clears it once it has uploaded
+    /// the picture.
+    bool ImageChanged() const { return m_imageChanged; }
+    void ClearImageChanged() { m_imageChanged = false; }
+
+    TTextureRenderData* RenderData() const { return m_renderData.get(); }
+    void SetRenderData(std::unique_ptr<TTextureRenderData> data) { m_renderData = std::move(data); }
+
 protected:
     void parametersChanged();
     void changed();
@@ -75,6 +111,9 @@ private:
     TTextureWrap m_textureWrap = TTextureWrap::twBoth;
     TTextureMode m_textureMode = TTextureMode::tmDecal;
     bool m_parametersChanged = true;
+    std::shared_ptr<const TBitmap> m_image;
+    bool m_imageChanged = false;
+    std::unique_ptr<TTextureRenderData> m_renderData;
 };
 
 /// The material slot of a TCustomSceneObject. Its changes reach the owner as

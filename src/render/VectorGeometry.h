@@ -40,6 +40,16 @@ struct TVector4f
     friend bool operator==(const TVector4f&, const TVector4f&) = default;
 };
 
+/// A texture coordinate pair: S across the image, T up it (T = 1 at the
+/// image's top row).
+struct TTexPoint
+{
+    float S = 0.0f;
+    float T = 0.0f;
+
+    friend bool operator==(const TTexPoint&, const TTexPoint&) = default;
+};
+
 /// A point (W = 1) from an affine vector.
 constexpr TVector4f pointOf(const TAffineVector& v)
 {

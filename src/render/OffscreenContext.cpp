@@ -1,0 +1,77 @@
+#include "render/OffscreenContext.h"
+
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
+#include <QOpenGLFunctions>
+#include <QSurfaceFormat>
+
+namespace skyglide {
+
+namespace {
+
+QSurfaceFormat offscreenFormat()
+{
+    QSurfaceFormat format;
+    format.setRenderableType(QSurfaceFormat::OpenGL);
+    format.setProfile(QSurfaceFormat::NoProfile);
+    format.setRedBufferSize(8);
+    format.setGreenBufferSize(8);
+    format.setBlueBufferSize(8);
+    format.setDepthBufferSize(24);
+    format.setSwapInterval(0);
+    return format;
+}
+
+} // namespace
+
+TOffscreenRenderContext::TOffscreenRenderContext(int width, int height)
+    : m_width(width), m_height(height)
+{
+    const QSurfaceFormat format = offscreenFormat();
+    m_context = std::make_unique<QOpenGLContext>();
+    m_context->setFormat(format);
+    if (!m_context->create())
+        throw TRenderContextError("Failed to create RenderingContext.");
+    m_surface = std::make_unique<QOffscreenSurface>();
+    m_surface->setFormat(m_context->format());
+    m_surface->create();
+    if (!m_surface->isValid() || !m_context->makeCurrent(m_surface.get()))
+        throw TRenderContextError("Failed to create RenderingContext.");
+    QOpenGLFramebufferObjectFormat fboFormat;
+    fboFormat.setAttachment(QOpenGLFramebufferObject::Depth);
+    m_fbo = std::make_unique<QOpenGLFramebufferObject>(width, height, fboFormat);
+    const bool valid = m_fbo->isValid();
+    m_context->doneCurrent();
+    if (!valid)
+        throw TRenderContextError("Failed to create RenderingContext.");
+}
+
+TOffscreenRenderContext::~TOffscreenRenderContext()
+{
+    // The framebuffer object is deleted in its own context.
+    if (m_context && m_surface && m_context->makeCurrent(m_surface.get())) {
+        m_fbo.reset();
+        m_context->doneCurrent();
+    }
+}
+
+void TOffscreenRenderContext::Activate()
+{
+    if (!m_context->makeCurrent(m_surface.get()))
+        throw TRenderContextError("Context activation failed: 0, the off-screen surface cannot "
+                                  "be made current");
+    m_fbo->bind();
+}
+
+void TOffscreenRenderContext::Deactivate()
+{
+    m_context->doneCurrent();
+}
+
+void TOffscreenRenderContext::SwapBuffers()
+{
+    m_context->functions()->glFinish();
+}
+
+} // namespace skyglide

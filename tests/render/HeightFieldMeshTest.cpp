@@ -1,0 +1,390 @@
+// The height-field mesh without a GL context: what the sampling produces,
+// the normals, the strips and the rebuild marks.
+
+#include "render/HeightFieldMesh.h"
+#include "render/Scene.h"
+
+#include <cmath>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+using namespace skyglide;
+
+namespace {
+
+// Records the mesh as the GL calls would receive it.
+struct RecordingSink : THeightFieldSink
+{
+    struct Vertex
+    {
+        float X, Y;
+        THeightSample Sample;
+    };
+    std::vector<std::vector<Vertex>> strips;
+    bool open = false;
+
+    void BeginStrip() override
+    {
+        EXPECT_FALSE(open) << "a strip began inside another";
+        open = true;
+        strips.emplace_back();
+    }
+    void Vertex(float x, float y, const THeightSample& sample) override
+    {
+        EXPECT_TRUE(open) << "a vertex outside a strip";
+        strips.back().push_back({x, y, sample});
+    }
+    void EndStrip() override
+    {
+        EXPECT_TRUE(open);
+        open = false;
+    }
+
+    int triangles() const
+    {
+        int count = 0;
+        for (const auto& strip : strips)
+            count += int(strip.size()) - 2;
+        return count;
+    }
+};
+
+void setSampling(THeightField& field, float xMax, float xStep, float yMax, float yStep)
+{
+    field.XSamplingScale().SetMax(xMax);
+    field.XSamplingScale().SetStep(xStep);
+    field.YSamplingScale().SetMax(yMax);
+    field.YSamplingScale().SetStep(yStep);
+}
+
+// ---- sampling scale ---------------------------------------------------------------
+
+struct ScaleCase
+{
+    std::string name;
+    float min, max, origin, step;
+    float firstSample;
+    int stepCountLimit;
+};
+
+class SamplingScaleQueries : public testing::TestWithParam<ScaleCase>
+{
+};
+
+TEST_P(SamplingScaleQueries, GiveFirstSampleAndStepCount)
+{
+    const ScaleCase& c = GetParam();
+    TSamplingScale scale(nullptr);
+    scale.SetMax(c.max);
+    scale.SetMin(c.min);
+    scale.SetOrigin(c.origin);
+    scale.SetStep(c.step);
+    EXPECT_FLOAT_EQ(scale.FirstSample(), c.firstSample);
+    EXPECT_EQ(scale.StepCountLimit(), c.stepCountLimit);
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(HeightField, SamplingScaleQueries, testing::Values(
+    ScaleCase{"HundredthsTieRoundsDownToEven", 0, 1, 0, 0.01f, 0, 100},
+    ScaleCase{"TieRoundsUpToEven", 0, 101, 0, 1, 0, 102},
+    ScaleCase{"OriginOffTheGridMovesTheFirstSample", 0, 1, 0.5f, 0.2f, 0.1f, 6},
+    ScaleCase{"OriginBelowMinStepsInFromIt", 0, 1, -0.3f, 0.2f, 0.1f, 6},
+    ScaleCase{"ThirtiethsCountThirty", 0, 1, 0, 10.0f / 300.0f, 0, 30}),
+    [](const auto& info) { return info.param.name; });
+// clang-format on
+
+TEST(SamplingScale, SettersKeepMinBelowMaxAndTheStepPositive)
+{
+    int notices = 0;
+    TSamplingScale scale([&] { ++notices; });
+    scale.SetMax(1);
+    scale.SetMin(3); // raises Max
+    EXPECT_EQ(scale.Max(), 3.0f);
+    scale.SetMax(-2); // lowers Min
+    EXPECT_EQ(scale.Min(), -2.0f);
+    for (float bad : {0.0f, -0.5f, std::nanf("")}) {
+        scale.SetStep(bad);
+        EXPECT_EQ(scale.Step(), 1.0f) << bad;
+    }
+    scale.SetStep(1.0f); // unchanged, still told
+    EXPECT_EQ(notices, 7);
+
+    TSamplingScale copy([&] { ++notices; });
+    copy.Assign(scale);
+    EXPECT_EQ(notices, 8);
+    EXPECT_EQ(copy.Min(), -2.0f);
+    EXPECT_EQ(copy.Max(), -2.0f);
+    EXPECT_EQ(copy.Step(), 1.0f);
+}
+
+// ---- mesh shape -------------------------------------------------------------------
+
+struct MeshCase
+{
+    std::string name;
+    float xMax, xStep, yMax, yStep;
+    int rowSamples;  ///< vertices per strip / 2
+    int rows;        ///< strips + 1 (0 when no strip)
+    int triangles;
+    float lastX;     ///< last x of a row
+};
+
+class MeshShape : public testing::TestWithParam<MeshCase>
+{
+};
+
+TEST_P(MeshShape, TakesEverySampleTheSteppingProduces)
+{
+    const MeshCase& c = GetParam();
+    THeightField field;
+    setSampling(field, c.xMax, c.xStep, c.yMax, c.yStep);
+    int calls = 0;
+    field.OnGetHeight = [&](float, float, float& z, TVector4f&, TTexPoint&) {
+        ++calls;
+        z = 0;
+    };
+    RecordingSink sink;
+    field.BuildMesh(sink);
+
+    EXPECT_EQ(field.EmittedTriangles(), c.triangles);
+    EXPECT_EQ(sink.triangles(), c.triangles);
+    EXPECT_EQ(calls, c.rowSamples * c.rows);
+    ASSERT_EQ(int(sink.strips.size()), c.rows > 1 && c.rowSamples > 1 ? c.rows - 1 : 0);
+    for (const auto& strip : sink.strips)
+        ASSERT_EQ(int(strip.size()), 2 * c.rowSamples);
+    if (!sink.strips.empty()) {
+        EXPECT_EQ(sink.strips[0].back().X, c.lastX);
+    }
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(HeightField, MeshShape, testing::Values(
+    // 100.5 rounds to 100, yet the accumulated x stays ≤ 1 for 101 samples.
+    MeshCase{"HundredthsGive101SamplesAnd20000Triangles", 1, 0.01f, 1, 0.01f, 101, 101, 20000, 0.99999934f},
+    // The 31st accumulated x is 1.0000004: one step short of the end.
+    MeshCase{"ThirtiethsStopOneStepShort", 1, 10.0f / 300.0f, 1, 10.0f / 300.0f, 30, 30, 2 * 29 * 29, 0.966667056f},
+    MeshCase{"PowerOfTwoStepEndsExactlyOnMax", 1, 1.0f / 512, 1.0f / 256, 1.0f / 512, 513, 3, 2 * 2 * 512, 1.0f},
+    MeshCase{"OneRowDrawsNothing", 1, 0.25f, 0.1f, 0.25f, 5, 1, 0, 0},
+    MeshCase{"OneColumnDrawsNothing", 0.1f, 0.25f, 1, 0.25f, 1, 5, 0, 0}),
+    [](const auto& info) { return info.param.name; });
+// clang-format on
+
+TEST(HeightFieldMesh, NoRangeOnEitherAxisBuildsNothingAndKeepsTheCount)
+{
+    THeightField field;
+    setSampling(field, 1, 0.5f, 1, 0.5f);
+    RecordingSink sink;
+    field.BuildMesh(sink);
+    ASSERT_EQ(field.EmittedTriangles(), 8);
+
+    bool called = false;
+    field.OnGetHeight = [&](float, float, float&, TVector4f&, TTexPoint&) { called = true; };
+    for (TSamplingScale* axis : {&field.XSamplingScale(), &field.YSamplingScale()}) {
+        const float max = axis->Max();
+        axis->SetMax(axis->Min());
+        RecordingSink empty;
+        field.BuildMesh(empty);
+        EXPECT_TRUE(empty.strips.empty());
+        EXPECT_FALSE(called);
+        EXPECT_EQ(field.EmittedTriangles(), 8);
+        axis->SetMax(max);
+    }
+}
+
+TEST(HeightFieldMesh, AStepTooSmallToMoveTheSumEndsTheRowInsteadOfLoopingForEver)
+{
+    THeightField field;
+    // From 1.0 on, adding 1e-8 no longer changes a single.
+    field.XSamplingScale().SetMax(2);
+    field.XSamplingScale().SetMin(1);
+    field.XSamplingScale().SetStep(1e-8f);
+    field.YSamplingScale().SetMax(1);
+    field.YSamplingScale().SetStep(0.5f);
+    RecordingSink sink;
+    field.BuildMesh(sink);
+    EXPECT_EQ(field.EmittedTriangles(), 0);
+    EXPECT_TRUE(sink.strips.empty());
+}
+
+TEST(HeightFieldMesh, StripsRunFromTheLaterRowWithTheCallbacksValues)
+{
+    THeightField field;
+    setSampling(field, 1, 0.5f, 1, 0.5f);
+    field.OnGetHeight = [](float x, float y, float& z, TVector4f& color, TTexPoint& texPoint) {
+        z = 10 * x + y;
+        color = {x, y, 0, 1};
+        texPoint.T = 1 - texPoint.T; // the callback may rewrite the preset (x, y)
+    };
+    RecordingSink sink;
+    field.BuildMesh(sink);
+    ASSERT_EQ(sink.strips.size(), 2u);
+    // First strip: rows y = 0 (drawn second in each pair) and y = 0.5.
+    const std::vector<std::pair<float, float>> expected = {
+        {0, 0.5f}, {0, 0}, {0.5f, 0.5f}, {0.5f, 0}, {1, 0.5f}, {1, 0}};
+    const auto& strip = sink.strips[0];
+    ASSERT_EQ(strip.size(), expected.size());
+    for (std::size_t i = 0; i < strip.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(strip[i].X, expected[i].first);
+        EXPECT_EQ(strip[i].Y, expected[i].second);
+        EXPECT_FLOAT_EQ(strip[i].Sample.Z, 10 * strip[i].X + strip[i].Y);
+        EXPECT_EQ(strip[i].Sample.Color, (TVector4f{strip[i].X, strip[i].Y, 0, 1}));
+        EXPECT_EQ(strip[i].Sample.TexPoint, (TTexPoint{strip[i].X, 1 - strip[i].Y}));
+    }
+    EXPECT_EQ(sink.strips[1][0].Y, 1.0f);
+}
+
+// ---- normals ----------------------------------------------------------------------
+
+TEST(HeightFieldMesh, NormalsUseFullCentralDifferencesInsideAndOneSidedOnTheEdges)
+{
+    THeightField field;
+    setSampling(field, 1, 0.5f, 1, 0.5f); // 3 × 3 samples
+    // A plane rising along x by 1 per unit and along y by 2 per unit.
+    field.OnGetHeight = [](float x, float y, float& z, TVector4f&, TTexPoint&) { z = x + 2 * y; };
+    RecordingSink sink;
+    field.BuildMesh(sink);
+
+    auto normalAt = [&](float x, float y) {
+        for (const auto& strip : sink.strips)
+            for (const auto& v : strip)
+                if (v.X == x && v.Y == y)
+                    return v.Sample.Normal;
+        ADD_FAILURE() << "no vertex at " << x << ", " << y;
+        return TAffineVector{};
+    };
+    auto expectNormal = [&](float x, float y, float dx, float dy) {
+        SCOPED_TRACE(std::to_string(x) + ", " + std::to_string(y));
+        const float length = std::sqrt(dx * dx + dy * dy + 1);
+        const TAffineVector n = normalAt(x, y);
+        EXPECT_NEAR(n.X, dx / length, 1e-6f);
+        EXPECT_NEAR(n.Y, dy / length, 1e-6f);
+        EXPECT_NEAR(n.Z, 1 / length, 1e-6f);
+    };
+    expectNormal(0.5f, 0.5f, -2, -4); // both neighbours: twice the slope
+    expectNormal(0, 0.5f, -1, -4);    // first column: one-sided in x
+    expectNormal(1, 0.5f, -1, -4);    // last column
+    expectNormal(0.5f, 0, -2, -2);    // first row: one-sided in y
+    expectNormal(0.5f, 1, -2, -2);    // last row
+    expectNormal(0, 0, -1, -2);
+}
+
+// ---- callbacks and failures -------------------------------------------------------
+
+TEST(HeightFieldMesh, TheSenderCallbackServesWhenThePlainOneIsEmpty)
+{
+    THeightField field;
+    setSampling(field, 1, 1, 1, 1);
+    THeightField* seen = nullptr;
+    field.OnGetHeight2 = [&](THeightField& sender, float, float, float& z, TVector4f&,
+                             TTexPoint&) {
+        seen = &sender;
+        z = 7;
+    };
+    RecordingSink sink;
+    field.BuildMesh(sink);
+    EXPECT_EQ(seen, &field);
+    EXPECT_EQ(sink.strips.at(0).at(0).Sample.Z, 7.0f);
+
+    field.OnGetHeight = [](float, float, float& z, TVector4f&, TTexPoint&) { z = 1; };
+    seen = nullptr;
+    RecordingSink second;
+    field.BuildMesh(second);
+    EXPECT_EQ(seen, nullptr) << "the plain callback wins";
+}
+
+TEST(HeightFieldMesh, ACallbacksExceptionEndsTheBuildAndPassesOn)
+{
+    THeightField field;
+    setSampling(field, 1, 0.25f, 1, 0.25f);
+    int calls = 0;
+    field.OnGetHeight = [&](float, float y, float& z, TVector4f&, TTexPoint&) {
+        ++calls;
+        if (y > 0.4f)
+            throw std::runtime_error("cell outside the raster");
+        z = 0;
+    };
+    RecordingSink sink;
+    EXPECT_THROW(field.BuildMesh(sink), std::runtime_error);
+    EXPECT_EQ(calls, 11); // two rows of five, then the first of the third
+    EXPECT_FALSE(sink.open) << "no strip left open";
+}
+
+// ---- rebuild marks ----------------------------------------------------------------
+
+struct CountingListener : TSceneListener
+{
+    int notices = 0;
+    void NotifyChange(TBaseSceneObject*) override { ++notices; }
+};
+
+TEST(HeightFieldMesh, OnlyRealChangesOfOptionsAndColorModeMarkTheMesh)
+{
+    TScene scene;
+    auto& field = scene.Objects().AddNewChild<THeightField>();
+    field.ClearGeometryStale();
+
+    field.SetOptions(THeightFieldOption::hfoTwoSided); // the default
+    field.SetColorMode(THeightFieldColorMode::hfcmNone);
+    EXPECT_FALSE(field.GeometryStale());
+
+    field.SetOptions({THeightFieldOption::hfoTwoSided, THeightFieldOption::hfoTextureCoordinates});
+    EXPECT_TRUE(field.GeometryStale());
+    field.ClearGeometryStale();
+    field.SetColorMode(THeightFieldColorMode::hfcmDiffuse);
+    EXPECT_TRUE(field.GeometryStale());
+    field.ClearGeometryStale();
+
+    auto callback = [](float, float, float&, TVector4f&, TTexPoint&) {};
+    field.SetOnGetHeight(callback);
+    EXPECT_TRUE(field.GeometryStale());
+    field.ClearGeometryStale();
+    field.SetOnGetHeight(callback); // the same again still rebuilds
+    EXPECT_TRUE(field.GeometryStale());
+}
+
+TEST(HeightFieldMesh, SamplingChangesRebuildAndRepaintWhileMovesOnlyRepaint)
+{
+    TScene scene;
+    CountingListener viewer;
+    scene.AddListener(&viewer);
+    auto& field = scene.Objects().AddNewChild<THeightField>();
+    field.LocalMatrix();
+    field.ClearGeometryStale();
+    viewer.notices = 0;
+
+    field.XSamplingScale().SetStep(0.02f);
+    EXPECT_TRUE(field.GeometryStale());
+    EXPECT_GT(viewer.notices, 0);
+
+    field.ClearGeometryStale();
+    field.Scale().SetZ(5);
+    field.Position().SetX(3);
+    EXPECT_FALSE(field.GeometryStale());
+}
+
+TEST(HeightFieldMesh, AssignCopiesTheSamplingCallbacksAndOptions)
+{
+    THeightField source;
+    setSampling(source, 2, 0.5f, 3, 0.25f);
+    source.SetOptions(THeightFieldOption::hfoTextureCoordinates);
+    source.SetColorMode(THeightFieldColorMode::hfcmEmission);
+    source.OnGetHeight = [](float, float, float& z, TVector4f&, TTexPoint&) { z = 42; };
+    source.Position().SetX(9);
+
+    THeightField copy;
+    copy.Assign(source);
+    EXPECT_EQ(copy.XSamplingScale().Max(), 2.0f);
+    EXPECT_EQ(copy.YSamplingScale().Step(), 0.25f);
+    EXPECT_EQ(copy.Options(), THeightFieldOptions(THeightFieldOption::hfoTextureCoordinates));
+    EXPECT_EQ(copy.ColorMode(), THeightFieldColorMode::hfcmEmission);
+    EXPECT_EQ(copy.Position().X(), 9.0f);
+    RecordingSink sink;
+    copy.BuildMesh(sink);
+    EXPECT_EQ(sink.strips.at(0).at(0).Sample.Z, 42.0f);
+}
+
+} // namespace
