@@ -25,27 +25,48 @@ constexpr int cExtraErrorReads = 6;
 unsigned int GLStateName(TGLState state)
 {
     switch (state) {
-    case TGLState::stAlphaTest: return GL_ALPHA_TEST;
-    case TGLState::stAutoNormal: return GL_AUTO_NORMAL;
-    case TGLState::stBlend: return GL_BLEND;
-    case TGLState::stColorMaterial: return GL_COLOR_MATERIAL;
-    case TGLState::stCullFace: return GL_CULL_FACE;
-    case TGLState::stDepthTest: return GL_DEPTH_TEST;
-    case TGLState::stDither: return GL_DITHER;
-    case TGLState::stFog: return GL_FOG;
-    case TGLState::stLighting: return GL_LIGHTING;
-    case TGLState::stLineSmooth: return GL_LINE_SMOOTH;
-    case TGLState::stLineStipple: return GL_LINE_STIPPLE;
-    case TGLState::stLogicOp: return GL_COLOR_LOGIC_OP;
-    case TGLState::stNormalize: return GL_NORMALIZE;
-    case TGLState::stPointSmooth: return GL_POINT_SMOOTH;
-    case TGLState::stPolygonSmooth: return GL_POLYGON_SMOOTH;
-    case TGLState::stPolygonStipple: return GL_POLYGON_STIPPLE;
-    case TGLState::stScissorTest: return GL_SCISSOR_TEST;
-    case TGLState::stStencilTest: return GL_STENCIL_TEST;
-    case TGLState::stTexture1D: return GL_TEXTURE_1D;
-    case TGLState::stTexture2D: return GL_TEXTURE_2D;
-    case TGLState::stPolygonOffsetFill: return GL_POLYGON_OFFSET_FILL;
+    case TGLState::stAlphaTest:
+        return GL_ALPHA_TEST;
+    case TGLState::stAutoNormal:
+        return GL_AUTO_NORMAL;
+    case TGLState::stBlend:
+        return GL_BLEND;
+    case TGLState::stColorMaterial:
+        return GL_COLOR_MATERIAL;
+    case TGLState::stCullFace:
+        return GL_CULL_FACE;
+    case TGLState::stDepthTest:
+        return GL_DEPTH_TEST;
+    case TGLState::stDither:
+        return GL_DITHER;
+    case TGLState::stFog:
+        return GL_FOG;
+    case TGLState::stLighting:
+        return GL_LIGHTING;
+    case TGLState::stLineSmooth:
+        return GL_LINE_SMOOTH;
+    case TGLState::stLineStipple:
+        return GL_LINE_STIPPLE;
+    case TGLState::stLogicOp:
+        return GL_COLOR_LOGIC_OP;
+    case TGLState::stNormalize:
+        return GL_NORMALIZE;
+    case TGLState::stPointSmooth:
+        return GL_POINT_SMOOTH;
+    case TGLState::stPolygonSmooth:
+        return GL_POLYGON_SMOOTH;
+    case TGLState::stPolygonStipple:
+        return GL_POLYGON_STIPPLE;
+    case TGLState::stScissorTest:
+        return GL_SCISSOR_TEST;
+    case TGLState::stStencilTest:
+        return GL_STENCIL_TEST;
+    case TGLState::stTexture1D:
+        return GL_TEXTURE_1D;
+    case TGLState::stTexture2D:
+        return GL_TEXTURE_2D;
+    case TGLState::stPolygonOffsetFill:
+        return GL_POLYGON_OFFSET_FILL;
     }
     return 0;
 }

@@ -161,11 +161,15 @@ void glTexCoord2fvRoutine(const float* st)
 GLenum colorMaterialMode(THeightFieldColorMode mode)
 {
     switch (mode) {
-    case THeightFieldColorMode::hfcmEmission: return GL_EMISSION;
-    case THeightFieldColorMode::hfcmAmbient: return GL_AMBIENT;
-    case THeightFieldColorMode::hfcmDiffuse: return GL_DIFFUSE;
+    case THeightFieldColorMode::hfcmEmission:
+        return GL_EMISSION;
+    case THeightFieldColorMode::hfcmAmbient:
+        return GL_AMBIENT;
+    case THeightFieldColorMode::hfcmDiffuse:
+        return GL_DIFFUSE;
     case THeightFieldColorMode::hfcmAmbientAndDiffuse:
-    case THeightFieldColorMode::hfcmNone: break;
+    case THeightFieldColorMode::hfcmNone:
+        break;
     }
     return GL_AMBIENT_AND_DIFFUSE;
 }
@@ -173,9 +177,12 @@ GLenum colorMaterialMode(THeightFieldColorMode mode)
 GLenum polygonMode(TPolygonMode mode)
 {
     switch (mode) {
-    case TPolygonMode::pmFill: return GL_FILL;
-    case TPolygonMode::pmLines: return GL_LINE;
-    case TPolygonMode::pmPoints: return GL_POINT;
+    case TPolygonMode::pmFill:
+        return GL_FILL;
+    case TPolygonMode::pmLines:
+        return GL_LINE;
+    case TPolygonMode::pmPoints:
+        return GL_POINT;
     }
     return GL_FILL;
 }

@@ -4,6 +4,7 @@
 #include "render/Camera.h"
 #include "render/DummyCube.h"
 #include "render/GLResources.h"
+#include "render/LightSource.h"
 #include "render/TextureUpload.h"
 
 #include <GL/gl.h>
@@ -302,8 +303,8 @@ void TSceneBuffer::renderFrozen()
             glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
             glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
             glRasterPos2f(-1, -1);
-            glDrawPixels(m_frozenImage.Width(), m_frozenImage.Height(), GL_RGBA,
-                         GL_UNSIGNED_BYTE, m_frozenImage.Data());
+            glDrawPixels(m_frozenImage.Width(), m_frozenImage.Height(), GL_RGBA, GL_UNSIGNED_BYTE,
+                         m_frozenImage.Data());
             glPopAttrib();
         }
         if (!m_contextOptions.testFlag(TContextOption::roNoSwapBuffers))
@@ -586,6 +587,9 @@ void TSceneBuffer::renderObject(TBaseSceneObject& object, TObjectsSorting sortin
 
 void TSceneBuffer::drawOwnGeometry(TBaseSceneObject& object, TRenderContextInfo& rci)
 {
+    // Lights and cameras only place things: no list is made for them.
+    if (dynamic_cast<const TLightSource*>(&object) || dynamic_cast<const TCamera*>(&object))
+        return;
     if (const auto* cube = dynamic_cast<const TDummyCube*>(&object); cube && cube->DrawsWireCube())
         drawWireCube(cube->CubeSize(), cube->EdgeColor());
 

@@ -207,10 +207,8 @@ private:
     void renderFrozen();
     void renderScene();
     void setupLights(TScene& scene);
-    void renderChildren(TBaseSceneObject& object, TObjectsSorting sorting,
-                        TRenderContextInfo& rci);
-    void renderObject(TBaseSceneObject& object, TObjectsSorting sorting,
-                      TRenderContextInfo& rci);
+    void renderChildren(TBaseSceneObject& object, TObjectsSorting sorting, TRenderContextInfo& rci);
+    void renderObject(TBaseSceneObject& object, TObjectsSorting sorting, TRenderContextInfo& rci);
     void drawOwnGeometry(TBaseSceneObject& object, TRenderContextInfo& rci);
     void readPixels(TBitmap32& image, int width);
 

@@ -68,12 +68,18 @@ unsigned int GLMagFilter(TMagFilter filter)
 unsigned int GLMinFilter(TMinFilter filter)
 {
     switch (filter) {
-    case TMinFilter::miNearest: return GL_NEAREST;
-    case TMinFilter::miLinear: return GL_LINEAR;
-    case TMinFilter::miNearestMipmapNearest: return GL_NEAREST_MIPMAP_NEAREST;
-    case TMinFilter::miLinearMipmapNearest: return GL_LINEAR_MIPMAP_NEAREST;
-    case TMinFilter::miNearestMipmapLinear: return GL_NEAREST_MIPMAP_LINEAR;
-    case TMinFilter::miLinearMipmapLinear: return GL_LINEAR_MIPMAP_LINEAR;
+    case TMinFilter::miNearest:
+        return GL_NEAREST;
+    case TMinFilter::miLinear:
+        return GL_LINEAR;
+    case TMinFilter::miNearestMipmapNearest:
+        return GL_NEAREST_MIPMAP_NEAREST;
+    case TMinFilter::miLinearMipmapNearest:
+        return GL_LINEAR_MIPMAP_NEAREST;
+    case TMinFilter::miNearestMipmapLinear:
+        return GL_NEAREST_MIPMAP_LINEAR;
+    case TMinFilter::miLinearMipmapLinear:
+        return GL_LINEAR_MIPMAP_LINEAR;
     }
     return GL_LINEAR_MIPMAP_LINEAR;
 }
@@ -87,10 +93,14 @@ TGLTextureWrap GLTextureWrap(TTextureWrap wrap, bool edgeClamp)
 {
     const unsigned int clamp = edgeClamp ? GL_CLAMP_TO_EDGE : GL_CLAMP;
     switch (wrap) {
-    case TTextureWrap::twBoth: return {GL_REPEAT, GL_REPEAT};
-    case TTextureWrap::twNone: return {clamp, clamp};
-    case TTextureWrap::twVertical: return {clamp, GL_REPEAT};
-    case TTextureWrap::twHorizontal: return {GL_REPEAT, clamp};
+    case TTextureWrap::twBoth:
+        return {GL_REPEAT, GL_REPEAT};
+    case TTextureWrap::twNone:
+        return {clamp, clamp};
+    case TTextureWrap::twVertical:
+        return {clamp, GL_REPEAT};
+    case TTextureWrap::twHorizontal:
+        return {GL_REPEAT, clamp};
     }
     return {GL_REPEAT, GL_REPEAT};
 }
@@ -98,10 +108,14 @@ TGLTextureWrap GLTextureWrap(TTextureWrap wrap, bool edgeClamp)
 unsigned int GLTextureMode(TTextureMode mode)
 {
     switch (mode) {
-    case TTextureMode::tmDecal: return GL_DECAL;
-    case TTextureMode::tmModulate: return GL_MODULATE;
-    case TTextureMode::tmBlend: return GL_BLEND;
-    case TTextureMode::tmReplace: return GL_REPLACE;
+    case TTextureMode::tmDecal:
+        return GL_DECAL;
+    case TTextureMode::tmModulate:
+        return GL_MODULATE;
+    case TTextureMode::tmBlend:
+        return GL_BLEND;
+    case TTextureMode::tmReplace:
+        return GL_REPLACE;
     }
     return GL_DECAL;
 }

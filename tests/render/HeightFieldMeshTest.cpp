@@ -126,10 +126,10 @@ struct MeshCase
 {
     std::string name;
     float xMax, xStep, yMax, yStep;
-    int rowSamples;  ///< vertices per strip / 2
-    int rows;        ///< strips + 1 (0 when no strip)
+    int rowSamples; ///< vertices per strip / 2
+    int rows;       ///< strips + 1 (0 when no strip)
     int triangles;
-    float lastX;     ///< last x of a row
+    float lastX; ///< last x of a row
 };
 
 class MeshShape : public testing::TestWithParam<MeshCase>
@@ -222,8 +222,8 @@ TEST(HeightFieldMesh, StripsRunFromTheLaterRowWithTheCallbacksValues)
     field.BuildMesh(sink);
     ASSERT_EQ(sink.strips.size(), 2u);
     // First strip: rows y = 0 (drawn second in each pair) and y = 0.5.
-    const std::vector<std::pair<float, float>> expected = {
-        {0, 0.5f}, {0, 0}, {0.5f, 0.5f}, {0.5f, 0}, {1, 0.5f}, {1, 0}};
+    const std::vector<std::pair<float, float>> expected = {{0, 0.5f}, {0, 0},    {0.5f, 0.5f},
+                                                           {0.5f, 0}, {1, 0.5f}, {1, 0}};
     const auto& strip = sink.strips[0];
     ASSERT_EQ(strip.size(), expected.size());
     for (std::size_t i = 0; i < strip.size(); ++i) {
@@ -279,8 +279,7 @@ TEST(HeightFieldMesh, TheSenderCallbackServesWhenThePlainOneIsEmpty)
     THeightField field;
     setSampling(field, 1, 1, 1, 1);
     THeightField* seen = nullptr;
-    field.OnGetHeight2 = [&](THeightField& sender, float, float, float& z, TVector4f&,
-                             TTexPoint&) {
+    field.OnGetHeight2 = [&](THeightField& sender, float, float, float& z, TVector4f&, TTexPoint&) {
         seen = &sender;
         z = 7;
     };

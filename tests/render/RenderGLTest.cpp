@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -282,6 +283,65 @@ TEST(RenderGL, TheMeshIsCompiledOnceOverManyFramesAndAgainAfterASamplingChange)
     EXPECT_EQ(calls, 9 * 9 + 17 * 9);
     EXPECT_EQ(v.Viewer.Buffer().Statistics().ListsCompiled, compiled + 1);
     EXPECT_EQ(field.EmittedTriangles(), 2 * 8 * 16);
+}
+
+TEST(RenderGL, AFailedBuildIsReportedEndsTheFrameAndIsRetriedAtTheNext)
+{
+    CameraScene s({0, 1, 0}, {0, 1, 1});
+    s.AddSun();
+    THeightField& field = addFlatMesh(s.Scene, 10000, 0.125f);
+    bool fail = false;
+    field.SetOnGetHeight([&fail](float, float, float& z, TVector4f&, TTexPoint&) {
+        if (fail)
+            throw std::runtime_error("no surface");
+        z = 0;
+    });
+    ShownViewer v(s.Camera, 200, 150);
+    int before = 0;
+    int post = 0;
+    v.Viewer.Buffer().BeforeRender = [&] { ++before; };
+    v.Viewer.Buffer().PostRender = [&] { ++post; };
+    std::string reported;
+    v.Viewer.OnRenderError = [&](std::exception_ptr error) {
+        try {
+            std::rethrow_exception(error);
+        } catch (const std::exception& e) {
+            reported = e.what();
+        }
+    };
+
+    fail = true;
+    field.XSamplingScale().SetStep(0.25f);
+    settle(300);
+    EXPECT_EQ(reported, "no surface");
+    EXPECT_FALSE(v.Viewer.Buffer().Rendering());
+    EXPECT_EQ(before, post) << "the busy cursor would stay on";
+
+    fail = false;
+    const TBitmap32 image = v.frame();
+    EXPECT_EQ(field.EmittedTriangles(), 2 * 4 * 8);
+    EXPECT_TRUE(near(pixelAt(image, 100, 10), cLitGrey, 3));
+    EXPECT_EQ(pixelAt(image, 100, 140), (RGB{0, 0, 0}));
+}
+
+TEST(RenderGL, AFrozenViewKeepsItsPictureUntilMelted)
+{
+    CameraScene s({0, 0, 0}, {0, 0, 1});
+    ShownViewer v(s.Camera, 200, 150);
+    TSceneBuffer& buffer = v.Viewer.Buffer();
+    buffer.Freeze();
+    ASSERT_TRUE(buffer.Frozen());
+
+    const long long frames = v.frames();
+    buffer.SetBackgroundColor({1, 1, 1, 1});
+    v.Viewer.update(); // the window asks anyway: the frozen picture is shown
+    settle(200);
+    EXPECT_EQ(v.frames(), frames) << "a frozen view rendered the scene";
+    EXPECT_EQ(pixelAt(v.Viewer.ReadFrameImage(), 100, 75), (RGB{0, 0, 0}));
+
+    buffer.Melt();
+    ASSERT_TRUE(waitForFrame(v.Viewer, frames)) << "melting did not repaint";
+    EXPECT_EQ(pixelAt(v.Viewer.ReadFrameImage(), 100, 75), (RGB{255, 255, 255}));
 }
 
 TEST(RenderGL, TheFrameRateCountsOnlyFramesSinceTheReset)

@@ -1,9 +1,9 @@
 // The scene buffer's settings and notices, and what the GL helpers parse,
 // without a GL context.
 
+#include "render/SceneBuffer.h"
 #include "render/Camera.h"
 #include "render/GLStateCache.h"
-#include "render/SceneBuffer.h"
 
 #include <string>
 

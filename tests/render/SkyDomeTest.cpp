@@ -1,8 +1,8 @@
 // The sky dome's bands without a GL context: their settings and the repaints
 // their changes ask for.
 
-#include "render/Scene.h"
 #include "render/SkyDome.h"
+#include "render/Scene.h"
 
 #include <string>
 

@@ -134,15 +134,14 @@ struct ViewerScene
         const double range = surface.Doc().MaxValue - minValue;
         const int width = surface.Bitmap().Width();
         const int height = surface.Bitmap().Height();
-        HeightField1->SetOnGetHeight(
-            [&surface, minValue, range, width, height](float x, float y, float& z, TVector4f&,
-                                                       TTexPoint&) {
-                const int column = int(std::nearbyint(double(width - 1) * double(x)));
-                const int row = int(std::nearbyint(double(height - 1) * (1.0 - double(y))));
-                double value = 0;
-                surface.GetValue(column, row, value);
-                z = float((value - minValue) / range);
-            });
+        HeightField1->SetOnGetHeight([&surface, minValue, range, width,
+                                      height](float x, float y, float& z, TVector4f&, TTexPoint&) {
+            const int column = int(std::nearbyint(double(width - 1) * double(x)));
+            const int row = int(std::nearbyint(double(height - 1) * (1.0 - double(y))));
+            double value = 0;
+            surface.GetValue(column, row, value);
+            z = float((value - minValue) / range);
+        });
         HeightField1->Material().Texture().SetImage(std::move(drape.Bitmap()));
         HeightField1->Material().Texture().SetDisabled(false);
     }
