@@ -69,6 +69,9 @@ TSceneViewer::TSceneViewer(QWidget* parent)
 TSceneViewer::~TSceneViewer()
 {
     cleanup();
+    // The base class destroys the context after this destructor: its notice
+    // must not reach a viewer that is already gone.
+    disconnect(m_contextConnection);
 }
 
 QSurfaceFormat TSceneViewer::SurfaceFormat(TVSyncMode vsync)
@@ -124,8 +127,9 @@ void TSceneViewer::initializeGL()
     // Qt destroys the context when the widget changes top-level window or
     // goes away; the lists and textures must be deleted while it still
     // exists, with it current.
-    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &TSceneViewer::cleanup,
-            Qt::UniqueConnection);
+    disconnect(m_contextConnection);
+    m_contextConnection =
+        connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &TSceneViewer::cleanup);
     m_buffer->Resize(devicePixels(width()), devicePixels(height()));
     try {
         m_buffer->CreateRC(*m_context);

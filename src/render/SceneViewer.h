@@ -99,6 +99,7 @@ private:
     std::unique_ptr<TWidgetContext> m_context;
     TVSyncMode m_vsync = TVSyncMode::vsmNoSync;
     bool m_inGLCallback = false;
+    QMetaObject::Connection m_contextConnection;
 };
 
 } // namespace skyglide

@@ -9,6 +9,7 @@
 #include "render/LightSource.h"
 #include "render/Scene.h"
 #include "render/SceneViewer.h"
+#include "render/SkyDome.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -65,6 +66,27 @@ inline void settle(int ms)
     timer.start();
     while (timer.elapsed() < ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+/// The viewer's sky under parent: zenith along world +Y, a pale band from
+/// 0° to 20° and a deeper one up to the zenith in 4 stacks.
+inline TSkyDome& addViewerSky(TBaseSceneObject& parent)
+{
+    auto& sky = parent.AddNewChild<TSkyDome>();
+    sky.Direction().SetAsAffineVector({0, 1, 0});
+    sky.Up().SetAsAffineVector({-1, 0, 0});
+    sky.Bands().Clear();
+    TSkyDomeBand& low = sky.Bands().Add();
+    low.SetStopAngle(20);
+    low.SetStartColor({230.0f / 255, 230.0f / 255, 1, 1});
+    low.SetStopColor({180.0f / 255, 208.0f / 255, 238.0f / 255, 1});
+    TSkyDomeBand& high = sky.Bands().Add();
+    high.SetStopAngle(90);
+    high.SetStartAngle(20);
+    high.SetStartColor({0.706f, 0.816f, 0.933f, 1});
+    high.SetStopColor({85.0f / 255, 130.0f / 255, 226.0f / 255, 1});
+    high.SetStacks(4);
+    return sky;
 }
 
 /// A scene with a camera at `eye` looking at `target` (the viewer's focal

@@ -5,6 +5,7 @@
 #include "render/Scene.h"
 
 #include <cmath>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -274,27 +275,6 @@ TEST(HeightFieldMesh, NormalsUseFullCentralDifferencesInsideAndOneSidedOnTheEdge
 
 // ---- callbacks and failures -------------------------------------------------------
 
-TEST(HeightFieldMesh, TheSenderCallbackServesWhenThePlainOneIsEmpty)
-{
-    THeightField field;
-    setSampling(field, 1, 1, 1, 1);
-    THeightField* seen = nullptr;
-    field.OnGetHeight2 = [&](THeightField& sender, float, float, float& z, TVector4f&, TTexPoint&) {
-        seen = &sender;
-        z = 7;
-    };
-    RecordingSink sink;
-    field.BuildMesh(sink);
-    EXPECT_EQ(seen, &field);
-    EXPECT_EQ(sink.strips.at(0).at(0).Sample.Z, 7.0f);
-
-    field.OnGetHeight = [](float, float, float& z, TVector4f&, TTexPoint&) { z = 1; };
-    seen = nullptr;
-    RecordingSink second;
-    field.BuildMesh(second);
-    EXPECT_EQ(seen, nullptr) << "the plain callback wins";
-}
-
 TEST(HeightFieldMesh, ACallbacksExceptionEndsTheBuildAndPassesOn)
 {
     THeightField field;
@@ -320,32 +300,7 @@ struct CountingListener : TSceneListener
     void NotifyChange(TBaseSceneObject*) override { ++notices; }
 };
 
-TEST(HeightFieldMesh, OnlyRealChangesOfOptionsAndColorModeMarkTheMesh)
-{
-    TScene scene;
-    auto& field = scene.Objects().AddNewChild<THeightField>();
-    field.ClearGeometryStale();
-
-    field.SetOptions(THeightFieldOption::hfoTwoSided); // the default
-    field.SetColorMode(THeightFieldColorMode::hfcmNone);
-    EXPECT_FALSE(field.GeometryStale());
-
-    field.SetOptions({THeightFieldOption::hfoTwoSided, THeightFieldOption::hfoTextureCoordinates});
-    EXPECT_TRUE(field.GeometryStale());
-    field.ClearGeometryStale();
-    field.SetColorMode(THeightFieldColorMode::hfcmDiffuse);
-    EXPECT_TRUE(field.GeometryStale());
-    field.ClearGeometryStale();
-
-    auto callback = [](float, float, float&, TVector4f&, TTexPoint&) {};
-    field.SetOnGetHeight(callback);
-    EXPECT_TRUE(field.GeometryStale());
-    field.ClearGeometryStale();
-    field.SetOnGetHeight(callback); // the same again still rebuilds
-    EXPECT_TRUE(field.GeometryStale());
-}
-
-TEST(HeightFieldMesh, SamplingChangesRebuildAndRepaintWhileMovesOnlyRepaint)
+TEST(HeightFieldMesh, OnlyRealChangesRebuildTheMeshAndMovesNever)
 {
     TScene scene;
     CountingListener viewer;
@@ -355,35 +310,26 @@ TEST(HeightFieldMesh, SamplingChangesRebuildAndRepaintWhileMovesOnlyRepaint)
     field.ClearGeometryStale();
     viewer.notices = 0;
 
-    field.XSamplingScale().SetStep(0.02f);
-    EXPECT_TRUE(field.GeometryStale());
-    EXPECT_GT(viewer.notices, 0);
-
-    field.ClearGeometryStale();
+    field.SetOptions(THeightFieldOption::hfoTwoSided); // the default
+    field.SetColorMode(THeightFieldColorMode::hfcmNone);
     field.Scale().SetZ(5);
     field.Position().SetX(3);
     EXPECT_FALSE(field.GeometryStale());
-}
 
-TEST(HeightFieldMesh, AssignCopiesTheSamplingCallbacksAndOptions)
-{
-    THeightField source;
-    setSampling(source, 2, 0.5f, 3, 0.25f);
-    source.SetOptions(THeightFieldOption::hfoTextureCoordinates);
-    source.SetColorMode(THeightFieldColorMode::hfcmEmission);
-    source.OnGetHeight = [](float, float, float& z, TVector4f&, TTexPoint&) { z = 42; };
-    source.Position().SetX(9);
-
-    THeightField copy;
-    copy.Assign(source);
-    EXPECT_EQ(copy.XSamplingScale().Max(), 2.0f);
-    EXPECT_EQ(copy.YSamplingScale().Step(), 0.25f);
-    EXPECT_EQ(copy.Options(), THeightFieldOptions(THeightFieldOption::hfoTextureCoordinates));
-    EXPECT_EQ(copy.ColorMode(), THeightFieldColorMode::hfcmEmission);
-    EXPECT_EQ(copy.Position().X(), 9.0f);
-    RecordingSink sink;
-    copy.BuildMesh(sink);
-    EXPECT_EQ(sink.strips.at(0).at(0).Sample.Z, 42.0f);
+    const std::vector<std::function<void()>> rebuilds = {
+        [&] { field.SetOptions(THeightFieldOption::hfoTextureCoordinates); },
+        [&] { field.SetColorMode(THeightFieldColorMode::hfcmDiffuse); },
+        [&] { field.XSamplingScale().SetStep(0.02f); },
+        [&] { field.YSamplingScale().SetOrigin(0); }, // unchanged, still a rebuild
+        [&] { field.SetOnGetHeight(nullptr); },       // any assignment rebuilds
+    };
+    for (std::size_t i = 0; i < rebuilds.size(); ++i) {
+        field.ClearGeometryStale();
+        const int before = viewer.notices;
+        rebuilds[i]();
+        EXPECT_TRUE(field.GeometryStale()) << "change " << i;
+        EXPECT_GT(viewer.notices, before) << "change " << i;
+    }
 }
 
 } // namespace

@@ -87,40 +87,6 @@ TEST(SceneBuffer, WithoutAContextFramesAreSkippedAndSnapshotsAreBlank)
         ASSERT_EQ(image.Data()[i], 0);
 }
 
-struct VersionCase
-{
-    std::string name;
-    const char* text;
-    bool parses;
-    int major, minor;
-};
-
-class GLVersions : public testing::TestWithParam<VersionCase>
-{
-};
-
-TEST_P(GLVersions, AreReadFromTheStartOfTheString)
-{
-    int major = -1;
-    int minor = -1;
-    EXPECT_EQ(TGLExtensions::ParseVersion(GetParam().text, major, minor), GetParam().parses);
-    if (GetParam().parses) {
-        EXPECT_EQ(major, GetParam().major);
-        EXPECT_EQ(minor, GetParam().minor);
-    }
-}
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(SceneBuffer, GLVersions, testing::Values(
-    VersionCase{"Mesa", "4.5 (Compatibility Profile) Mesa 22.3.6", true, 4, 5},
-    VersionCase{"OldThreePart", "1.1.0", true, 1, 1},
-    VersionCase{"TwoDigitMinor", "3.10 vendor", true, 3, 10},
-    VersionCase{"NoMinor", "2 vendor", false, 0, 0},
-    VersionCase{"Empty", "", false, 0, 0},
-    VersionCase{"NoContext", nullptr, false, 0, 0}),
-    [](const auto& info) { return info.param.name; });
-// clang-format on
-
 TEST(SceneBuffer, ExtensionsAreFoundOnlyAsWholeNames)
 {
     const char* list = "GL_ARB_multitexture GL_EXT_texture_filter_anisotropic_x "

@@ -18,24 +18,6 @@ struct CountingListener : TSceneListener
     void NotifyChange(TBaseSceneObject*) override { ++notices; }
 };
 
-TEST(SkyDome, ANewDomeIsCameraCentredImmediateAndHasTwoBands)
-{
-    TSkyDome dome;
-    EXPECT_EQ(dome.CamInvarianceMode(), TCameraInvarianceMode::cimPosition);
-    EXPECT_TRUE(dome.ObjectStyle().testFlag(TObjectStyleFlag::ofImmediateGeometry));
-    EXPECT_TRUE(dome.ObjectStyle().testFlag(TObjectStyleFlag::ofNeverCulled));
-    ASSERT_EQ(dome.Bands().Count(), 2);
-    const TSkyDomeBand& low = dome.Bands()[0];
-    EXPECT_EQ(low.StartAngle(), 0.0f);
-    EXPECT_EQ(low.StopAngle(), 15.0f);
-    EXPECT_EQ(low.StartColor(), (TVector4f{1, 1, 1, 1}));
-    const TSkyDomeBand& high = dome.Bands()[1];
-    EXPECT_EQ(high.StartAngle(), 15.0f);
-    EXPECT_EQ(high.StopAngle(), 90.0f);
-    EXPECT_EQ(high.Stacks(), 4);
-    EXPECT_EQ(high.StopColor(), (TVector4f{0.137255f, 0.137255f, 0.556863f, 1}));
-}
-
 struct BandCase
 {
     std::string name;

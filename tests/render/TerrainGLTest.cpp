@@ -8,7 +8,6 @@
 
 #include "data/RasterFile.h"
 #include "render/HeightFieldMesh.h"
-#include "render/SkyDome.h"
 
 #include <QImage>
 #include <QString>
@@ -57,21 +56,8 @@ struct ViewerScene
         Scene.BeginLoading();
         Scene.SetObjectsSorting(TObjectsSorting::osNone);
 
-        SkyDome1 = &Scene.Objects().AddNewChild<TSkyDome>();
-        SkyDome1->Direction().SetAsAffineVector({0, 1, 0});
-        SkyDome1->Up().SetAsAffineVector({-1, 0, 0});
+        SkyDome1 = &addViewerSky(Scene.Objects());
         SkyDome1->SetVisible(false);
-        SkyDome1->Bands().Clear();
-        TSkyDomeBand& low = SkyDome1->Bands().Add();
-        low.SetStopAngle(20);
-        low.SetStartColor({230.0f / 255, 230.0f / 255, 1, 1});
-        low.SetStopColor({180.0f / 255, 208.0f / 255, 238.0f / 255, 1});
-        TSkyDomeBand& high = SkyDome1->Bands().Add();
-        high.SetStopAngle(90);
-        high.SetStartAngle(20);
-        high.SetStartColor({0.706f, 0.816f, 0.933f, 1});
-        high.SetStopColor({85.0f / 255, 130.0f / 255, 226.0f / 255, 1});
-        high.SetStacks(4);
 
         AfterSky = &Scene.Objects().AddNewChild<TDummyCube>();
         auto& lightCube = AfterSky->AddNewChild<TDummyCube>();
