@@ -10,6 +10,8 @@
 #include <QApplication>
 #include <QWidget>
 
+#include <GL/gl.h>
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -296,6 +298,27 @@ TEST(RenderGL, AFailedBuildIsReportedEndsTheFrameAndIsRetriedAtTheNext)
     EXPECT_EQ(field.EmittedTriangles(), 2 * 4 * 8);
     EXPECT_TRUE(near(pixelAt(image, 100, 10), cLitGrey, 3));
     EXPECT_EQ(pixelAt(image, 100, 140), (RGB{0, 0, 0}));
+}
+
+TEST(RenderGL, AGLErrorEndsTheFrameWithGLUsText)
+{
+    CameraScene s({0, 0, 0}, {0, 0, 1});
+    ShownViewer v(s.Camera, 200, 150);
+    std::string reported;
+    v.Viewer.OnRenderError = [&](std::exception_ptr error) {
+        try {
+            std::rethrow_exception(error);
+        } catch (const TOpenGLError& e) {
+            reported = e.what();
+        }
+    };
+    v.Viewer.Buffer().InitiateRendering = [](TSceneBuffer&, TRenderContextInfo&) {
+        glEnable(0x1234); // no such capability
+    };
+    v.Viewer.update();
+    settle(300);
+    EXPECT_EQ(reported, "invalid enumerant");
+    EXPECT_FALSE(v.Viewer.Buffer().Rendering());
 }
 
 TEST(RenderGL, TheFrameRateCountsOnlyFramesSinceTheReset)
