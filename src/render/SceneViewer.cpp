@@ -61,9 +61,15 @@ TSceneViewer::TSceneViewer(QWidget* parent)
       m_context(std::make_unique<TWidgetContext>(*this))
 {
     setFormat(SurfaceFormat(m_vsync));
+    // Every frame clears what it draws on; keeping the framebuffer between
+    // paints lets a paint show a frame RenderFrame has already drawn.
+    setUpdateBehavior(QOpenGLWidget::PartialUpdate);
     resize(100, 100);
     m_buffer->Resize(100, 100);
-    m_buffer->OnChange = [this] { update(); };
+    m_buffer->OnChange = [this] {
+        m_fresh = false;
+        update();
+    };
 }
 
 TSceneViewer::~TSceneViewer()
@@ -127,6 +133,7 @@ void TSceneViewer::initializeGL()
     // Qt destroys the context when the widget changes top-level window or
     // goes away; the lists and textures must be deleted while it still
     // exists, with it current.
+    m_fresh = false;
     disconnect(m_contextConnection);
     m_contextConnection =
         connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &TSceneViewer::cleanup);
@@ -141,11 +148,16 @@ void TSceneViewer::initializeGL()
 void TSceneViewer::resizeGL(int w, int h)
 {
     CallbackScope scope(m_inGLCallback);
+    m_fresh = false; // a new size has a new framebuffer
     m_buffer->Resize(devicePixels(w), devicePixels(h));
 }
 
 void TSceneViewer::paintGL()
 {
+    if (m_fresh) {
+        m_fresh = false;
+        return;
+    }
     if (width() <= 0 || height() <= 0)
         return;
     CallbackScope scope(m_inGLCallback);
@@ -154,6 +166,16 @@ void TSceneViewer::paintGL()
     } catch (...) {
         reportError(std::current_exception());
     }
+}
+
+void TSceneViewer::RenderFrame()
+{
+    if (!context() || !m_buffer->RCInstantiated() || width() <= 0 || height() <= 0)
+        return;
+    m_fresh = false;
+    m_buffer->RenderFrame();
+    m_fresh = true;
+    update();
 }
 
 void TSceneViewer::reportError(std::exception_ptr error)

@@ -57,6 +57,12 @@ public:
     /// SetDefaultSurfaceFormat.
     void SetVSync(TVSyncMode value);
 
+    /// Renders one frame now, into the widget's framebuffer, and lets the
+    /// window show it at its next paint without drawing it again. For whoever
+    /// needs the current pose's picture before the event loop runs (the movie
+    /// recorder: apply the pose, RenderFrame, ReadFrameImage). Nothing
+    /// without a context (before the first show). Errors pass to the caller.
+    void RenderFrame();
     /// Restarts the frame-rate measurement.
     void ResetPerformanceMonitor() { m_buffer->ResetPerformanceMonitor(); }
     float FramesPerSecond() const { return m_buffer->FrameRate(); }
@@ -99,6 +105,9 @@ private:
     std::unique_ptr<TWidgetContext> m_context;
     TVSyncMode m_vsync = TVSyncMode::vsmNoSync;
     bool m_inGLCallback = false;
+    /// The framebuffer holds a frame RenderFrame drew and nothing has changed
+    /// since: the next paint only shows it.
+    bool m_fresh = false;
     QMetaObject::Connection m_contextConnection;
 };
 

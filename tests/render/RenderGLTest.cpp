@@ -232,6 +232,17 @@ TEST(RenderGL, ASnapshotOfAn801PixelWideViewIs800Wide)
     EXPECT_EQ(image.Height(), 120);
     EXPECT_EQ(image.DataSize(), std::size_t(800 * 120 * 4));
     EXPECT_TRUE(near(pixelAt(image, 799, 0), cLitGrey, 3));
+
+    // A recorder renders, then reads, before the event loop runs; the
+    // window then shows that frame without drawing it again.
+    const long long frames = v.frames();
+    v.Viewer.Buffer().SetBackgroundColor({1, 1, 1, 1});
+    v.Viewer.RenderFrame();
+    EXPECT_EQ(v.frames(), frames + 1);
+    EXPECT_EQ(pixelAt(v.Viewer.ReadFrameImage(), 400, 119), (RGB{255, 255, 255}));
+    settle(200);
+    EXPECT_EQ(v.frames(), frames + 1);
+    EXPECT_EQ(pixelAt(v.Viewer.ReadFrameImage(), 400, 119), (RGB{255, 255, 255}));
 }
 
 TEST(RenderGL, TheMeshIsCompiledOnceOverManyFramesAndAgainAfterASamplingChange)
