@@ -1,6 +1,8 @@
 #include "host/UserDialogs.h"
 
 #include <QApplication>
+#include <QColorDialog>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QString>
 
@@ -21,6 +23,29 @@ void PrintInstead(const QString& caption, const QString& text)
 {
     std::fprintf(stderr, "%s: %s\n", caption.toLocal8Bit().constData(),
                  text.toLocal8Bit().constData());
+}
+
+bool ExecuteFileDialog(TFileDialogSettings& settings, QFileDialog::AcceptMode mode, QWidget* parent)
+{
+    if (!HaveWidgets())
+        return false;
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                       : QFileDialog::AnyFile);
+    // The replace question belongs to whoever writes the file.
+    if (mode == QFileDialog::AcceptSave)
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (!settings.InitialDir.isEmpty())
+        dialog.setDirectory(settings.InitialDir);
+    dialog.setDefaultSuffix(settings.DefaultExt);
+    dialog.setNameFilter(settings.Filter);
+    if (!settings.FileName.isEmpty())
+        dialog.selectFile(settings.FileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    settings.FileName = dialog.selectedFiles().constFirst();
+    return true;
 }
 
 } // namespace
@@ -50,6 +75,27 @@ void TQtUserDialogs::ShowError(const QString& caption, const QString& text, QWid
         return PrintInstead(caption, text);
     QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, parent);
     box.exec();
+}
+
+bool TQtUserDialogs::ExecuteOpenDialog(TFileDialogSettings& dialog, QWidget* parent)
+{
+    return ExecuteFileDialog(dialog, QFileDialog::AcceptOpen, parent);
+}
+
+bool TQtUserDialogs::ExecuteSaveDialog(TFileDialogSettings& dialog, QWidget* parent)
+{
+    return ExecuteFileDialog(dialog, QFileDialog::AcceptSave, parent);
+}
+
+bool TQtUserDialogs::ExecuteColorDialog(QColor& color, QWidget* parent)
+{
+    if (!HaveWidgets())
+        return false;
+    const QColor chosen = QColorDialog::getColor(color, parent);
+    if (!chosen.isValid())
+        return false;
+    color = chosen;
+    return true;
 }
 
 TUserDialogs& UserDialogs()
