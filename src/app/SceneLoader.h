@@ -1,17 +1,45 @@
 #pragma once
 
+#include <cstdint>
+#include <string>
+#include <vector>
+
 namespace skyglide {
 
+class TSceneFrm;
 class Tmsghndlr;
 
+// The largest decimated grid a detail level aims at, and how many grid cells
+// lie between two mesh vertices. Levels without a box (MaxWidth 0) keep every
+// cell.
+struct TResolutionBox
+{
+    int MaxWidth = 0;
+    int MaxHeight = 0;
+    std::uint8_t MeshSamplingFactor = 10;
+};
+TResolutionBox ResolutionBoxFor(std::uint8_t resolutionMode);
+
+// The decimation step of a surface of columns × rows cells at a detail level.
+std::uint16_t DecimationStep(std::uint8_t resolutionMode, int columns, int rows);
+
 // The start-up load, run by the creation of the hidden message window:
-// settles the process with the host, reads the run's parameters and
-// prepares the scene. Any failure is reported to the host (code -999) and
-// ends the application; no message box is shown.
+// settles the process with the host, reads the run's parameters, loads the
+// drape into the texture bitmap and the surface into the sample bitmap
+// (reporting each row to the host), then creates the scene window with the
+// message window as its owner and shows it.
 //
-// Until the scene window exists the load stops after the parameters: the
-// program then waits, hidden, for the host's shutdown request, tells the
-// host that the run has finished and exits.
+// A surface file name that is empty or names no file ends the load without
+// a window and without a message; the program then waits, hidden, for the
+// host's shutdown request. Any failure is reported to the host (code -999)
+// and ends the application; no message box is shown.
+//
+// arguments are the program's (without the program itself); the first
+// overload takes the running application's.
 void LoadScene(Tmsghndlr& messageWindow);
+void LoadScene(Tmsghndlr& messageWindow, const std::vector<std::string>& arguments);
+
+// The scene window the load created, until it is destroyed.
+TSceneFrm* SceneForm();
 
 } // namespace skyglide

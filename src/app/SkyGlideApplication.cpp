@@ -11,8 +11,9 @@ namespace skyglide {
 
 TSkyGlideApplication::TSkyGlideApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
-    setApplicationName(QStringLiteral("skyglide"));
-    setApplicationDisplayName(QString::fromLatin1(ApplicationTitle));
+    // The title is the application's name, not a display name: the window
+    // system would append a display name to every window's caption.
+    setApplicationName(QString::fromLatin1(ApplicationTitle));
     setQuitOnLastWindowClosed(false);
     connect(this, &QCoreApplication::aboutToQuit, [] { SetApplicationShuttingDown(true); });
 }

@@ -1,17 +1,24 @@
 // Sky Glide: the terrain fly-through that the host GIS starts as one of its
 // processes. The hidden message window is created first; its creation runs
-// the whole start-up load, after which the event loop runs until the
-// application terminates.
+// the whole start-up load, which shows the scene window, after which the
+// event loop runs until the application terminates.
 #include "app/SceneLoader.h"
 #include "app/SkyGlideApplication.h"
+#include "app/StartupTimings.h"
 #include "host/AppLifecycle.h"
 #include "host/KrtServices.h"
 #include "host/MsgHandler.h"
+#include "render/SceneViewer.h"
 
 int main(int argc, char* argv[])
 {
+    skyglide::TStartupTimings::Start();
+    // The viewer's swap interval must be the whole window's: set before the
+    // application makes any window.
+    skyglide::TSceneViewer::SetDefaultSurfaceFormat();
     skyglide::TSkyGlideApplication application(argc, argv);
-    skyglide::Tmsghndlr messageWindow(skyglide::LoadScene);
+    skyglide::Tmsghndlr messageWindow(
+        [](skyglide::Tmsghndlr& window) { skyglide::LoadScene(window); });
     int status = 0;
     // A start-up that failed has asked to terminate before any event loop.
     if (!skyglide::ApplicationShuttingDown())

@@ -1,0 +1,75 @@
+#include "app/Navigation.h"
+
+#include <Qt>
+
+#include <limits>
+
+namespace skyglide {
+
+TNavigationRates ChangeVelocity(std::int32_t velocity, std::uint8_t defaultVelocity,
+                                TVelocityChange kind)
+{
+    constexpr std::int32_t Step = 10;
+    switch (kind) {
+    case TVelocityChange::vcIncrease:
+        // However often it is pressed, the velocity stays a 32-bit number.
+        velocity = velocity > std::numeric_limits<std::int32_t>::max() - Step
+                       ? std::numeric_limits<std::int32_t>::max()
+                       : velocity + Step;
+        break;
+    case TVelocityChange::vcRestore:
+        velocity = defaultVelocity;
+        break;
+    case TVelocityChange::vcDecrease:
+        velocity = velocity < MinimumVelocity + Step ? MinimumVelocity : velocity - Step;
+        break;
+    }
+    if (velocity <= MinimumVelocity)
+        velocity = MinimumVelocity;
+    TNavigationRates rates;
+    rates.Velocity = velocity;
+    rates.TurnStep = static_cast<std::int32_t>(static_cast<long double>(velocity) * 0.5L);
+    // The product is rounded to a single before it is truncated: 10 × 0.8
+    // gives 8, where the extended product alone lies a hair below or above.
+    rates.LiftStep =
+        static_cast<std::int32_t>(static_cast<float>(static_cast<long double>(velocity) * 0.8L));
+    return rates;
+}
+
+std::uint8_t DefaultVelocityFor(std::uint8_t velocityParameter)
+{
+    return static_cast<std::uint8_t>((velocityParameter * 20u) & 0xFFu);
+}
+
+const std::array<TNavigationRow, 8> NavigationRows = {{
+    {{Qt::Key_PageUp, Qt::Key_S}, TNavigationAction::naTiltUp},
+    {{Qt::Key_PageDown, Qt::Key_X}, TNavigationAction::naTiltDown},
+    {{Qt::Key_Left, 0}, TNavigationAction::naTurnLeft},
+    {{Qt::Key_Right, 0}, TNavigationAction::naTurnRight},
+    {{Qt::Key_Shift, Qt::Key_A}, TNavigationAction::naRise},
+    {{Qt::Key_Control, Qt::Key_Z}, TNavigationAction::naSink},
+    {{Qt::Key_Up, 0}, TNavigationAction::naForward},
+    {{Qt::Key_Down, 0}, TNavigationAction::naBackward},
+}};
+
+void TKeyState::KeyPressed(int key, bool autoRepeat)
+{
+    if (!autoRepeat)
+        m_held.insert(key);
+}
+
+void TKeyState::KeyReleased(int key, bool autoRepeat)
+{
+    if (!autoRepeat)
+        m_held.erase(key);
+}
+
+bool TKeyState::AnyDown(const TNavigationRow& row) const
+{
+    for (int key : row.Keys)
+        if (key != 0 && IsDown(key))
+            return true;
+    return false;
+}
+
+} // namespace skyglide

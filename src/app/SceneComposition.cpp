@@ -1,0 +1,101 @@
+#include "app/SceneComposition.h"
+
+#include "render/Camera.h"
+#include "render/DummyCube.h"
+#include "render/HeightFieldMesh.h"
+#include "render/LightSource.h"
+#include "render/SkyDome.h"
+
+namespace skyglide {
+
+namespace {
+
+TVector4f Rgb(float red, float green, float blue)
+{
+    return {red, green, blue, 1.0f};
+}
+
+void ComposeSky(TSkyDome& sky)
+{
+    sky.Direction().SetAsAffineVector({0, 1, 0});
+    sky.Up().SetAsAffineVector({-1, 0, 0});
+    sky.SetVisible(false);
+    TSkyDomeBands& bands = sky.Bands();
+    bands.Clear();
+    // A pale horizon fading into a deeper blue zenith.
+    TSkyDomeBand& horizon = bands.Add();
+    horizon.SetStartAngle(0);
+    horizon.SetStopAngle(20);
+    horizon.SetStartColor(Rgb(230.0f / 255, 230.0f / 255, 1.0f));
+    horizon.SetStopColor(Rgb(180.0f / 255, 208.0f / 255, 238.0f / 255));
+    horizon.SetSlices(12);
+    horizon.SetStacks(1);
+    TSkyDomeBand& zenith = bands.Add();
+    zenith.SetStopAngle(90);
+    zenith.SetStartAngle(20);
+    zenith.SetStartColor(Rgb(0.706f, 0.816f, 0.933f));
+    zenith.SetStopColor(Rgb(85.0f / 255, 130.0f / 255, 226.0f / 255));
+    zenith.SetSlices(12);
+    zenith.SetStacks(4);
+}
+
+} // namespace
+
+TSceneComposition::TSceneComposition()
+{
+    Scene1.BeginLoading();
+    Scene1.SetObjectsSorting(TObjectsSorting::osNone);
+    TBaseSceneObject& root = Scene1.Objects();
+
+    SkyDome1 = &root.AddNewChild<TSkyDome>();
+    SkyDome1->SetName("SkyDome1");
+    ComposeSky(*SkyDome1);
+
+    AfterSky = &root.AddNewChild<TDummyCube>();
+    AfterSky->SetName("AfterSky");
+
+    LightCube = &AfterSky->AddNewChild<TDummyCube>();
+    LightCube->SetName("LightCube");
+    LightCube->Position().SetAsAffineVector({-50, 6, 50});
+    LightCube->Up().SetAsAffineVector({0, 1, 0});
+    LightSource1 = &LightCube->AddNewChild<TLightSource>();
+    LightSource1->SetName("LightSource1");
+    LightSource1->Position().SetAsAffineVector({-1, 0, 0});
+    LightSource1->SetConstAttenuation(1);
+    LightSource1->SetSpotCutOff(180);
+    LightSource1->SpotDirection().SetAsAffineVector({1, 0, -1});
+
+    HeightField1 = &AfterSky->AddNewChild<THeightField>();
+    HeightField1->SetName("HeightField1");
+    HeightField1->Direction().SetAsAffineVector({0, 1, 0});
+    HeightField1->Up().SetAsAffineVector({0, 0, 1});
+    for (TSamplingScale* axis :
+         {&HeightField1->XSamplingScale(), &HeightField1->YSamplingScale()}) {
+        axis->SetMin(0);
+        axis->SetMax(1);
+    }
+    HeightField1->SetOptions(
+        {THeightFieldOption::hfoTextureCoordinates, THeightFieldOption::hfoTwoSided});
+    TTexture& texture = HeightField1->Material().Texture();
+    texture.SetMagFilter(TMagFilter::maNearest);
+    texture.SetFilteringQuality(TTextureFilteringQuality::tfAnisotropic);
+
+    // The rig: its cubes carry the camera and its target and are never drawn.
+    Observer = &AfterSky->AddNewChild<TDummyCube>();
+    Observer->SetName("Observer");
+    Observer->Up().SetAsAffineVector({0, 1, 0});
+    Camera = &Observer->AddNewChild<TCamera>();
+    Camera->SetName("Camera");
+    Camera->Direction().SetAsAffineVector({0, 0, 1});
+    Camera->Up().SetAsAffineVector({0, 1, 0});
+    Camera->SetFocalLength(100);
+    Camera->SetDepthOfView(100000);
+    CameraTarget = &Observer->AddNewChild<TDummyCube>();
+    CameraTarget->SetName("CameraTarget");
+    CameraTarget->Position().SetAsAffineVector({0, 0, 1});
+    Camera->SetTargetObject(CameraTarget);
+
+    Scene1.EndLoading();
+}
+
+} // namespace skyglide
