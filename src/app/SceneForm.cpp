@@ -427,7 +427,14 @@ void TSceneFrm::timeFirstFrame()
     const auto end = std::chrono::steady_clock::now();
     const auto meshBegin = m_heightCalls > 0 ? m_firstHeight : end;
     const auto meshEnd = m_heightCalls > 0 ? m_lastHeight : end;
-    TStartupTimings::FirstFrameRendered(meshBegin - m_frameBegin, meshEnd - meshBegin);
+    // The frame is on screen once the window has composed it.
+    const auto textureUpload = meshBegin - m_frameBegin;
+    const auto meshBuild = meshEnd - meshBegin;
+    auto* once = new QObject(this);
+    connect(m_sceneViewer, &QOpenGLWidget::frameSwapped, once, [once, textureUpload, meshBuild] {
+        TStartupTimings::FirstFrameRendered(textureUpload, meshBuild);
+        once->deleteLater();
+    });
 }
 
 // ---- close ----------------------------------------------------------------------
