@@ -1,10 +1,13 @@
 #include "app/SceneForm.h"
 
+#include "app/FlightPath.h"
 #include "app/SceneData.h"
 #include "app/StartupTimings.h"
 #include "app/SurfaceReadout.h"
+#include "app/ViewerFrameSource.h"
 #include "host/AppLifecycle.h"
 #include "host/KrtServices.h"
+#include "movie/CompressorDialog.h"
 #include "paths/PathFile.h"
 #include "render/Camera.h"
 #include "render/DummyCube.h"
@@ -23,7 +26,9 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
+#include <QPointer>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
@@ -78,6 +83,15 @@ const QString& Title()
     return title;
 }
 
+// The captions of the path states; %1 is the path's file name (empty for a
+// path that was only recorded).
+constexpr const char* RecordingCaption = "Sky Glide - Recording";
+constexpr const char* PlayingCaption = "Sky Glide - Playing %1";
+constexpr const char* PausedCaption = "Sky Glide - Paused %1";
+constexpr const char* PathLoadedCaption = "Sky Glide - Path loaded %1";
+// %1 the path's file name, %2 the movie's.
+constexpr const char* SavingMovieCaption = "Sky Glide - Save %1 to %2";
+
 } // namespace
 
 TSceneFrm::TSceneFrm(TSceneData& data, QWidget* owner)
@@ -90,6 +104,9 @@ TSceneFrm::TSceneFrm(TSceneData& data, QWidget* owner)
 TSceneFrm::~TSceneFrm()
 {
     m_cadencer.SetEnabled(false);
+    // An open movie is deleted with the recorder; it takes no frame from a
+    // viewer that is going.
+    m_aviRecorder.SetSceneViewer(nullptr);
     // The viewer goes first, with its GL resources, while the scene it shows
     // still exists.
     delete m_sceneViewer;
@@ -147,6 +164,21 @@ void TSceneFrm::createComponents()
     m_aviRecorder.SetCompressor(TAVICompressor::acDefault);
     m_aviRecorder.SetWidth(320);
     m_aviRecorder.SetHeight(200);
+    m_frameSource = std::make_unique<TViewerFrameSource>(*m_sceneViewer);
+    m_aviRecorder.SetSceneViewer(m_frameSource.get());
+    // The movie's name comes from SaveAVIDialog; the recorder asks before it
+    // replaces a file.
+    m_aviRecorder.OnAskFileName = [this] {
+        return UserDialogs().ExecuteSaveDialog(m_saveAVIDialog, this)
+                   ? m_saveAVIDialog.FileName.toStdString()
+                   : std::string();
+    };
+    m_aviRecorder.OnConfirmOverwrite = [this](const std::string& question) {
+        return UserDialogs().Confirm(Title(), QString::fromStdString(question), this);
+    };
+    m_aviRecorder.OnChooseCompressor = [this](const std::vector<TAVIEncoderInfo>& encoders) {
+        return ChooseAVICompressor(this, encoders);
+    };
 
     for (TFileDialogSettings* dialog : {&m_openDialog, &m_savePathDialog}) {
         dialog->DefaultExt = QStringLiteral("csv");
@@ -403,8 +435,95 @@ void TSceneFrm::Timer1Timer()
 
 void TSceneFrm::Timer2Timer()
 {
-    // The path tick: recording and playback are not part of the window yet,
-    // so no path moves by itself.
+    // An error box of a tick runs its own event loop, in which the timer goes
+    // on: the path waits until the box is answered.
+    if (m_pathTickBusy || m_closing || !m_pathFile)
+        return;
+    QPointer<TSceneFrm> self(this);
+    m_pathTickBusy = true;
+    const auto done = qScopeGuard([self] {
+        if (self)
+            self->m_pathTickBusy = false;
+    });
+    if (m_pathState == TPathState::psPlaying || m_pathState == TPathState::psSavingMovie) {
+        PlaybackStep();
+        // The window may have been closed while an error box was open.
+        if (!self || m_closing)
+            return;
+    }
+    if (m_pathState == TPathState::psRecording)
+        RecordSample();
+    if (m_pathState == TPathState::psSavingMovie)
+        addMovieFrame();
+}
+
+void TSceneFrm::RecordSample()
+{
+    m_pathFile->Add(formatPoseLine(m_pathFile->Count(), RigPose(m_scene)));
+}
+
+void TSceneFrm::PlaybackStep()
+{
+    TPathFile& path = *m_pathFile;
+    if (path.Next()) {
+        QString failure;
+        TScene& scene = m_scene.Scene1;
+        scene.BeginUpdate();
+        try {
+            // All nine numbers convert before any is applied: a line that
+            // fails leaves the rig where the previous line put it.
+            ApplyRigPose(m_scene, path.currentPose());
+        } catch (const std::exception& error) {
+            failure = QString::fromUtf8(error.what());
+        }
+        scene.EndUpdate();
+        m_progressBar->setValue(PlaybackProgress(path.CurrentLine(), path.Count()));
+        // Shown once for this line; the next tick plays the next one.
+        if (!failure.isEmpty())
+            UserDialogs().ShowError(Title(), failure, this);
+        return;
+    }
+    QString failure;
+    if (m_pathState == TPathState::psSavingMovie)
+        failure = closeMovie();
+    SetPathState(TPathState::psStopped);
+    setPathCaption(PathLoadedCaption);
+    m_progressBar->setValue(0);
+    if (!failure.isEmpty())
+        UserDialogs().ShowError(Title(), failure, this);
+}
+
+void TSceneFrm::addMovieFrame()
+{
+    try {
+        m_aviRecorder.AddMovieFrame();
+        m_movieFrameFailing = false;
+    } catch (const std::exception& error) {
+        // The next tick tries again. A failure that repeats at every tick (a
+        // full disk) is shown once, not at every tick; the close of the movie
+        // tells whether the movie could be completed.
+        if (m_movieFrameFailing)
+            return;
+        m_movieFrameFailing = true;
+        UserDialogs().ShowError(Title(), QString::fromUtf8(error.what()), this);
+    }
+}
+
+QString TSceneFrm::closeMovie()
+{
+    if (!m_aviRecorder.Writing())
+        return {};
+    try {
+        m_aviRecorder.CloseMovieFile(false);
+    } catch (const std::exception& error) {
+        return QString::fromUtf8(error.what());
+    }
+    return {};
+}
+
+void TSceneFrm::setPathCaption(const char* format)
+{
+    setWindowTitle(QString::fromLatin1(format).arg(QString::fromStdString(m_pathFile->FileName())));
 }
 
 void TSceneFrm::SceneViewer1BeforeRender()
@@ -724,15 +843,124 @@ void TSceneFrm::actHelpExecute()
             Title(), QStringLiteral("Cannot open the help file %1.").arg(helpFile), this);
 }
 
-// Recording, playback and movies are not part of the window yet: their
-// commands only follow the path's state.
-void TSceneFrm::actRecordExecute() {}
-void TSceneFrm::actPlayExecute() {}
-void TSceneFrm::actPauseExecute() {}
-void TSceneFrm::actStopExecute() {}
-void TSceneFrm::actRestartExecute() {}
-void TSceneFrm::actLoadExecute() {}
-void TSceneFrm::actSaveExecute() {}
-void TSceneFrm::actSaveAVIExecute() {}
+// ---- path and movie commands ------------------------------------------------------
+
+void TSceneFrm::actRecordExecute()
+{
+    // The previous path goes without a question.
+    m_progressBar->setValue(0);
+    SetPathState(TPathState::psRecording);
+    m_pathFile->Clear();
+    setWindowTitle(QString::fromLatin1(RecordingCaption));
+}
+
+void TSceneFrm::actPlayExecute()
+{
+    SetPathState(TPathState::psPlaying);
+    if (m_pathFile->CurrentLine() > m_pathFile->Count())
+        m_pathFile->SetCurrentLine(0);
+    setPathCaption(PlayingCaption);
+}
+
+void TSceneFrm::actPauseExecute()
+{
+    SetPathState(TPathState::psStopped);
+    setPathCaption(PausedCaption);
+}
+
+void TSceneFrm::actStopExecute()
+{
+    // The frames written so far stay as a complete, shorter movie. A
+    // stopped playback keeps its place; a movie or a recording starts over.
+    QString failure;
+    if (m_pathState == TPathState::psSavingMovie) {
+        failure = closeMovie();
+        m_pathFile->Rewind();
+    }
+    if (m_pathState == TPathState::psRecording)
+        m_pathFile->Rewind();
+    setPathCaption(PathLoadedCaption);
+    SetPathState(TPathState::psStopped);
+    if (!failure.isEmpty())
+        UserDialogs().ShowError(Title(), failure, this);
+}
+
+void TSceneFrm::actRestartExecute()
+{
+    m_progressBar->setValue(0);
+    m_pathFile->Rewind();
+    SetPathState(TPathState::psPlaying);
+}
+
+void TSceneFrm::actLoadExecute()
+{
+    QPointer<TSceneFrm> self(this);
+    if (!UserDialogs().ExecuteOpenDialog(m_openDialog, this) || !self || m_closed)
+        return;
+    try {
+        m_pathFile->LoadFromFile(m_openDialog.FileName.toStdString());
+    } catch (const std::exception& error) {
+        // The previous path and state stay.
+        UserDialogs().ShowError(Title(), QString::fromUtf8(error.what()), this);
+        return;
+    }
+    SetPathState(TPathState::psStopped);
+    setPathCaption(PathLoadedCaption);
+    // The rig jumps to the path's line 1.
+    PlaybackStep();
+    if (self && !m_closed)
+        m_progressBar->setValue(0);
+}
+
+void TSceneFrm::actSaveExecute()
+{
+    QPointer<TSceneFrm> self(this);
+    m_savePathDialog.FileName = QString::fromStdString(m_pathFile->FileName());
+    if (!UserDialogs().ExecuteSaveDialog(m_savePathDialog, this) || !self || m_closed)
+        return;
+    try {
+        m_pathFile->SaveToFile(m_savePathDialog.FileName.toStdString());
+    } catch (const std::exception& error) {
+        UserDialogs().ShowError(Title(), QString::fromUtf8(error.what()), this);
+        return;
+    }
+    setPathCaption(PathLoadedCaption);
+}
+
+void TSceneFrm::actSaveAVIExecute()
+{
+    QPointer<TSceneFrm> self(this);
+    if (isMaximized() &&
+        !UserDialogs().Confirm(
+            Title(),
+            QStringLiteral("This process could be very slow in a maximized windows. Confirm?"),
+            this))
+        return;
+    if (!self || m_closed || !UserDialogs().ExecuteSaveDialog(m_saveAVIDialog, this) || !self ||
+        m_closed)
+        return;
+    m_aviRecorder.SetFilename(m_saveAVIDialog.FileName.toStdString());
+    // Resizes during an earlier movie did not reach the recorder.
+    FormResize();
+    try {
+        // False: the user kept the existing file.
+        if (!m_aviRecorder.OpenMovieFile(0))
+            return;
+    } catch (const std::exception& error) {
+        // Nothing is left on disk, and the path stays stopped.
+        UserDialogs().ShowError(Title(), QString::fromUtf8(error.what()), this);
+        return;
+    }
+    if (m_closing) {
+        // Closed while the overwrite question was open.
+        m_aviRecorder.CloseMovieFile(true);
+        return;
+    }
+    m_movieFrameFailing = false;
+    SetPathState(TPathState::psSavingMovie);
+    setWindowTitle(QString::fromLatin1(SavingMovieCaption)
+                       .arg(QString::fromStdString(m_pathFile->FileName()),
+                            QString::fromStdString(m_aviRecorder.Filename())));
+}
 
 } // namespace skyglide

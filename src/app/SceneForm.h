@@ -28,6 +28,7 @@ namespace skyglide {
 
 class TPathFile;
 class TSceneViewer;
+class TViewerFrameSource;
 struct TSceneData;
 
 // The scene window: the 3-D viewer over a progress bar and a status bar of
@@ -119,6 +120,22 @@ public:
     // Sets the enabled state of every path and movie command from PathState.
     void ActionList1Update();
 
+    // The 60 ms path tick, in this order: while playing or saving a movie,
+    // PlaybackStep; while recording, RecordSample; while (still) saving a
+    // movie, one movie frame of the pose just applied. A tick whose error
+    // box is open lets the following ticks pass without acting, and no tick
+    // acts once the window is closing.
+    void Timer2Timer();
+    // Appends the rig's pose to the path as its next line.
+    void RecordSample();
+    // Applies the path's next line to the rig (all nine numbers converted
+    // before any is applied, one change notice for the whole pose) and sets
+    // the progress bar; a line that does not convert shows its error once
+    // and the next tick goes on with the next line. At the end of the path:
+    // closes an open movie, stops, and sets the caption and the progress
+    // bar back.
+    void PlaybackStep();
+
     // The commands: run them as the user would (the enabled state is
     // brought up to date first; a disabled command does nothing).
     void Execute(TSceneCommand command);
@@ -158,7 +175,6 @@ private:
     bool FormCloseQuery();
     void FormClose();
     void Timer1Timer();
-    void Timer2Timer();
     void SceneViewer1BeforeRender();
     void SceneViewer1PostRender();
 
@@ -169,6 +185,11 @@ private:
     void readDialogFolders();
     void fitOuterSize();
     void timeFirstFrame();
+    void setPathCaption(const char* format);
+    void addMovieFrame();
+    // Closes the open movie, keeping it; the error text when it could not
+    // be completed (it is then deleted), else empty.
+    QString closeMovie();
 
     TSceneData& m_data;
     TSceneComposition m_scene;
@@ -187,12 +208,15 @@ private:
     TFileDialogSettings m_saveAVIDialog;
     QColor m_colorDialogColor{Qt::black};
     TAVIRecorder m_aviRecorder;
+    std::unique_ptr<TViewerFrameSource> m_frameSource;
 
     TPathState m_pathState = TPathState::psIdle;
     std::unique_ptr<TPathFile> m_pathFile;
     bool m_closing = false;
     bool m_closed = false;
     bool m_outerSizeFitted = false;
+    bool m_pathTickBusy = false;
+    bool m_movieFrameFailing = false;
     TNavigationRates m_rates;
     std::uint8_t m_defaultVelocity = 0;
     TKeyState m_keys;
