@@ -1,0 +1,669 @@
+// Flights in the scene window on the test's X server: recorded from real key
+// events, saved, loaded and played back; loaded paths played into movies
+// that ffprobe and ffmpeg, programs this project did not write, read back.
+#include "SceneWindowFixture.h"
+
+#include "app/FlightPath.h"
+#include "app/SkyGlideApplication.h"
+#include "paths/PathFile.h"
+#include "render/Camera.h"
+#include "render/DummyCube.h"
+
+#include <QAction>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPointer>
+#include <QProgressBar>
+#include <QTimer>
+
+#include <cmath>
+#include <numbers>
+
+namespace skyglide::test {
+namespace {
+
+using C = TSceneCommand;
+using S = TPathState;
+
+QString TmpFile(const QString& name)
+{
+    return qEnvironmentVariable("SKYGLIDE_TEST_TMP") + "/" + name;
+}
+
+QByteArray ReadBytes(const QString& file)
+{
+    QFile in(file);
+    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+}
+
+void WriteLines(const QString& file, const std::vector<std::string>& lines)
+{
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    for (const std::string& line : lines)
+        out.write(QByteArray::fromStdString(line + "\r\n"));
+}
+
+// What the window shows after one path tick.
+struct TTick
+{
+    S State;
+    std::int32_t Line;
+    int Progress;
+    QString Caption;
+    TPose Pose;
+    std::int32_t Frames;
+};
+
+// Every path tick's outcome: connected after the window's own handler, so it
+// runs right after it.
+class TTickLog
+{
+public:
+    explicit TTickLog(TSceneFrm& form)
+    {
+        m_connection = QObject::connect(&form.Timer2(), &QTimer::timeout, [this, &form] {
+            Ticks.push_back({form.PathState(), form.PathFile().CurrentLine(),
+                             form.prbProgress().value(), form.windowTitle(), RigPose(form.Scene()),
+                             form.AVIRecorder1().FrameIndex()});
+        });
+    }
+    ~TTickLog() { QObject::disconnect(m_connection); }
+    TTickLog(const TTickLog&) = delete;
+    TTickLog& operator=(const TTickLog&) = delete;
+
+    // The ticks that applied a line (the cursor on it) in state.
+    std::vector<TTick> Applied(S state) const
+    {
+        std::vector<TTick> applied;
+        for (const TTick& tick : Ticks)
+            if (tick.State == state)
+                applied.push_back(tick);
+        return applied;
+    }
+
+    std::vector<TTick> Ticks;
+
+private:
+    QMetaObject::Connection m_connection;
+};
+
+// The pose a path line holds, read with Qt's number conversion; the
+// direction normalised as a whole, as the observer keeps it.
+TPose LinePose(const std::string& line)
+{
+    const QStringList fields = QString::fromStdString(line).split(',');
+    EXPECT_EQ(fields.size(), 10) << line;
+    TPose pose;
+    for (int i = 0; i < 3 && fields.size() == 10; ++i) {
+        pose.ObserverPosition[i] = float(fields[1 + i].toDouble());
+        pose.ObserverDirection[i] = float(fields[4 + i].toDouble());
+        pose.CameraPosition[i] = float(fields[7 + i].toDouble());
+    }
+    const TAffineVector d = normalized(TAffineVector{
+        pose.ObserverDirection[0], pose.ObserverDirection[1], pose.ObserverDirection[2]});
+    pose.ObserverDirection = {d.X, d.Y, d.Z};
+    return pose;
+}
+
+void ExpectPose(const TPose& applied, const std::string& line)
+{
+    const TPose expected = LinePose(line);
+    EXPECT_EQ(applied.ObserverPosition, expected.ObserverPosition) << line;
+    EXPECT_EQ(applied.CameraPosition, expected.CameraPosition) << line;
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NEAR(applied.ObserverDirection[i], expected.ObserverDirection[i], 1e-6f) << line;
+}
+
+// A level flight northwards over the middle of Trinidad at detail 1 (1200 ×
+// 600 cells, heights up to 60), the view tilted 8° down: in place up to line
+// movingFrom, then 15 units a line.
+std::vector<std::string> NorthwardFlight(int lines, int movingFrom = 0)
+{
+    const double tilt = 8 * std::numbers::pi / 180;
+    TPose pose{{-600, 95, 40}, {0, 0, 1}, {0, float(std::sin(tilt)), float(1 - std::cos(tilt))}};
+    std::vector<std::string> path;
+    for (int i = 0; i < lines; ++i) {
+        pose.ObserverPosition[2] = float(40 + 15 * std::max(0, i - movingFrom));
+        path.push_back(formatPoseLine(i, pose));
+    }
+    return path;
+}
+
+// ---- ffprobe and ffmpeg ---------------------------------------------------------
+
+struct TRun
+{
+    int ExitCode = -1;
+    QByteArray Out, Err;
+};
+
+TRun Run(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    TRun run;
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.ExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.Out = process.readAllStandardOutput();
+    run.Err = process.readAllStandardError();
+    return run;
+}
+
+// ffprobe's streams of a movie, with their frames counted by decoding.
+QJsonArray Streams(const QString& movie)
+{
+    const TRun probe = Run("ffprobe", {"-v", "error", "-count_frames", "-show_entries",
+                                       "stream=codec_type,codec_name,codec_tag_string,width,"
+                                       "height,r_frame_rate,nb_read_frames",
+                                       "-of", "json", movie});
+    EXPECT_EQ(probe.ExitCode, 0) << probe.Err.toStdString();
+    return QJsonDocument::fromJson(probe.Out).object().value("streams").toArray();
+}
+
+// Decodes every frame; ffmpeg's complaints, empty when it decodes cleanly.
+std::string DecodeErrors(const QString& movie)
+{
+    const TRun decode = Run("ffmpeg", {"-v", "error", "-i", movie, "-f", "null", "-"});
+    if (decode.ExitCode != 0)
+        return "ffmpeg exit " + std::to_string(decode.ExitCode) + ": " + decode.Err.toStdString();
+    return decode.Err.toStdString();
+}
+
+// Every frame decoded as RGB, top row first, one after the other.
+QByteArray DecodeFrames(const QString& movie)
+{
+    const TRun decode =
+        Run("ffmpeg", {"-v", "error", "-i", movie, "-f", "rawvideo", "-pix_fmt", "rgb24", "-"});
+    EXPECT_EQ(decode.ExitCode, 0) << decode.Err.toStdString();
+    return decode.Out;
+}
+
+// Mean colour of rows [top, bottom) of an RGB picture width pixels wide.
+RGB MeanColour(const QByteArray& rgb, int width, int top, int bottom)
+{
+    long long sum[3] = {};
+    const auto* p = reinterpret_cast<const std::uint8_t*>(rgb.constData());
+    for (int y = top; y < bottom; ++y)
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < 3; ++c)
+                sum[c] += p[(std::size_t(y) * width + x) * 3 + c];
+    const long long n = std::max(1LL, (long long)(bottom - top) * width);
+    return {int(sum[0] / n), int(sum[1] / n), int(sum[2] / n)};
+}
+
+// Mean difference per colour value between a decoded RGB picture and the
+// viewer's read-back (RGBA, bottom row first) of the same size.
+double Difference(const QByteArray& rgb, const TBitmap32& frame)
+{
+    const auto* p = reinterpret_cast<const std::uint8_t*>(rgb.constData());
+    double sum = 0;
+    for (int y = 0; y < frame.Height(); ++y) {
+        const std::uint8_t* q = frame.ScanLine(frame.Height() - 1 - y);
+        for (int x = 0; x < frame.Width(); ++x)
+            for (int c = 0; c < 3; ++c)
+                sum += std::abs(int(p[(std::size_t(y) * frame.Width() + x) * 3 + c]) -
+                                int(q[x * 4 + c]));
+    }
+    return sum / (double(frame.Width()) * frame.Height() * 3);
+}
+
+// ---- the window -------------------------------------------------------------------
+
+class FlightWindow : public SceneWindow
+{
+protected:
+    // Trinidad at detail 1; the viewer resized to viewer unless it is empty.
+    TSceneFrm* StartTrinidad(QSize viewer = {})
+    {
+        TSceneFrm* form = Start(ViewerScript(Sample("trinidad.rst")));
+        if (form && !viewer.isEmpty()) {
+            form->resize(viewer + form->size() - form->SceneViewer1().size());
+            EXPECT_TRUE(WaitUntil([&] { return form->SceneViewer1().size() == viewer; }))
+                << "viewer " << form->SceneViewer1().width() << " x "
+                << form->SceneViewer1().height();
+            EXPECT_EQ(form->AVIRecorder1().Width(), viewer.width());
+            EXPECT_EQ(form->AVIRecorder1().Height(), viewer.height());
+        }
+        return form;
+    }
+
+    void LoadPath(TSceneFrm& form, const QString& file)
+    {
+        Dialogs.FileAnswer = file;
+        form.Execute(C::actLoad);
+        Dialogs.FileAnswer.reset();
+    }
+
+    void SaveAVI(TSceneFrm& form, const QString& movie)
+    {
+        Dialogs.FileAnswer = movie;
+        form.Execute(C::actSaveAVI);
+        Dialogs.FileAnswer.reset();
+    }
+
+    static bool WaitForState(TSceneFrm& form, S state, int timeoutMs = 60000)
+    {
+        return WaitUntil([&] { return form.PathState() == state; }, timeoutMs);
+    }
+
+    static void Key(const char* key) { ASSERT_TRUE(Xdotool({"key", key})); }
+
+    std::vector<std::string> Errors() const
+    {
+        std::vector<std::string> errors;
+        for (const auto& shown : Dialogs.Shown)
+            if (shown.Kind == "error")
+                errors.push_back(shown.Text);
+        return errors;
+    }
+};
+
+// ---- recording and playback ---------------------------------------------------
+
+TEST_F(FlightWindow, RecordedFlightSavesLoadsAndPlaysBackLineByLine)
+{
+    TSceneFrm* form = StartTrinidad();
+    ASSERT_NE(form, nullptr);
+    ASSERT_NO_FATAL_FAILURE(Focus(*form));
+    TTickLog log(*form);
+
+    // Recorded from real keys: F8, a turning climb with the view tilted up,
+    // F9 (disabled while recording), F11.
+    ASSERT_NO_FATAL_FAILURE(Key("F8"));
+    ASSERT_TRUE(WaitForState(*form, S::psRecording, 5000));
+    EXPECT_EQ(form->windowTitle(), "Sky Glide - Recording");
+    ASSERT_NO_FATAL_FAILURE(Hold({"Up", "Left", "shift"}, 900));
+    ASSERT_NO_FATAL_FAILURE(Hold({"Prior"}, 300));
+    ASSERT_NO_FATAL_FAILURE(Key("F9"));
+    Settle(300);
+    EXPECT_EQ(form->PathState(), S::psRecording) << "F9 does nothing while recording";
+    EXPECT_EQ(form->windowTitle(), "Sky Glide - Recording");
+    ASSERT_NO_FATAL_FAILURE(Key("F11"));
+    ASSERT_TRUE(WaitForState(*form, S::psStopped, 5000));
+    EXPECT_EQ(form->windowTitle(), "Sky Glide - Path loaded ");
+
+    // Each recording tick appended the rig's pose as it was at that tick.
+    TPathFile& path = form->PathFile();
+    const int n = path.Count();
+    ASSERT_GE(n, 15);
+    EXPECT_EQ(path.CurrentLine(), 0);
+    EXPECT_TRUE(path.Modified());
+    std::vector<std::string> recorded;
+    for (int i = 0; i < n; ++i)
+        recorded.push_back(path[i]);
+    int checked = 0;
+    for (const TTick& tick : log.Applied(S::psRecording)) {
+        ASSERT_LT(checked, n);
+        EXPECT_EQ(recorded[checked], formatPoseLine(checked, tick.Pose)) << "line " << checked;
+        ++checked;
+    }
+    EXPECT_EQ(checked, n) << "one line per tick";
+    EXPECT_NE(LinePose(recorded.front()).ObserverPosition,
+              LinePose(recorded.back()).ObserverPosition);
+    EXPECT_NE(LinePose(recorded.front()).CameraPosition, LinePose(recorded.back()).CameraPosition);
+
+    // Saved (the dialog starts in the host's folder without a name), loaded,
+    // saved again: the same bytes.
+    const QString file = TmpFile("recorded.csv");
+    const QString again = TmpFile("recorded-again.csv");
+    QFile::remove(file);
+    Dialogs.FileAnswer = file;
+    form->Execute(C::actSave);
+    ASSERT_EQ(Dialogs.Shown.back().Kind, "save");
+    EXPECT_EQ(Dialogs.Shown.back().Text, "");
+    EXPECT_EQ(QString::fromStdString(Dialogs.Shown.back().Caption), TmpFile(""));
+    EXPECT_EQ(form->windowTitle(), "Sky Glide - Path loaded " + file);
+    EXPECT_FALSE(path.Modified());
+    QByteArray expected;
+    for (const std::string& line : recorded)
+        expected += QByteArray::fromStdString(line) + "\r\n";
+    EXPECT_EQ(ReadBytes(file), expected);
+
+    log.Ticks.clear();
+    LoadPath(*form, file);
+    EXPECT_EQ(form->PathState(), S::psStopped);
+    EXPECT_EQ(form->windowTitle(), "Sky Glide - Path loaded " + file);
+    EXPECT_EQ(path.CurrentLine(), 1) << "the rig jumps to line 1";
+    ExpectPose(RigPose(form->Scene()), recorded[1]);
+    EXPECT_EQ(form->prbProgress().value(), 0);
+    Dialogs.FileAnswer = again;
+    form->Execute(C::actSave);
+    EXPECT_EQ(Dialogs.Shown.back().Text, file.toStdString()) << "preset to the path's name";
+    EXPECT_EQ(ReadBytes(again), expected);
+    EXPECT_EQ(path.CurrentLine(), 1) << "saving does not move the cursor";
+
+    // Played by F9 from line 2, then by Play again from line 1: every line
+    // but line 0, one per tick, with the progress rounded half to even.
+    ASSERT_NO_FATAL_FAILURE(Key("F9"));
+    ASSERT_TRUE(WaitForState(*form, S::psPlaying, 5000));
+    EXPECT_EQ(form->windowTitle(), "Sky Glide - Playing " + again);
+    ASSERT_TRUE(WaitForState(*form, S::psStopped));
+    form->Execute(C::actPlay);
+    ASSERT_TRUE(WaitForState(*form, S::psStopped));
+    std::vector<int> lines;
+    for (const TTick& tick : log.Ticks) {
+        if (tick.State == S::psPlaying) {
+            lines.push_back(tick.Line);
+            ExpectPose(tick.Pose, recorded[std::size_t(tick.Line)]);
+            EXPECT_EQ(tick.Progress, int(std::lrint(tick.Line * 100.0 / n))) << tick.Line;
+            EXPECT_EQ(tick.Caption, "Sky Glide - Playing " + again);
+        } else if (!lines.empty() && lines.back() != 0) {
+            // The tick that ended the playback.
+            EXPECT_EQ(tick.Line, 0);
+            EXPECT_EQ(tick.Progress, 0);
+            EXPECT_EQ(tick.Caption, "Sky Glide - Path loaded " + again);
+            lines.push_back(0);
+        }
+    }
+    std::vector<int> expectedLines;
+    for (int from : {2, 1}) {
+        for (int line = from; line < n; ++line)
+            expectedLines.push_back(line);
+        expectedLines.push_back(0);
+    }
+    EXPECT_EQ(lines, expectedLines);
+
+    // Space pauses; Restart (F12) plays from line 1 under the paused caption.
+    form->Execute(C::actPlay);
+    ASSERT_TRUE(WaitUntil([&] { return path.CurrentLine() >= 3; }));
+    ASSERT_NO_FATAL_FAILURE(Key("space"));
+    ASSERT_TRUE(WaitForState(*form, S::psStopped, 5000));
+    EXPECT_EQ(form->windowTitle(), "Sky Glide - Paused " + again);
+    const int paused = path.CurrentLine();
+    Settle(200);
+    EXPECT_EQ(path.CurrentLine(), paused);
+    log.Ticks.clear();
+    ASSERT_NO_FATAL_FAILURE(Key("F12"));
+    ASSERT_TRUE(WaitUntil([&] { return !log.Applied(S::psPlaying).empty(); }, 5000));
+    EXPECT_EQ(log.Applied(S::psPlaying).front().Line, 1);
+    EXPECT_EQ(form->windowTitle(), "Sky Glide - Paused " + again);
+    ASSERT_TRUE(WaitForState(*form, S::psStopped));
+    EXPECT_TRUE(Errors().empty());
+}
+
+TEST_F(FlightWindow, MalformedLinesShowOneErrorEachAndPlayOn)
+{
+    TSceneFrm* form = StartTrinidad();
+    ASSERT_NE(form, nullptr);
+    std::vector<std::string> path = NorthwardFlight(7);
+    path[2] = "2,-600.00,abc,70.00,0.00,0.00,1.00,0.00,0.14,0.01";
+    path[4] = "4,-600.00,95.00,100.00,0.00";
+    const QString file = TmpFile("malformed.csv");
+    ASSERT_NO_FATAL_FAILURE(WriteLines(file, path));
+    LoadPath(*form, file);
+    ASSERT_EQ(form->PathFile().CurrentLine(), 1);
+    TTickLog log(*form);
+    form->Execute(C::actPlay);
+    ASSERT_TRUE(WaitForState(*form, S::psStopped));
+
+    EXPECT_EQ(Errors(), (std::vector<std::string>{"'abc' is not a valid floating point value",
+                                                  "List index out of bounds (5)"}));
+    const std::vector<TTick> played = log.Applied(S::psPlaying);
+    ASSERT_EQ(played.size(), 5u);
+    for (const TTick& tick : played) {
+        // A line that failed leaves the pose of the line before it.
+        const int shown = tick.Line == 2 || tick.Line == 4 ? tick.Line - 1 : tick.Line;
+        ExpectPose(tick.Pose, path[std::size_t(shown)]);
+    }
+    EXPECT_EQ(form->Scene().Scene1.UpdateCount(), 0) << "the scene's notices are resumed";
+}
+
+TEST_F(FlightWindow, PathsWithoutASecondLineEndAtTheFirstTick)
+{
+    TSceneFrm* form = StartTrinidad();
+    ASSERT_NE(form, nullptr);
+    const TPose start = RigPose(form->Scene());
+    for (const int lines : {0, 1}) {
+        SCOPED_TRACE(lines);
+        const QString file = TmpFile(QString("lines%1.csv").arg(lines));
+        std::vector<std::string> path = NorthwardFlight(lines);
+        ASSERT_NO_FATAL_FAILURE(WriteLines(file, path));
+        LoadPath(*form, file);
+        EXPECT_EQ(form->PathState(), S::psStopped);
+        EXPECT_EQ(form->PathFile().Count(), lines);
+        TTickLog log(*form);
+        form->Execute(C::actPlay);
+        ASSERT_TRUE(WaitUntil([&] { return !log.Ticks.empty(); }, 5000));
+        EXPECT_EQ(log.Ticks[0].State, S::psStopped);
+        EXPECT_EQ(log.Ticks[0].Caption, "Sky Glide - Path loaded " + file);
+        EXPECT_EQ(log.Ticks[0].Progress, 0);
+        EXPECT_EQ(RigPose(form->Scene()).ObserverPosition, start.ObserverPosition);
+    }
+    EXPECT_TRUE(Errors().empty());
+}
+
+// ---- movies ----------------------------------------------------------------------
+
+TEST_F(FlightWindow, SaveAsAVIWritesOneFramePerRecordPlayedAsTheViewerShowsIt)
+{
+    const QSize viewer(832, 560);
+    TSceneFrm* form = StartTrinidad(viewer);
+    ASSERT_NE(form, nullptr);
+    form->Action(C::actSky).trigger();
+    // The movie starts after the path's current line, here 289 of 300: the
+    // progress bar then stays put for most ticks, so nothing but the movie's
+    // own frame renders the pose.
+    const std::vector<std::string> path = NorthwardFlight(300, 288);
+    const QString file = TmpFile("northward.csv");
+    const QString movie = TmpFile("northward.avi");
+    QFile::remove(movie);
+    ASSERT_NO_FATAL_FAILURE(WriteLines(file, path));
+    LoadPath(*form, file);
+    form->PathFile().SetCurrentLine(289);
+    TTickLog log(*form);
+
+    SaveAVI(*form, movie);
+    EXPECT_EQ(Dialogs.Shown.back().Kind, "save") << "no question for a window not maximized";
+    EXPECT_EQ(QString::fromStdString(Dialogs.Shown.back().Caption), TmpFile(""));
+    EXPECT_EQ(form->PathState(), S::psSavingMovie);
+    EXPECT_EQ(form->windowTitle(), "Sky Glide - Save " + file + " to " + movie);
+    ASSERT_TRUE(WaitForState(*form, S::psStopped));
+    EXPECT_EQ(form->windowTitle(), "Sky Glide - Path loaded " + file);
+    EXPECT_EQ(form->prbProgress().value(), 0);
+    EXPECT_FALSE(form->AVIRecorder1().Writing());
+    const std::vector<TTick> played = log.Applied(S::psSavingMovie);
+    ASSERT_EQ(played.size(), 10u) << "lines 290 to 299";
+    for (const TTick& tick : played)
+        EXPECT_EQ(tick.Frames, tick.Line - 289) << "a frame right after each line";
+
+    const QJsonArray streams = Streams(movie);
+    ASSERT_EQ(streams.size(), 1);
+    const QJsonObject stream = streams[0].toObject();
+    EXPECT_EQ(stream["codec_type"].toString(), "video");
+    EXPECT_EQ(stream["codec_name"].toString(), "msvideo1");
+    EXPECT_EQ(stream["width"].toInt(), viewer.width());
+    EXPECT_EQ(stream["height"].toInt(), viewer.height());
+    EXPECT_EQ(stream["r_frame_rate"].toString(), "15/1");
+    EXPECT_EQ(stream["nb_read_frames"].toString().toInt(), int(played.size()));
+
+    const qsizetype frameBytes = qsizetype(viewer.width()) * viewer.height() * 3;
+    const QByteArray frames = DecodeFrames(movie);
+    ASSERT_EQ(frames.size(), frameBytes * qsizetype(played.size()));
+    const auto viewAt = [&](int line) {
+        ApplyRigPose(form->Scene(), LinePose(path[std::size_t(line)]));
+        form->SceneViewer1().RenderFrame();
+        return form->SceneViewer1().ReadFrameImage();
+    };
+    for (std::size_t i = 0; i < played.size(); ++i) {
+        SCOPED_TRACE(played[i].Line);
+        const QByteArray frame = frames.mid(qsizetype(i) * frameBytes, frameBytes);
+        // Upright: the sky at the top, the terrain at the bottom.
+        const RGB top = MeanColour(frame, viewer.width(), 0, viewer.height() / 10);
+        const RGB bottom =
+            MeanColour(frame, viewer.width(), viewer.height() * 9 / 10, viewer.height());
+        EXPECT_GT(top[2], top[0] + 25) << "sky blue at the top";
+        EXPECT_GT(top[2], 150);
+        EXPECT_LT(bottom[2], bottom[0]) << "terrain at the bottom";
+        // The pose applied just before the frame, not the one before it.
+        const double own = Difference(frame, viewAt(played[i].Line));
+        const double previous = Difference(frame, viewAt(played[i].Line - 1));
+        EXPECT_LT(own * 1.5, previous) << "own " << own << ", previous " << previous;
+    }
+    EXPECT_TRUE(Errors().empty());
+}
+
+struct TCompressorCase
+{
+    const char* Name;
+    TAVICompressor Compressor;
+    const char* Codec;
+    const char* Tag;
+    int Width, Height;
+};
+
+TEST_F(FlightWindow, EachCompressorGivesAMovieThatDecodes)
+{
+    // An odd viewer size: Video-1 stores it padded to multiples of 4.
+    TSceneFrm* form = StartTrinidad({827, 530});
+    ASSERT_NE(form, nullptr);
+    const QString file = TmpFile("short.csv");
+    ASSERT_NO_FATAL_FAILURE(WriteLines(file, NorthwardFlight(6)));
+    form->AVIRecorder1().OnChooseCompressor = [](const std::vector<TAVIEncoderInfo>&) {
+        return std::string(); // the chooser cancelled
+    };
+    const TCompressorCase rows[] = {
+        {"default", TAVICompressor::acDefault, "msvideo1", "MSVC", 828, 532},
+        {"divx", TAVICompressor::acDivX, "mpeg4", "divx", 827, 530},
+        {"dialogCancelled", TAVICompressor::acShowDialog, "rawvideo", "", 827, 530},
+    };
+    for (const TCompressorCase& row : rows) {
+        SCOPED_TRACE(row.Name);
+        const QString movie = TmpFile(QString("compressor-%1.avi").arg(row.Name));
+        QFile::remove(movie);
+        form->AVIRecorder1().SetCompressor(row.Compressor);
+        LoadPath(*form, file);
+        SaveAVI(*form, movie);
+        ASSERT_TRUE(WaitForState(*form, S::psStopped));
+        const QJsonArray streams = Streams(movie);
+        ASSERT_EQ(streams.size(), 1);
+        const QJsonObject stream = streams[0].toObject();
+        EXPECT_EQ(stream["codec_name"].toString(), row.Codec);
+        if (*row.Tag) {
+            EXPECT_EQ(stream["codec_tag_string"].toString(), row.Tag);
+        }
+        EXPECT_EQ(stream["width"].toInt(), row.Width);
+        EXPECT_EQ(stream["height"].toInt(), row.Height);
+        EXPECT_EQ(stream["nb_read_frames"].toString().toInt(), 4);
+        EXPECT_EQ(DecodeErrors(movie), "");
+    }
+    EXPECT_TRUE(Errors().empty());
+}
+
+TEST_F(FlightWindow, StopHalfwayKeepsAShorterMovieOfTheStartingSize)
+{
+    const QSize viewer(640, 480);
+    TSceneFrm* form = StartTrinidad(viewer);
+    ASSERT_NE(form, nullptr);
+    const QString file = TmpFile("long.csv");
+    const QString movie = TmpFile("stopped.avi");
+    QFile::remove(movie);
+    ASSERT_NO_FATAL_FAILURE(WriteLines(file, NorthwardFlight(40)));
+    LoadPath(*form, file);
+    ASSERT_NO_FATAL_FAILURE(Focus(*form));
+    SaveAVI(*form, movie);
+    ASSERT_EQ(form->PathState(), S::psSavingMovie);
+    ASSERT_TRUE(WaitUntil([&] { return form->AVIRecorder1().FrameIndex() >= 4; }));
+    // A larger window changes neither the movie's size nor its course.
+    form->resize(form->size() + QSize(100, 60));
+    ASSERT_TRUE(WaitUntil([&] { return form->AVIRecorder1().FrameIndex() >= 8; }));
+    ASSERT_NO_FATAL_FAILURE(Key("Escape"));
+    ASSERT_TRUE(WaitForState(*form, S::psStopped, 5000));
+    const int frames = form->AVIRecorder1().FrameIndex();
+    EXPECT_LT(frames, 38);
+    EXPECT_EQ(form->PathFile().CurrentLine(), 0) << "Stop rewinds a movie's path";
+    EXPECT_EQ(form->windowTitle(), "Sky Glide - Path loaded " + file);
+
+    const QJsonArray streams = Streams(movie);
+    ASSERT_EQ(streams.size(), 1);
+    EXPECT_EQ(streams[0].toObject()["width"].toInt(), viewer.width());
+    EXPECT_EQ(streams[0].toObject()["height"].toInt(), viewer.height());
+    EXPECT_EQ(streams[0].toObject()["nb_read_frames"].toString().toInt(), frames);
+    EXPECT_EQ(DecodeErrors(movie), "");
+
+    // The next movie has the viewer's size of its own start.
+    const QString next = TmpFile("resized.avi");
+    QFile::remove(next);
+    SaveAVI(*form, next);
+    form->Execute(C::actStop);
+    const QJsonArray resized = Streams(next);
+    ASSERT_EQ(resized.size(), 1);
+    EXPECT_EQ(resized[0].toObject()["width"].toInt(), viewer.width() + 100);
+    EXPECT_EQ(resized[0].toObject()["height"].toInt(), viewer.height() + 60);
+    EXPECT_TRUE(Errors().empty());
+}
+
+TEST_F(FlightWindow, ClosingTheWindowMidMovieLeavesNoFile)
+{
+    QPointer<TSceneFrm> form = StartTrinidad({640, 480});
+    ASSERT_TRUE(form);
+    const QString file = TmpFile("closing.csv");
+    const QString movie = TmpFile("closing.avi");
+    QFile::remove(movie);
+    ASSERT_NO_FATAL_FAILURE(WriteLines(file, NorthwardFlight(40)));
+    LoadPath(*form, file);
+    SaveAVI(*form, movie);
+    ASSERT_TRUE(WaitUntil([&] { return form->AVIRecorder1().FrameIndex() >= 3; }));
+    ASSERT_TRUE(QFile::exists(movie));
+    EXPECT_TRUE(form->close());
+    EXPECT_FALSE(QFile::exists(movie));
+    Settle(500);
+    EXPECT_FALSE(QFile::exists(movie)) << "no later tick writes it again";
+    EXPECT_TRUE(Errors().empty());
+    EXPECT_EQ(Dialogs.Shown.back().Kind, "save") << "a loaded path asks nothing at the close";
+}
+
+TEST_F(FlightWindow, DecliningTheQuestionsLeavesEverythingAsItWas)
+{
+    TSceneFrm* form = StartTrinidad();
+    ASSERT_NE(form, nullptr);
+    const QString file = TmpFile("kept.csv");
+    const QString movie = TmpFile("kept.avi");
+    ASSERT_NO_FATAL_FAILURE(WriteLines(file, NorthwardFlight(6)));
+    {
+        QFile old(movie);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        old.write("an older movie");
+    }
+    LoadPath(*form, file);
+    const QString caption = form->windowTitle();
+    Dialogs.ConfirmAnswer = false;
+    Dialogs.Shown.clear();
+    SaveAVI(*form, movie);
+    ASSERT_EQ(Dialogs.Shown.size(), 2u);
+    EXPECT_EQ(Dialogs.Shown[1].Kind, "confirm");
+    EXPECT_EQ(QString::fromStdString(Dialogs.Shown[1].Text), "Overwrite file " + movie + "?");
+    Settle(300);
+    EXPECT_EQ(ReadBytes(movie), "an older movie");
+    EXPECT_EQ(form->PathState(), S::psStopped);
+    EXPECT_EQ(form->windowTitle(), caption);
+    EXPECT_EQ(Dialogs.Shown.size(), 2u) << "no errors on later ticks";
+
+    form->showMaximized();
+    ASSERT_TRUE(WaitUntil([&] { return form->isMaximized(); }));
+    Dialogs.Shown.clear();
+    SaveAVI(*form, movie);
+    ASSERT_EQ(Dialogs.Shown.size(), 1u);
+    EXPECT_EQ(Dialogs.Shown[0].Kind, "confirm");
+    EXPECT_EQ(Dialogs.Shown[0].Text,
+              "This process could be very slow in a maximized windows. Confirm?");
+    EXPECT_EQ(form->PathState(), S::psStopped);
+    EXPECT_EQ(ReadBytes(movie), "an older movie");
+}
+
+} // namespace
+} // namespace skyglide::test
+
+int main(int argc, char** argv)
+{
+    skyglide::TSceneViewer::SetDefaultSurfaceFormat();
+    skyglide::TSkyGlideApplication application(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
