@@ -11,16 +11,20 @@ class TSceneViewer;
 //
 // Every mode renders a frame of the current pose for the purpose
 // (TSceneViewer::RenderFrame) and reads it back from the viewer's
-// framebuffer (ReadFrameImage: the viewer's height and its width rounded
-// down to a multiple of 4, rows bottom first), so a frame always shows the
-// pose applied just before it, whenever the window's next paint comes.
-// The window then shows that frame without drawing it again.
+// framebuffer (ReadFrameImage), so a frame always shows the pose applied
+// just before it, whenever the window's next paint comes. The window then
+// shows that frame without drawing it again.
 //
-// - irmSnapShot hands the read-back to the recorder as it is;
-// - irmRenderToBitmap and irmBitBlt draw the same read-back into the
-//   recorder's 24-bit bitmap at its top-left corner, clipped; the columns
-//   and rows it does not cover keep their previous content (the dpi of
-//   irmRenderToBitmap plays no part: the viewer renders at its own size).
+// The read-back is the viewer's width rounded down to a multiple of 4; the
+// one to three columns it leaves out at the right repeat its last column,
+// so that a movie of a view of any width has no black stripe at its right
+// edge.
+//
+// - irmSnapShot hands that picture to the recorder;
+// - irmRenderToBitmap and irmBitBlt draw the same picture into the
+//   recorder's 24-bit bitmap at its top-left corner, clipped; what it does
+//   not cover keeps its previous content (the dpi of irmRenderToBitmap plays
+//   no part: the viewer renders at its own size).
 //
 // Errors of the render (a GL error) pass to the caller.
 class TViewerFrameSource : public TAVIFrameSource
@@ -37,7 +41,8 @@ private:
     void drawInto(TBitmap& bitmap) const;
 
     TSceneViewer& m_viewer;
-    TBitmap32 m_image;
+    TBitmap32 m_readBack;
+    TAVISnapshot m_picture;
 };
 
 } // namespace skyglide

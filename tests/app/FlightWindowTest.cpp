@@ -523,6 +523,7 @@ TEST_F(FlightWindow, EachCompressorGivesAMovieThatDecodes)
     // An odd viewer size: Video-1 stores it padded to multiples of 4.
     TSceneFrm* form = StartTrinidad({827, 530});
     ASSERT_NE(form, nullptr);
+    form->Action(C::actSky).trigger();
     const QString file = TmpFile("short.csv");
     ASSERT_NO_FATAL_FAILURE(WriteLines(file, NorthwardFlight(6)));
     form->AVIRecorder1().OnChooseCompressor = [](const std::vector<TAVIEncoderInfo>&) {
@@ -552,6 +553,14 @@ TEST_F(FlightWindow, EachCompressorGivesAMovieThatDecodes)
         EXPECT_EQ(stream["height"].toInt(), row.Height);
         EXPECT_EQ(stream["nb_read_frames"].toString().toInt(), 4);
         EXPECT_EQ(DecodeErrors(movie), "");
+        // The view's last columns (beyond its read-back, 824 wide) and the
+        // padding show the sky too, not a black stripe.
+        const QByteArray frames = DecodeFrames(movie);
+        ASSERT_GE(frames.size(), qsizetype(row.Width) * row.Height * 3);
+        for (int y = 0; y < 20; ++y)
+            for (int x = 820; x < row.Width; ++x)
+                ASSERT_GT(std::uint8_t(frames[(qsizetype(y) * row.Width + x) * 3 + 2]), 150)
+                    << "blue at " << x << ", " << y;
     }
     EXPECT_TRUE(Errors().empty());
 }
