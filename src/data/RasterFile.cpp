@@ -1,5 +1,7 @@
 #include "data/RasterFile.h"
 
+#include "data/Endian.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -35,26 +37,6 @@ std::int64_t truncClamped(double value, std::int64_t lo, std::int64_t hi)
         return hi;
     }
     return static_cast<std::int64_t>(t);
-}
-
-std::int16_t readInt16(const std::uint8_t* p)
-{
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
-}
-
-float readSingle(const std::uint8_t* p)
-{
-    const std::uint32_t bits =
-        static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-        (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-    float value = 0.0F;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
-std::uint16_t readUInt16(const std::uint8_t* p)
-{
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
 }
 
 TPixelFormat surfaceFormat(std::int16_t dataType)
@@ -268,10 +250,10 @@ double TRasterFile::GetValue(int c, int r, double& value)
             m_bitmap.ScanLine(r) + static_cast<std::size_t>(c) * m_bitmap.BytesPerPixel();
         switch (m_bitmap.PixelFormat()) {
         case TPixelFormat::pf16bit:
-            value = readInt16(pixel);
+            value = LittleEndianInt16(pixel);
             break;
         case TPixelFormat::pf32bit:
-            value = readSingle(pixel);
+            value = LittleEndianSingle(pixel);
             break;
         case TPixelFormat::pf8bit:
         case TPixelFormat::pf24bit:
@@ -346,12 +328,12 @@ void TRasterFile::LoadImage(const std::string& fileName, bool stretch, std::uint
             switch (type) {
             case dtInteger:
                 for (int c = 0; c < grid.Width; ++c, in += stride) {
-                    out[c] = table[readUInt16(in)];
+                    out[c] = table[LittleEndianUInt16(in)];
                 }
                 break;
             case dtReal:
                 for (int c = 0; c < grid.Width; ++c, in += stride) {
-                    out[c] = map.Index(readSingle(in));
+                    out[c] = map.Index(LittleEndianSingle(in));
                 }
                 break;
             default:
@@ -427,9 +409,9 @@ int TRasterFile::ReadPalette(const std::string& fileName, bool stretch)
                            std::to_string(HeaderBytes) + " bytes but got " + std::to_string(got));
     }
     const std::size_t tableOffset = header[11];
-    const int highest = readUInt16(header + 12);
-    const int first = readUInt16(header + 14);
-    const int last = readUInt16(header + 16);
+    const int highest = LittleEndianUInt16(header + 12);
+    const int first = LittleEndianUInt16(header + 14);
+    const int last = LittleEndianUInt16(header + 16);
     std::uint8_t table[TableBytes] = {};
     const std::size_t tableGot = file.ReadAt(tableOffset, table, TableBytes);
     if (tableGot < TableBytes) {

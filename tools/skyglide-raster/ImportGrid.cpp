@@ -3,13 +3,13 @@
 #include "Commands.h"
 #include "Output.h"
 
+#include "data/Endian.h"
 #include "data/FileIO.h"
 #include "data/ImgDoc.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 namespace skyglide::rastertool {
@@ -40,16 +40,6 @@ std::string rdcLine(const char* label, const std::string& value)
     return line + ": " + value + "\r\n";
 }
 
-float cellSingle(const std::uint8_t* p)
-{
-    const std::uint32_t bits =
-        static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-        (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-    float value = 0.0F;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
 /// The lowest and highest value of the cells as documentation text: one
 /// number for a single-value type, "red green blue" for rgb24.
 std::pair<std::string, std::string> valueRange(const std::string& cells, const TCellType& type)
@@ -61,7 +51,7 @@ std::pair<std::string, std::string> valueRange(const std::string& cells, const T
         int lo = 32767;
         int hi = -32768;
         for (std::size_t i = 0; i < count; ++i, p += 2) {
-            const int v = static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
+            const int v = LittleEndianInt16(p);
             lo = std::min(lo, v);
             hi = std::max(hi, v);
         }
@@ -72,7 +62,7 @@ std::pair<std::string, std::string> valueRange(const std::string& cells, const T
         float lo = std::numeric_limits<float>::infinity();
         float hi = -lo;
         for (std::size_t i = 0; i < count; ++i, p += 4) {
-            const float v = cellSingle(p);
+            const float v = LittleEndianSingle(p);
             if (std::isfinite(v)) {
                 lo = std::min(lo, v);
                 hi = std::max(hi, v);
