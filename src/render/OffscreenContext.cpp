@@ -1,34 +1,18 @@
 #include "render/OffscreenContext.h"
 
+#include "render/GLSurfaceFormat.h"
+
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
 #include <QOpenGLFunctions>
-#include <QSurfaceFormat>
 
 namespace skyglide {
-
-namespace {
-
-QSurfaceFormat offscreenFormat()
-{
-    QSurfaceFormat format;
-    format.setRenderableType(QSurfaceFormat::OpenGL);
-    format.setProfile(QSurfaceFormat::NoProfile);
-    format.setRedBufferSize(8);
-    format.setGreenBufferSize(8);
-    format.setBlueBufferSize(8);
-    format.setDepthBufferSize(24);
-    format.setSwapInterval(0);
-    return format;
-}
-
-} // namespace
 
 TOffscreenRenderContext::TOffscreenRenderContext(int width, int height)
     : m_width(width), m_height(height)
 {
-    const QSurfaceFormat format = offscreenFormat();
+    const QSurfaceFormat format = GLSurfaceFormat(0);
     m_context = std::make_unique<QOpenGLContext>();
     m_context->setFormat(format);
     if (!m_context->create())

@@ -1,10 +1,10 @@
 #include "render/SceneViewer.h"
 
 #include "render/Camera.h"
+#include "render/GLSurfaceFormat.h"
 
 #include <QMetaObject>
 #include <QOpenGLContext>
-#include <QSurfaceFormat>
 
 #include <algorithm>
 #include <cmath>
@@ -82,15 +82,8 @@ TSceneViewer::~TSceneViewer()
 
 QSurfaceFormat TSceneViewer::SurfaceFormat(TVSyncMode vsync)
 {
-    QSurfaceFormat format;
-    format.setRenderableType(QSurfaceFormat::OpenGL);
-    format.setProfile(QSurfaceFormat::NoProfile);
-    format.setRedBufferSize(8);
-    format.setGreenBufferSize(8);
-    format.setBlueBufferSize(8);
-    format.setDepthBufferSize(24);
+    QSurfaceFormat format = GLSurfaceFormat(vsync == TVSyncMode::vsmSync ? 1 : 0);
     format.setSwapBehavior(QSurfaceFormat::DoubleBuffer);
-    format.setSwapInterval(vsync == TVSyncMode::vsmSync ? 1 : 0);
     return format;
 }
 
