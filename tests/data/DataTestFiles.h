@@ -37,30 +37,11 @@ inline void writeBytes(const std::filesystem::path& file, const std::string& byt
 inline std::vector<std::string> docValues(const std::string& dataType = "integer", int columns = 4,
                                           int rows = 3)
 {
-    return {"Kartova Raster A.1",
-            "test grid",
-            dataType,
-            "binary",
-            std::to_string(columns),
-            std::to_string(rows),
-            "plane",
-            "m",
-            "1.0",
-            "0.0",
-            "40.0",
-            "0.0",
-            "30.0",
-            "unknown",
-            "10.0",
-            "0",
-            "100",
-            "0",
-            "100",
-            "m",
-            "unknown",
-            "none",
-            "none",
-            "0"};
+    // clang-format off
+    return {"Kartova Raster A.1", "test grid", dataType, "binary", std::to_string(columns),
+            std::to_string(rows), "plane", "m", "1.0", "0.0", "40.0", "0.0", "30.0", "unknown",
+            "10.0", "0", "100", "0", "100", "m", "unknown", "none", "none", "0"};
+    // clang-format on
 }
 
 /// One line: the label padded to the 14-character column, then the value.
@@ -76,22 +57,18 @@ inline std::string docText(const std::vector<std::string>& values,
                            const std::vector<std::string>& extra = {})
 {
     std::string text;
-    for (std::size_t i = 0; i < values.size(); ++i) {
+    for (std::size_t i = 0; i < values.size(); ++i)
         text += docLine("line " + std::to_string(i + 1) + "    :", values[i]);
-    }
-    for (const auto& line : extra) {
+    for (const auto& line : extra)
         text += line;
-    }
     return text;
 }
 
 inline std::string int16Cells(const std::vector<int>& values)
 {
     std::string bytes;
-    for (const int v : values) {
-        bytes += static_cast<char>(v & 0xFF);
-        bytes += static_cast<char>((v >> 8) & 0xFF);
-    }
+    for (const int v : values)
+        bytes += {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)};
     return bytes;
 }
 
@@ -112,16 +89,12 @@ inline std::string byteCells(const std::vector<int>& values)
 inline std::string paletteBytes(int highest, int first, int last, int offset = 18,
                                 std::size_t tableBytes = 768)
 {
-    std::string bytes(static_cast<std::size_t>(offset), '\0');
-    bytes[11] = static_cast<char>(offset);
-    const int header[] = {highest, first, last};
-    for (std::size_t k = 0; k < 3; ++k) {
-        bytes[12 + 2 * k] = static_cast<char>(header[k] & 0xFF);
-        bytes[13 + 2 * k] = static_cast<char>(header[k] >> 8);
-    }
-    for (int i = 0; i < 256; ++i) {
+    std::string bytes(11, '\0');
+    bytes += static_cast<char>(offset);
+    bytes += int16Cells({highest, first, last});
+    bytes.resize(static_cast<std::size_t>(offset), '\0');
+    for (int i = 0; i < 256; ++i)
         bytes += {static_cast<char>(i), static_cast<char>(255 - i), static_cast<char>(i / 2)};
-    }
     bytes.resize(static_cast<std::size_t>(offset) + tableBytes);
     return bytes;
 }

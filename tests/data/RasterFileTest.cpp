@@ -19,15 +19,11 @@ std::string writeRaster(const std::filesystem::path& folder, const TStrings& doc
     return (folder / (name + ".rst")).string();
 }
 
-TStrings docFor(const std::string& type, int columns, int rows, const std::string& minValue,
-                const std::string& maxValue, const std::string& displayMin,
-                const std::string& displayMax)
+/// A documentation with its value range and display limits (lines 16 to 19).
+TStrings docFor(const std::string& type, int columns, int rows, const TStrings& limits)
 {
     TStrings values = docValues(type, columns, rows);
-    values[15] = minValue;
-    values[16] = maxValue;
-    values[17] = displayMin;
-    values[18] = displayMax;
+    std::copy(limits.begin(), limits.end(), values.begin() + 15);
     return values;
 }
 
@@ -59,10 +55,9 @@ TEST(RasterFileTest, CalcStep)
         {2000, 1000, 1024, 768, 1}, {4000, 1000, 1024, 768, 3}, {1000, 4000, 1600, 1200, 3},
         {100, 100, 1024, 768, 1},   {4096, 3072, 1024, 768, 4}, {3000, 3000, 2800, 2400, 1},
         {0, 0, 1024, 768, 1},       {4000, 1000, 0, 0, 1},      {2147483647, 1, 1, 1, 65535}};
-    for (const auto& [columns, rows, width, height, step] : cases) {
+    for (const auto& [columns, rows, width, height, step] : cases)
         EXPECT_EQ(TRasterFile::CalcStep(columns, rows, width, height), step)
             << columns << " x " << rows << " in " << width << " x " << height;
-    }
 }
 
 TEST(RasterFileTest, FileNameDecidesValidity)
@@ -72,9 +67,8 @@ TEST(RasterFileTest, FileNameDecidesValidity)
     TStrings badDoc = docValues();
     badDoc[4] = "many";
     const std::string bad = writeRaster(folder, badDoc, "", "bad");
-    for (const char* name : {"nodoc.rst", "upper.RST", "image.bin"}) {
+    for (const char* name : {"nodoc.rst", "upper.RST", "image.bin"})
         writeBytes(folder / name, "x");
-    }
     std::filesystem::create_directories(folder / "a.b");
     writeBytes(folder / "a.b" / "plain", "x");
     const std::string f = folder.string() + "/";
@@ -99,94 +93,59 @@ TEST(RasterFileTest, FileNameDecidesValidity)
 
 // Every cell type at steps 1 to 3: the sample bitmap keeps the raw cells of
 // every Step-th row and column of a 5 x 4 grid, and GetValue reads them.
-struct TSurfaceCase
+TEST(RasterFileTest, LoadSurfaceKeepsDecimatedCells)
 {
-    const char* Name;
-    const char* Type;
-    std::string Cells;
-    std::vector<double> Values;
-    TPixelFormat Format;
-};
-
-class LoadSurfaceTest : public ::testing::TestWithParam<TSurfaceCase>
-{
-};
-
-TEST_P(LoadSurfaceTest, KeepsDecimatedCells)
-{
-    const TSurfaceCase& c = GetParam();
-    const bool rgb = c.Format == TPixelFormat::pf24bit;
-    const char* low = rgb ? "0 0 0" : "0";
-    const char* high = rgb ? "9 0 0" : "9";
-    const std::string file =
-        writeRaster(testFolder(), docFor(c.Type, 5, 4, low, high, low, high), c.Cells);
-    for (const std::uint16_t step : {1, 2, 3}) {
-        TRasterFile raster;
-        raster.SetStep(step);
-        raster.LoadSurface(file);
-        EXPECT_EQ(raster.ValueRange(), 9.0);
-        ASSERT_EQ(raster.Bitmap().PixelFormat(), c.Format);
-        ASSERT_EQ(raster.Bitmap().Width(), 5 / step);
-        ASSERT_EQ(raster.Bitmap().Height(), 4 / step);
-        for (int r = 0; r < 4 / step; ++r) {
-            for (int col = 0; col < 5 / step; ++col) {
-                const double expected = c.Values[static_cast<std::size_t>((r * 5 + col) * step)];
-                double value = -1.0;
-                EXPECT_EQ(raster.GetValue(col, r, value), expected)
-                    << step << ": " << col << "," << r;
-                EXPECT_EQ(value, expected);
+    // cell type, cell i = first + i × stride, the sample bitmap's format
+    const std::vector<std::tuple<std::string, double, double, TPixelFormat>> cases = {
+        {"integer", -32768, 3449, TPixelFormat::pf16bit},
+        {"real", -3.25, 0.5, TPixelFormat::pf32bit},
+        {"byte", 0, 13, TPixelFormat::pf8bit},
+        {"rgb8", 255, -12, TPixelFormat::pf8bit},
+        {"rgb24", 0, 10, TPixelFormat::pf24bit}}; // the blue byte
+    for (const auto& [type, first, stride, format] : cases) {
+        const auto cell = [&](int i) { return first + i * stride; };
+        std::string cells;
+        for (int i = 0; i < 20; ++i) {
+            const int v = static_cast<int>(cell(i));
+            cells += type == "integer" ? int16Cells({v})
+                     : type == "real"  ? floatCells({static_cast<float>(cell(i))})
+                     : type == "rgb24" ? std::string{static_cast<char>(v), 1, 2}
+                                       : byteCells({v});
+        }
+        const std::string low = type == "rgb24" ? "0 0 0" : "0";
+        const std::string high = type == "rgb24" ? "9 0 0" : "9";
+        const std::string file =
+            writeRaster(testFolder(), docFor(type, 5, 4, {low, high, low, high}), cells);
+        for (const std::uint16_t step : {1, 2, 3}) {
+            SCOPED_TRACE(type + " at step " + std::to_string(step));
+            TRasterFile raster;
+            raster.SetStep(step);
+            raster.LoadSurface(file);
+            EXPECT_EQ(raster.ValueRange(), 9.0);
+            ASSERT_EQ(raster.Bitmap().PixelFormat(), format);
+            ASSERT_EQ(raster.Bitmap().Width(), 5 / step);
+            ASSERT_EQ(raster.Bitmap().Height(), 4 / step);
+            double last = 0.0;
+            for (int r = 0; r < 4 / step; ++r) {
+                for (int col = 0; col < 5 / step; ++col) {
+                    last = cell((r * 5 + col) * step);
+                    double value = -1.0;
+                    EXPECT_EQ(raster.GetValue(col, r, value), last) << col << "," << r;
+                    EXPECT_EQ(value, last);
+                }
             }
+            // Outside the grid: the last value read, the argument untouched.
+            for (const auto& [col, r] : {std::pair{-1, 0}, {0, -1}, {5 / step, 0}, {0, 4 / step}}) {
+                double untouched = 77.0;
+                EXPECT_EQ(raster.GetValue(col, r, untouched), last);
+                EXPECT_EQ(untouched, 77.0);
+            }
+            EXPECT_TRUE(raster.StreamOpen());
+            raster.CloseStream();
+            EXPECT_FALSE(raster.StreamOpen());
         }
-        // Outside the grid: the last value read, the argument untouched.
-        for (const auto& [col, r] : {std::pair{-1, 0}, {0, -1}, {5 / step, 0}, {0, 4 / step}}) {
-            double untouched = 77.0;
-            EXPECT_EQ(raster.GetValue(col, r, untouched),
-                      c.Values[static_cast<std::size_t>((4 / step - 1) * 5 * step +
-                                                        (5 / step - 1) * step)]);
-            EXPECT_EQ(untouched, 77.0);
-        }
-        EXPECT_TRUE(raster.StreamOpen());
-        raster.CloseStream();
-        EXPECT_FALSE(raster.StreamOpen());
     }
 }
-
-std::vector<double> series(double first, double stride)
-{
-    std::vector<double> values;
-    for (int i = 0; i < 20; ++i) {
-        values.push_back(first + i * stride);
-    }
-    return values;
-}
-
-template <typename T> std::vector<T> as(const std::vector<double>& values)
-{
-    return std::vector<T>(values.begin(), values.end());
-}
-
-std::string rgbCells()
-{
-    std::string cells;
-    for (int i = 0; i < 20; ++i) {
-        cells += {static_cast<char>(i * 10), 1, 2}; // blue, green, red
-    }
-    return cells;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, LoadSurfaceTest,
-    ::testing::Values(TSurfaceCase{"Integer", "integer", int16Cells(as<int>(series(-32768, 3449))),
-                                   series(-32768, 3449), TPixelFormat::pf16bit},
-                      TSurfaceCase{"Real", "real", floatCells(as<float>(series(-3.25, 0.5))),
-                                   series(-3.25, 0.5), TPixelFormat::pf32bit},
-                      TSurfaceCase{"Byte", "byte", byteCells(as<int>(series(0, 13))), series(0, 13),
-                                   TPixelFormat::pf8bit},
-                      TSurfaceCase{"Rgb8", "rgb8", byteCells(as<int>(series(255, -12))),
-                                   series(255, -12), TPixelFormat::pf8bit},
-                      TSurfaceCase{"Rgb24ReadsBlue", "rgb24", rgbCells(), series(0, 10),
-                                   TPixelFormat::pf24bit}),
-    [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(RasterFileTest, ProgressAfterEveryRowAndNothingWhenInvalid)
 {
@@ -210,105 +169,55 @@ TEST(RasterFileTest, ProgressAfterEveryRowAndNothingWhenInvalid)
     }
 }
 
-// Texture indices of the palette types without a palette file: one row per rule.
-struct TImageCase
+// Texture pixels without a palette file, one row per rule: indices for the
+// palette types, blue, green and red bytes for rgb24.
+TEST(RasterFileTest, LoadImageMapsCells)
 {
-    const char* Name;
-    TStrings Doc;
-    std::string Cells;
-    bool Stretch;
-    std::vector<int> Pixels;
-};
-
-class LoadImageTest : public ::testing::TestWithParam<TImageCase>
-{
-};
-
-TEST_P(LoadImageTest, MapsCellsToIndices)
-{
-    const TImageCase& c = GetParam();
-    TRasterFile raster;
-    raster.LoadImage(writeRaster(testFolder(), c.Doc, c.Cells), c.Stretch, 16);
-    EXPECT_EQ(raster.Bitmap().PixelFormat(), TPixelFormat::pf8bit);
-    EXPECT_EQ(pixels(raster.Bitmap()), c.Pixels);
-    EXPECT_EQ(raster.Bitmap().Palette(), GreyscalePalette());
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    TStrings legend = docFor("byte", 3, 1, {"0", "200", "0", "200"});
+    legend[23] = "2";
+    legend.insert(legend.end(), {"water", "forest"});
+    // rgb24 display lines list red first: red 10 … 110, green 20 … 220, blue 30 … 130.
+    const auto rgb = [](const char* displayMax, int cells) {
+        return docFor("rgb24", cells, 1, {"0 0 0", "255 255 255", "10 20 30", displayMax});
+    };
+    const struct
+    {
+        const char* Name;
+        TStrings Doc;
+        std::string Cells;
+        bool Stretch;
+        std::vector<int> Pixels;
+    } cases[] = {
+        // clang-format off
+        // v × 255 / 1000, truncated, after clamping to the display limits.
+        {"integer stretched", docFor("integer", 5, 1, {"-50", "2000", "0", "1000"}), int16Cells({500, -50, 1000, 2000, 999}), true, {127, 0, 255, 255, 254}},
+        {"fractional limits", docFor("integer", 3, 1, {"0", "100", "10.5", "20.5"}), int16Cells({10, 20, 21}), true, {0, 242, 242}},
+        {"integer unstretched", docFor("integer", 4, 1, {"0", "1000", "0", "1000"}), int16Cells({300, -1, 256, 5}), false, {44, 255, 0, 5}},
+        {"narrow byte range", docFor("byte", 4, 1, {"0", "9", "0", "9"}), byteCells({0, 3, 9, 7}), true, {0, 3, 9, 7}},
+        {"narrow integer range", docFor("integer", 2, 1, {"1000", "1015", "1000", "1015"}), int16Cells({1000, 1015}), true, {232, 247}},
+        {"range of 16 stretched", docFor("byte", 3, 1, {"0", "16", "0", "16"}), byteCells({0, 8, 16}), true, {0, 127, 255}},
+        {"legend", legend, byteCells({2, 1, 200}), true, {2, 1, 200}},
+        {"real, no minimum range", docFor("real", 4, 1, {"0", "10", "0", "10"}), floatCells({5.0F, -3.0F, 10.0F, 9.99F}), true, {127, 0, 255, 254}},
+        {"real not finite", docFor("real", 3, 1, {"0", "10", "0", "10"}), floatCells({nan, inf, -inf}), true, {0, 255, 0}},
+        {"real unstretched", docFor("real", 5, 1, {"0", "10", "0", "10"}), floatCells({300.7F, -1.5F, 3e9F, 1e30F, nan}), false, {44, 255, 0, 0, 0}},
+        {"equal limits unstretched", docFor("integer", 2, 1, {"0", "1000", "500", "500"}), int16Cells({499, 501}), true, {243, 245}},
+        {"inverted limits one colour", docFor("byte", 3, 1, {"0", "255", "200", "100"}), byteCells({0, 150, 255}), true, {255, 255, 255}},
+        {"rgb24 stretched", rgb("110 220 130", 3), byteCells({80, 120, 60, 0, 255, 255, 130, 20, 10}), true, {127, 127, 127, 0, 255, 255, 255, 0, 0}},
+        {"rgb24 equal red limits copied", rgb("10 220 130", 1), byteCells({80, 120, 60}), true, {127, 127, 60}},
+        {"rgb24 unstretched", rgb("110 220 130", 1), byteCells({80, 120, 60}), false, {80, 120, 60}},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TRasterFile raster;
+        raster.LoadImage(writeRaster(testFolder(), c.Doc, c.Cells), c.Stretch, 16);
+        EXPECT_EQ(raster.Bitmap().PixelFormat(),
+                  c.Doc[2] == "rgb24" ? TPixelFormat::pf24bit : TPixelFormat::pf8bit);
+        EXPECT_EQ(pixels(raster.Bitmap()), c.Pixels);
+    }
 }
-
-TStrings withLegend(TStrings values)
-{
-    values[23] = "2";
-    values.insert(values.end(), {"water", "forest"});
-    return values;
-}
-
-const float nan = std::numeric_limits<float>::quiet_NaN();
-const float inf = std::numeric_limits<float>::infinity();
-
-INSTANTIATE_TEST_SUITE_P(Cases, LoadImageTest,
-                         ::testing::Values(
-                             // v × 255 / 1000, truncated, after clamping to the display limits.
-                             TImageCase{"IntegerStretched",
-                                        docFor("integer", 5, 1, "-50", "2000", "0", "1000"),
-                                        int16Cells({500, -50, 1000, 2000, 999}),
-                                        true,
-                                        {127, 0, 255, 255, 254}},
-                             TImageCase{"FractionalLimits",
-                                        docFor("integer", 3, 1, "0", "100", "10.5", "20.5"),
-                                        int16Cells({10, 20, 21}),
-                                        true,
-                                        {0, 242, 242}},
-                             TImageCase{"IntegerUnstretched",
-                                        docFor("integer", 4, 1, "0", "1000", "0", "1000"),
-                                        int16Cells({300, -1, 256, 5}),
-                                        false,
-                                        {44, 255, 0, 5}},
-                             TImageCase{"NarrowByteRange",
-                                        docFor("byte", 4, 1, "0", "9", "0", "9"),
-                                        byteCells({0, 3, 9, 7}),
-                                        true,
-                                        {0, 3, 9, 7}},
-                             TImageCase{"NarrowIntegerRange",
-                                        docFor("integer", 2, 1, "1000", "1015", "1000", "1015"),
-                                        int16Cells({1000, 1015}),
-                                        true,
-                                        {232, 247}},
-                             TImageCase{"RangeOf16Stretched",
-                                        docFor("byte", 3, 1, "0", "16", "0", "16"),
-                                        byteCells({0, 8, 16}),
-                                        true,
-                                        {0, 127, 255}},
-                             TImageCase{"Legend",
-                                        withLegend(docFor("byte", 3, 1, "0", "200", "0", "200")),
-                                        byteCells({2, 1, 200}),
-                                        true,
-                                        {2, 1, 200}},
-                             // Real cells know no minimum range.
-                             TImageCase{"Real",
-                                        docFor("real", 4, 1, "0", "10", "0", "10"),
-                                        floatCells({5.0F, -3.0F, 10.0F, 9.99F}),
-                                        true,
-                                        {127, 0, 255, 254}},
-                             TImageCase{"RealNotFinite",
-                                        docFor("real", 3, 1, "0", "10", "0", "10"),
-                                        floatCells({nan, inf, -inf}),
-                                        true,
-                                        {0, 255, 0}},
-                             TImageCase{"RealUnstretched",
-                                        docFor("real", 5, 1, "0", "10", "0", "10"),
-                                        floatCells({300.7F, -1.5F, 3e9F, 1e30F, nan}),
-                                        false,
-                                        {44, 255, 0, 0, 0}},
-                             TImageCase{"EqualLimitsUnstretched",
-                                        docFor("integer", 2, 1, "0", "1000", "500", "500"),
-                                        int16Cells({499, 501}),
-                                        true,
-                                        {243, 245}},
-                             TImageCase{"InvertedLimitsOneColour",
-                                        docFor("byte", 3, 1, "0", "255", "200", "100"),
-                                        byteCells({0, 150, 255}),
-                                        true,
-                                        {255, 255, 255}}),
-                         [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(RasterFileTest, PaletteColoursAndStretchRange)
 {
@@ -316,8 +225,8 @@ TEST(RasterFileTest, PaletteColoursAndStretchRange)
     const std::string name = (folder / "p.smp").string();
     // Stretch range 2 … 11 gives K = 10 colours: indices v × 9 / 90.
     writeBytes(name, paletteBytes(255, 2, 11));
-    const std::string file =
-        writeRaster(folder, docFor("byte", 4, 1, "0", "90", "0", "90"), byteCells({0, 45, 90, 89}));
+    const std::string file = writeRaster(folder, docFor("byte", 4, 1, {"0", "90", "0", "90"}),
+                                         byteCells({0, 45, 90, 89}));
     TRasterFile raster;
     raster.SetPalletFile(name);
     raster.LoadImage(file, true, 16);
@@ -347,42 +256,14 @@ TEST(RasterFileTest, PaletteColoursAndStretchRange)
     }
 }
 
-TEST(RasterFileTest, Rgb24ChannelsStretchedSeparately)
-{
-    // Display lines list red first: red 10 … 110, green 20 … 220, blue 30 … 130.
-    // Cells and pixels are blue, green, red.
-    const std::vector<std::tuple<const char*, bool, std::vector<int>, std::vector<int>>> cases = {
-        {"110 220 130",
-         true,
-         {80, 120, 60, 0, 255, 255, 130, 20, 10},
-         {127, 127, 127, 0, 255, 255, 255, 0, 0}},
-        {"10 220 130", true, {80, 120, 60}, {127, 127, 60}}, // equal red limits: copied
-        {"110 220 130", false, {80, 120, 60}, {80, 120, 60}},
-    };
-    for (const auto& [displayMax, stretch, in, out] : cases) {
-        SCOPED_TRACE(displayMax);
-        const int cells = static_cast<int>(in.size() / 3);
-        TRasterFile raster;
-        raster.LoadImage(
-            writeRaster(testFolder(),
-                        docFor("rgb24", cells, 1, "0 0 0", "255 255 255", "10 20 30", displayMax),
-                        byteCells(in)),
-            stretch, 16);
-        EXPECT_EQ(raster.Bitmap().PixelFormat(), TPixelFormat::pf24bit);
-        EXPECT_EQ(pixels(raster.Bitmap()), out);
-    }
-}
-
 TEST(RasterFileTest, BadPaletteFilesAreRefused)
 {
-    const auto folder = testFolder();
-    const std::string name = (folder / "p.smp").string();
+    const std::string name = (testFolder() / "p.smp").string();
+    const std::string tooShort = "palette file too short for its colour table at byte ";
     const std::vector<std::pair<std::string, std::string>> cases = {
         {std::string(17, '\0'), "palette file too short, expected at least 18 bytes but got 17"},
-        {paletteBytes(255, 0, 255, 18, 767), "palette file too short for its colour table at "
-                                             "byte 18, expected 786 bytes but got 785"},
-        {paletteBytes(255, 0, 255, 200, 0), "palette file too short for its colour table at "
-                                            "byte 200, expected 968 bytes but got 200"}};
+        {paletteBytes(255, 0, 255, 18, 767), tooShort + "18, expected 786 bytes but got 785"},
+        {paletteBytes(255, 0, 255, 200, 0), tooShort + "200, expected 968 bytes but got 200"}};
     for (const auto& [bytes, message] : cases) {
         writeBytes(name, bytes);
         TRasterFile raster;
