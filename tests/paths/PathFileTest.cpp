@@ -3,7 +3,6 @@
 #include <clocale>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -19,23 +18,16 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-// A private folder for one test, removed with its contents afterwards.
-struct Folder : fs::path
+// An empty folder of the running test's own (`row` tells a loop's rows apart).
+fs::path testFolder(const std::string& row = "")
 {
-    Folder()
-    {
-        const char* root = std::getenv("SKYGLIDE_TEST_TMP");
-        std::string name = (fs::path(root ? root : "/tmp") / "paths-XXXXXX").string();
-        EXPECT_NE(::mkdtemp(name.data()), nullptr);
-        assign(name);
-    }
-    ~Folder()
-    {
-        std::error_code ignored;
-        fs::remove_all(*this, ignored);
-    }
-    int entries() const { return int(std::distance(fs::directory_iterator(*this), {})); }
-};
+    const char* root = std::getenv("SKYGLIDE_TEST_TMP");
+    const auto folder = fs::path(root ? root : "/tmp") / "paths" /
+                        (testing::UnitTest::GetInstance()->current_test_info()->name() + row);
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    return folder;
+}
 
 std::string readBytes(const fs::path& file)
 {
@@ -89,7 +81,7 @@ TEST(PathFile, cursorWalksAndWraps)
     {
         const char* name;
         int lines, start;
-        std::vector<std::pair<bool, int>> steps;
+        std::vector<std::pair<bool, int>> steps; // what Next() returns, the cursor after it
     } rows[] = {
         {"one line ends at once", 1, 0, {{false, 0}}},
         {"three lines", 3, 0, {{true, 1}, {true, 2}, {false, 0}, {true, 1}}},
@@ -105,29 +97,11 @@ TEST(PathFile, cursorWalksAndWraps)
         for (auto [more, cursor] : row.steps) {
             EXPECT_EQ(path.Next(), more) << row.name;
             EXPECT_EQ(path.CurrentLine(), cursor) << row.name;
-            const Lines fields =
-                row.lines ? Lines{std::to_string(cursor), "1.00", "2.00"} : Lines{};
-            EXPECT_EQ(path.Fields(), fields) << row.name;
+            EXPECT_EQ(path.Fields(),
+                      (row.lines ? Lines{std::to_string(cursor), "1.00", "2.00"} : Lines{}))
+                << row.name;
         }
     }
-}
-
-TEST(PathFile, modifiedFileNameAndCursorFollowEachOperation)
-{
-    const Folder folder;
-    const std::string file = folder / "a.csv";
-    TPathFile path = pathOf(3);
-    EXPECT_EQ(stateOf(path), "3 lines, cursor 3, modified, '', fields ");
-    path.Rewind();
-    path.Next();
-    path.SaveToFile(file);
-    EXPECT_EQ(stateOf(path), "3 lines, cursor 1, saved, '" + file + "', fields 1|1.00|2.00|");
-    path.LoadFromFile(file);
-    EXPECT_EQ(stateOf(path), "3 lines, cursor 0, saved, '" + file + "', fields ");
-    path.Next();
-    path.Clear();
-    EXPECT_EQ(stateOf(path), "0 lines, cursor 0, saved, '', fields ");
-    EXPECT_EQ(errorOf([&] { path.Strings(0); }), "List index out of bounds (0)");
 }
 
 TEST(PathFile, splitsLikeDelimitedText)
@@ -149,21 +123,14 @@ TEST(PathFile, splitsLikeDelimitedText)
         EXPECT_EQ(splitPathLine(line), fields) << name;
 }
 
-TEST(PathFile, formatsPoseLines)
+TEST(PathFile, formatsPoseLinesAndReadsThemBack)
 {
-    const std::tuple<int, TPose, const char*> rows[] = {
-        {0, kPose, kPoseLine},
-        {2, {{-0.0f, -0.004f, -0.006f}, {}, {}}, "2,0.00,0.00,-0.01,0.00,0.00,0.00,0.00,0.00,0.00"},
-        {7,
-         {{123456.5f, -1e7f, 0.125f}, {}, {}},
-         "7,123456.50,-10000000.00,0.12,0.00,0.00,0.00,0.00,0.00,0.00"},
-    };
-    for (const auto& [index, pose, line] : rows)
-        EXPECT_EQ(formatPoseLine(index, pose), line);
-}
+    EXPECT_EQ(formatPoseLine(0, kPose), kPoseLine);
+    EXPECT_EQ(formatPoseLine(2, {{-0.0f, -0.004f, -0.006f}, {}, {}}),
+              "2,0.00,0.00,-0.01,0.00,0.00,0.00,0.00,0.00,0.00");
+    EXPECT_EQ(formatPoseLine(7, {{123456.5f, -1e7f, 0.125f}, {}, {}}),
+              "7,123456.50,-10000000.00,0.12,0.00,0.00,0.00,0.00,0.00,0.00");
 
-TEST(PathFile, convertsFieldsToReals)
-{
     const std::pair<const char*, double> good[] = {{"-40.80", -40.8},  {" +3.5 ", 3.5},
                                                    {"1.", 1.0},        {".25", 0.25},
                                                    {"-2.5e-1", -0.25}, {"1e-400", 0.0}};
@@ -174,6 +141,8 @@ TEST(PathFile, convertsFieldsToReals)
         EXPECT_EQ(errorOf([&] { pathTextToReal(text); }),
                   "'" + text + "' is not a valid floating point value");
 
+    // A pose is converted whole before it is returned: a short line or one
+    // bad field gives an error instead of half a pose.
     TPathFile path;
     for (const char* line : {kPoseLine, "1, 12.00,35.25,-40.80,-0.60,0.00,0.80,0.00,0.03,0.00,x",
                              "2,1.00,2.00", "3,1.00,x.5,3,4,5,6,7,8,9", "4,1,2,3,4,5,6,7,8,1e39"})
@@ -206,12 +175,12 @@ TEST(PathFile, ignoresCommaDecimalLocales)
     } restore{std::locale::global(std::locale(std::locale::classic(), new CommaPoint))};
     const bool cLocale = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
 
-    const Folder folder;
+    const std::string file = testFolder() / "comma.csv";
     TPathFile path;
     path.Add(formatPoseLine(0, kPose));
     path.Add(formatPoseLine(1, {{1234.5f, -0.25f, 3.0f}, {}, {}}));
-    path.SaveToFile(folder / "comma.csv");
-    path.LoadFromFile(folder / "comma.csv");
+    path.SaveToFile(file);
+    path.LoadFromFile(file);
     path.Next();
     EXPECT_EQ(path.Strings(0), kPoseLine);
     EXPECT_EQ(path.currentPose().ObserverPosition, (std::array{1234.5f, -0.25f, 3.0f}));
@@ -224,7 +193,7 @@ TEST(PathFile, ignoresCommaDecimalLocales)
 
 TEST(PathFile, readsEveryLineEndAndWritesCrLf)
 {
-    const Folder folder;
+    const fs::path folder = testFolder();
     for (std::string bytes : {"a\r\nb\r\n", "a\nb\n", "a\rb\r", "a\r\nb",
                               "\xEF\xBB\xBF"
                               "a\nb"}) {
@@ -254,16 +223,16 @@ TEST(PathFile, failedSaveKeepsOldFileAndState)
         {"disk full half-way", [](auto& f) { return f / "p.csv"; }},
     };
     for (const auto& [name, target] : rows) {
-        const Folder folder;
+        const fs::path folder = testFolder(name);
         writeBytes(folder / "p.csv", "old\r\n");
         TPathFile path;
         for (int i = 0; i < 100; ++i)
             path.Add(formatPoseLine(i, kPose));
         const fs::path file = target(folder);
         // The file size limit stands in for a full disk: writes past it fail.
-        rlimit saved{}, limit{};
+        rlimit saved{};
         ::getrlimit(RLIMIT_FSIZE, &saved);
-        limit = {1000, saved.rlim_max};
+        const rlimit limit{1000, saved.rlim_max};
         const auto handler = std::signal(SIGXFSZ, SIG_IGN);
         ::setrlimit(RLIMIT_FSIZE, &limit);
         const std::string error = errorOf([&] { path.SaveToFile(file); });
@@ -273,13 +242,14 @@ TEST(PathFile, failedSaveKeepsOldFileAndState)
             << name << ": " << error;
         EXPECT_EQ(stateOf(path), "100 lines, cursor 100, modified, '', fields ") << name;
         EXPECT_EQ(readBytes(folder / "p.csv"), "old\r\n") << name;
-        EXPECT_EQ(folder.entries(), fs::exists(folder / "d") ? 2 : 1) << name << ": temporary left";
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), fs::exists(folder / "d") + 1)
+            << name << ": temporary left";
     }
 }
 
 TEST(PathFile, saveKeepsLinksAndPermissions)
 {
-    const Folder folder;
+    const fs::path folder = testFolder();
     writeBytes(folder / "real.csv", "old\r\n");
     fs::permissions(folder / "real.csv", fs::perms::owner_read | fs::perms::owner_write);
     fs::create_symlink("real.csv", folder / "link.csv");
@@ -290,26 +260,34 @@ TEST(PathFile, saveKeepsLinksAndPermissions)
               fs::perms::owner_read | fs::perms::owner_write);
 }
 
+// A load or save marks the path saved under its file name; a failed load
+// changes nothing.
 TEST(PathFile, failedLoadKeepsThePath)
 {
-    const Folder folder;
+    const fs::path folder = testFolder();
+    const std::string good = folder / "good.csv";
     fs::create_directory(folder / "dir.csv");
     ::mkfifo((folder / "fifo.csv").c_str(), 0600);
-    const std::pair<const char*, const char*> rows[] = {
-        {"none.csv", "No such file or directory"},
-        {"dir.csv", "Is a directory"},
-        {"fifo.csv", "not a regular file"},
-    };
     TPathFile path = pathOf(3);
-    path.SaveToFile(folder / "good.csv");
-    path.Add("3,1.00,2.00");
+    EXPECT_EQ(stateOf(path), "3 lines, cursor 3, modified, '', fields ");
     path.Rewind();
     path.Next();
+    path.SaveToFile(good);
+    EXPECT_EQ(stateOf(path), "3 lines, cursor 1, saved, '" + good + "', fields 1|1.00|2.00|");
+    path.Add("3,1.00,2.00");
     const std::string before = stateOf(path);
-    for (const auto& [name, reason] : rows) {
+    for (const auto& [name, reason] : {std::pair{"none.csv", "No such file or directory"},
+                                       {"dir.csv", "Is a directory"},
+                                       {"fifo.csv", "not a regular file"}}) {
         const std::string file = folder / name;
         EXPECT_EQ(errorOf([&] { path.LoadFromFile(file); }),
                   "Cannot open file \"" + file + "\": " + reason);
         EXPECT_EQ(stateOf(path), before);
     }
+    path.LoadFromFile(good);
+    EXPECT_EQ(stateOf(path), "3 lines, cursor 0, saved, '" + good + "', fields ");
+    path.Next();
+    path.Clear();
+    EXPECT_EQ(stateOf(path), "0 lines, cursor 0, saved, '', fields ");
+    EXPECT_EQ(errorOf([&] { path.Strings(0); }), "List index out of bounds (0)");
 }
