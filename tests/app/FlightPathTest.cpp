@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 namespace skyglide::test {
 namespace {
 
@@ -17,19 +15,13 @@ TEST(PlaybackProgress, CurrentLineOverCountRoundedHalfToEven)
         std::int32_t Line, Count;
         int Expected;
     } rows[] = {
-        {1, 3, 33},
-        {2, 3, 67},
-        {0, 3, 0},
-        {3, 3, 100}, // a path of three lines
-        {1, 8, 12},
-        {3, 8, 38},
-        {5, 8, 62},
-        {7, 8, 88}, // 12.5, 37.5, 62.5, 87.5
-        {1, 200, 0},
-        {3, 200, 2},
-        {5, 200, 2}, // 0.5, 1.5, 2.5
-        {0, 0, 0},   // no lines
-        {1999999, 2000000, 100},
+        {1, 3, 33},  {2, 3, 67},
+        {0, 3, 0},   {3, 3, 100}, // a path of three lines
+        {1, 8, 12},  {3, 8, 38},
+        {5, 8, 62},  {7, 8, 88}, // 12.5, 37.5, 62.5, 87.5
+        {1, 200, 0}, {3, 200, 2},
+        {5, 200, 2},                          // 0.5, 1.5, 2.5
+        {0, 0, 0},   {1999999, 2000000, 100}, // no lines; no overflow
     };
     for (const auto& row : rows)
         EXPECT_EQ(PlaybackProgress(row.Line, row.Count), row.Expected)
@@ -59,8 +51,8 @@ TEST(RigPose, AppliedAsOneNoticeWithTheRecordedHeading)
     EXPECT_EQ(applied.CameraPosition, pose.CameraPosition);
     for (int i = 0; i < 3; ++i)
         EXPECT_NEAR(applied.ObserverDirection[i], pose.ObserverDirection[i], 1e-6f) << i;
-    const TAffineVector up = scene.Observer->Up().AsAffineVector();
-    EXPECT_NEAR(up.Y, 1.0f, 1e-6f) << "a level heading keeps the observer upright";
+    EXPECT_NEAR(scene.Observer->Up().AsAffineVector().Y, 1.0f, 1e-6f)
+        << "a level heading keeps the observer upright";
     EXPECT_EQ(formatPoseLine(0, applied), "0,12.00,35.25,-40.80,-0.60,0.00,0.80,0.00,0.03,0.00");
 }
 

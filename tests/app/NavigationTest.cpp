@@ -13,6 +13,7 @@ namespace {
 TEST(ChangeVelocity, StepsByTenNeverBelowTenWithDerivedRates)
 {
     using V = TVelocityChange;
+    constexpr std::int32_t Max = std::numeric_limits<std::int32_t>::max();
     const struct
     {
         const char* Name;
@@ -24,27 +25,15 @@ TEST(ChangeVelocity, StepsByTenNeverBelowTenWithDerivedRates)
         {"decrease at 20 gives 10", 20, 0, V::vcDecrease, {10, 5, 8}},
         {"decrease at 10 stays", 10, 0, V::vcDecrease, {10, 5, 8}},
         {"decrease from 14 gives 10, not 4", 14, 0, V::vcDecrease, {10, 5, 8}},
+        {"14 after one decrease from 24", 24, 0, V::vcDecrease, {14, 7, 11}},
         {"increase at 10 gives 20", 10, 0, V::vcIncrease, {20, 10, 16}},
         {"restore to 100", 30, 100, V::vcRestore, {100, 50, 80}},
         {"restore to 4 gives 10", 30, 4, V::vcRestore, {10, 5, 8}},
-        {"14 after one decrease from 24", 24, 0, V::vcDecrease, {14, 7, 11}},
         {"restore to 255", 10, 255, V::vcRestore, {255, 127, 204}},
-        {"increase saturates",
-         std::numeric_limits<std::int32_t>::max() - 3,
-         0,
-         V::vcIncrease,
-         {std::numeric_limits<std::int32_t>::max(), 1073741823, 1717986944}},
+        {"increase saturates", Max - 3, 0, V::vcIncrease, {Max, 1073741823, 1717986944}},
     };
     for (const auto& row : rows)
         EXPECT_EQ(ChangeVelocity(row.Velocity, row.Default, row.Kind), row.Expected) << row.Name;
-}
-
-TEST(ChangeVelocity, DefaultIsTwentyTimesTheParameterInEightBits)
-{
-    EXPECT_EQ(DefaultVelocityFor(5), 100);
-    EXPECT_EQ(DefaultVelocityFor(12), 240);
-    EXPECT_EQ(DefaultVelocityFor(13), 4);
-    EXPECT_EQ(DefaultVelocityFor(0), 0);
 }
 
 TEST(KeyState, AutoRepeatNeitherPressesNorReleases)

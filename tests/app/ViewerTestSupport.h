@@ -1,59 +1,48 @@
 #pragma once
 
-// What the scene window's tests share: the samples, the X server's tools
-// (xdotool), the event loop run for a while, and a record of the key polls
-// the window makes.
+// The viewer's tests on the test's X server: the samples, xdotool, the event
+// loop run for a while, and the scene window in this process, loaded as at
+// start-up against a scripted host.
 
-#include "app/Navigation.h"
+#include "HostLinkFixture.h"
+
+#include "app/SceneData.h"
 #include "app/SceneForm.h"
+#include "app/SceneLoader.h"
+#include "host/MsgHandler.h"
+#include "render/SceneViewer.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QLocale>
 #include <QProcess>
-#include <QString>
-#include <QStringList>
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace skyglide::test {
 
 using RGB = std::array<int, 3>;
 
-inline bool near(const RGB& a, const RGB& b, int tolerance)
+inline std::string Sample(const char* name)
 {
-    for (std::size_t i = 0; i < 3; ++i)
-        if (std::abs(a[i] - b[i]) > tolerance)
-            return false;
-    return true;
+    return qEnvironmentVariable("SKYGLIDE_SAMPLES_DIR", "samples").toStdString() + "/" + name;
 }
 
-inline void expectNear(const TAffineVector& actual, const TAffineVector& expected, float tolerance)
+inline QString TmpFile(const QString& name)
 {
-    EXPECT_NEAR(actual.X, expected.X, tolerance);
-    EXPECT_NEAR(actual.Y, expected.Y, tolerance);
-    EXPECT_NEAR(actual.Z, expected.Z, tolerance);
+    return qEnvironmentVariable("SKYGLIDE_TEST_TMP") + "/" + name;
 }
 
-inline std::string SamplesDir()
-{
-    const char* dir = std::getenv("SKYGLIDE_SAMPLES_DIR");
-    return dir ? dir : "samples";
-}
-
-// Runs xdotool; its output, or nullopt when it failed or took too long.
-inline std::optional<QString> Xdotool(const QStringList& arguments, int timeoutMs = 15000)
+// xdotool's output, or nullopt when it failed or hung.
+inline std::optional<QString> Xdotool(const QStringList& arguments)
 {
     QProcess xdotool;
-    xdotool.start(QStringLiteral("xdotool"), arguments);
-    if (!xdotool.waitForFinished(timeoutMs)) {
+    xdotool.start("xdotool", arguments);
+    if (!xdotool.waitForFinished(15000)) {
         xdotool.kill();
         xdotool.waitForFinished();
         return std::nullopt;
@@ -63,16 +52,7 @@ inline std::optional<QString> Xdotool(const QStringList& arguments, int timeoutM
     return QString::fromUtf8(xdotool.readAllStandardOutput()).trimmed();
 }
 
-// Lets the event loop run for ms milliseconds.
-inline void Settle(int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
-// Lets the event loop run until done() or timeoutMs; done()'s last answer.
+// Runs the event loop until done() or timeoutMs; done()'s last answer.
 inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 10000)
 {
     QElapsedTimer timer;
@@ -82,56 +62,70 @@ inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 10000)
     return done();
 }
 
-// One key poll of the scene window: its cadencer time and the rows of the
-// key table that acted.
-struct TPoll
+inline void Settle(int ms)
 {
-    double DeltaTime = 0;
-    std::array<bool, 8> Rows{};
-};
+    WaitUntil([] { return false; }, ms);
+}
 
-// Records every poll in which the window handled keys, for as long as it
-// lives.
-class TPollRecorder
+inline THostScript ViewerScript(const std::string& surface, const std::string& detail = "1",
+                                const std::string& velocity = "5",
+                                const std::string& drape = "none",
+                                const std::string& palette = "elevation",
+                                const std::string& exaggeration = "100")
 {
-public:
-    explicit TPollRecorder(TSceneFrm& form) : m_form(form), m_original(form.Cadencer1().OnProgress)
-    {
-        form.Cadencer1().OnProgress = [this](TCadencer& sender, double deltaTime, double time) {
-            const bool handles = !m_form.Closing() && m_form.HoldsKeyboardFocus();
-            TPoll poll{deltaTime, {}};
-            for (std::size_t i = 0; i < NavigationRows.size(); ++i)
-                poll.Rows[i] = handles && m_form.KeyState().AnyDown(NavigationRows[i]);
-            m_original(sender, deltaTime, time);
-            if (handles)
-                Polls.push_back(poll);
-        };
-    }
-    ~TPollRecorder() { m_form.Cadencer1().OnProgress = m_original; }
+    THostScript script;
+    script.Parameters = {"",     "skyglide", surface,      drape, palette,
+                         detail, velocity,   exaggeration, "0"};
+    script.ResourceFolders = {Sample("palettes/")};
+    script.WorkingFolder = TmpFile("").toStdString();
+    return script;
+}
 
-    // Cadencer time during which the row of action acted.
-    double Seconds(TNavigationAction action) const
+class SceneWindow : public THostLinkTest
+{
+protected:
+    void TearDown() override
     {
-        double seconds = 0;
-        for (const TPoll& poll : Polls)
-            for (std::size_t i = 0; i < NavigationRows.size(); ++i)
-                if (NavigationRows[i].Action == action && poll.Rows[i])
-                    seconds += poll.DeltaTime;
-        return seconds;
-    }
-    double LongestStep() const
-    {
-        double longest = 0;
-        for (const TPoll& poll : Polls)
-            longest = std::max(longest, poll.DeltaTime);
-        return longest;
+        m_window.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        SceneData() = TSceneData{};
+        QLocale::setDefault(QLocale::c());
+        THostLinkTest::TearDown();
     }
 
-    std::vector<TPoll> Polls;
+    // The start-up load as the message window runs it; the scene window once
+    // it has drawn its first frame.
+    TSceneFrm* Start(const THostScript& script)
+    {
+        m_window.reset();
+        UseHost(script);
+        Calls.clear();
+        m_window =
+            std::make_unique<Tmsghndlr>([](Tmsghndlr& window) { LoadScene(window, {"krt1"}); });
+        TSceneFrm* form = SceneForm();
+        if (form) {
+            EXPECT_TRUE(WaitUntil(
+                [form] { return form->SceneViewer1().Buffer().Statistics().FramesRendered > 0; }));
+        }
+        return form;
+    }
 
-private:
-    TSceneFrm& m_form;
-    TCadencerProgressEvent m_original;
+    static void Focus(QWidget& window)
+    {
+        ASSERT_TRUE(Xdotool({"windowfocus", "--sync", QString::number(window.winId())}));
+        ASSERT_TRUE(WaitUntil([&] { return window.isActiveWindow(); }))
+            << "the window never became active";
+    }
+
+    static void Hold(const QStringList& keys, int ms)
+    {
+        ASSERT_TRUE(Xdotool(QStringList{"keydown"} + keys));
+        Settle(ms);
+        ASSERT_TRUE(Xdotool(QStringList{"keyup"} + keys));
+        Settle(200);
+    }
+
+    std::unique_ptr<Tmsghndlr> m_window;
 };
 
 } // namespace skyglide::test
