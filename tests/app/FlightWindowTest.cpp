@@ -12,7 +12,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QPointer>
 #include <QProgressBar>
 #include <QTimer>
 
@@ -50,52 +49,17 @@ struct TTick
     std::int32_t Frames;
 };
 
-// Every path tick's outcome: connected after the window's own handler, so it
-// runs right after it.
-class TTickLog
-{
-public:
-    explicit TTickLog(TSceneFrm& form)
-    {
-        m_connection = QObject::connect(&form.Timer2(), &QTimer::timeout, [this, &form] {
-            Ticks.push_back({form.PathState(), form.PathFile().CurrentLine(),
-                             form.prbProgress().value(), form.windowTitle(), RigPose(form.Scene()),
-                             form.AVIRecorder1().FrameIndex()});
-        });
-    }
-    ~TTickLog() { QObject::disconnect(m_connection); }
-
-    // The ticks that ended in state.
-    std::vector<TTick> Applied(S state) const
-    {
-        std::vector<TTick> applied;
-        std::copy_if(Ticks.begin(), Ticks.end(), std::back_inserter(applied),
-                     [state](const TTick& tick) { return tick.State == state; });
-        return applied;
-    }
-
-    std::vector<TTick> Ticks;
-
-private:
-    QMetaObject::Connection m_connection;
-};
-
 // The pose a path line holds, read with Qt's number conversion; the
 // direction normalised as a whole, as the observer keeps it.
 TPose LinePose(const std::string& line)
 {
     const QStringList fields = QString::fromStdString(line).split(',');
     EXPECT_EQ(fields.size(), 10) << line;
-    TPose pose;
-    for (int i = 0; i < 3 && fields.size() == 10; ++i) {
-        pose.ObserverPosition[i] = float(fields[1 + i].toDouble());
-        pose.ObserverDirection[i] = float(fields[4 + i].toDouble());
-        pose.CameraPosition[i] = float(fields[7 + i].toDouble());
-    }
-    const TAffineVector d = normalized(TAffineVector{
-        pose.ObserverDirection[0], pose.ObserverDirection[1], pose.ObserverDirection[2]});
-    pose.ObserverDirection = {d.X, d.Y, d.Z};
-    return pose;
+    std::array<float, 9> v{};
+    for (int i = 0; i < 9 && i + 1 < fields.size(); ++i)
+        v[i] = float(fields[i + 1].toDouble());
+    const TAffineVector d = normalized(TAffineVector{v[3], v[4], v[5]});
+    return {{v[0], v[1], v[2]}, {d.X, d.Y, d.Z}, {v[6], v[7], v[8]}};
 }
 
 void ExpectPose(const TPose& applied, const std::string& line)
@@ -202,39 +166,52 @@ double Difference(const QByteArray& rgb, const TBitmap32& frame)
 class FlightWindow : public SceneWindow
 {
 protected:
-    // Trinidad at detail 1; the viewer resized to viewer unless it is empty.
-    TSceneFrm* StartTrinidad(QSize viewer = {})
+    // Trinidad at detail 1, the viewer resized to viewer unless it is empty;
+    // every path tick logged.
+    void StartTrinidad(QSize viewer = {})
     {
-        TSceneFrm* form = Start(ViewerScript(Sample("trinidad.rst")));
-        if (form && !viewer.isEmpty()) {
-            form->resize(viewer + form->size() - form->SceneViewer1().size());
-            EXPECT_TRUE(WaitUntil([&] { return form->SceneViewer1().size() == viewer; }))
-                << "viewer " << form->SceneViewer1().width() << " x "
-                << form->SceneViewer1().height();
-            EXPECT_EQ(form->AVIRecorder1().Width(), viewer.width());
-            EXPECT_EQ(form->AVIRecorder1().Height(), viewer.height());
+        ASSERT_NO_FATAL_FAILURE(Start(ViewerScript(Sample("trinidad.rst"))));
+        // Connected after the window's own handler, so it runs right after it.
+        QObject::connect(&Form->Timer2(), &QTimer::timeout, [this] {
+            Ticks.push_back({Form->PathState(), Form->PathFile().CurrentLine(),
+                             Form->prbProgress().value(), Form->windowTitle(),
+                             RigPose(Form->Scene()), Form->AVIRecorder1().FrameIndex()});
+        });
+        if (!viewer.isEmpty()) {
+            Form->resize(viewer + Form->size() - Form->SceneViewer1().size());
+            ASSERT_TRUE(WaitUntil([&] { return Form->SceneViewer1().size() == viewer; }));
+            EXPECT_EQ(Form->AVIRecorder1().Width(), viewer.width());
+            EXPECT_EQ(Form->AVIRecorder1().Height(), viewer.height());
         }
-        return form;
+    }
+
+    // The logged ticks that ended in state.
+    std::vector<TTick> Applied(S state) const
+    {
+        std::vector<TTick> applied;
+        std::copy_if(Ticks.begin(), Ticks.end(), std::back_inserter(applied),
+                     [state](const TTick& tick) { return tick.State == state; });
+        return applied;
     }
 
     // Runs command with its file dialog answered by file.
-    void Answer(TSceneFrm& form, C command, const QString& file)
+    void Answer(C command, const QString& file)
     {
         Dialogs.FileAnswer = file;
-        form.Execute(command);
+        Form->Execute(command);
         Dialogs.FileAnswer.reset();
     }
 
     // Loads a path file of lines, the cursor at its line 1.
-    void LoadLines(TSceneFrm& form, const QString& name, const std::vector<std::string>& lines)
+    void LoadLines(const QString& name, const std::vector<std::string>& lines)
     {
         ASSERT_NO_FATAL_FAILURE(WriteLines(TmpFile(name), lines));
-        Answer(form, C::actLoad, TmpFile(name));
+        Answer(C::actLoad, TmpFile(name));
     }
 
-    static bool WaitForState(TSceneFrm& form, S state, int timeoutMs = 60000)
+    bool WaitForState(S state, int timeoutMs = 60000)
     {
-        return WaitUntil([&] { return form.PathState() == state; }, timeoutMs);
+        return WaitUntil([&] { return Form->PathState() == state; }, timeoutMs);
     }
 
     static void Key(const char* key) { ASSERT_TRUE(Xdotool({"key", key})); }
@@ -247,39 +224,39 @@ protected:
                 errors.push_back(shown.Text);
         return errors;
     }
+
+    std::vector<TTick> Ticks;
 };
 
 // ---- recording and playback ---------------------------------------------------
 
 TEST_F(FlightWindow, RecordedFlightSavesLoadsAndPlaysBackLineByLine)
 {
-    TSceneFrm* form = StartTrinidad();
-    ASSERT_NE(form, nullptr);
-    ASSERT_NO_FATAL_FAILURE(Focus(*form));
-    TTickLog log(*form);
+    ASSERT_NO_FATAL_FAILURE(StartTrinidad());
+    ASSERT_NO_FATAL_FAILURE(Focus(*Form));
 
     // Recorded from real keys: F8, a turning climb with the view tilted up,
     // F9 (disabled while recording), F11.
     ASSERT_NO_FATAL_FAILURE(Key("F8"));
-    ASSERT_TRUE(WaitForState(*form, S::psRecording, 5000));
-    EXPECT_EQ(form->windowTitle(), "Sky Glide - Recording");
+    ASSERT_TRUE(WaitForState(S::psRecording, 5000));
+    EXPECT_EQ(Form->windowTitle(), "Sky Glide - Recording");
     ASSERT_NO_FATAL_FAILURE(Hold({"Up", "Left", "shift"}, 900));
     ASSERT_NO_FATAL_FAILURE(Hold({"Prior"}, 300));
     ASSERT_NO_FATAL_FAILURE(Key("F9"));
     Settle(300);
-    EXPECT_EQ(form->PathState(), S::psRecording) << "F9 does nothing while recording";
-    EXPECT_EQ(form->windowTitle(), "Sky Glide - Recording");
+    EXPECT_EQ(Form->PathState(), S::psRecording) << "F9 does nothing while recording";
+    EXPECT_EQ(Form->windowTitle(), "Sky Glide - Recording");
     ASSERT_NO_FATAL_FAILURE(Key("F11"));
-    ASSERT_TRUE(WaitForState(*form, S::psStopped, 5000));
-    EXPECT_EQ(form->windowTitle(), "Sky Glide - Path loaded ");
+    ASSERT_TRUE(WaitForState(S::psStopped, 5000));
+    EXPECT_EQ(Form->windowTitle(), "Sky Glide - Path loaded ");
 
     // One line per recording tick: the rig's pose at that tick.
-    TPathFile& path = form->PathFile();
+    TPathFile& path = Form->PathFile();
     const int n = path.Count();
     ASSERT_GE(n, 15);
     EXPECT_EQ(path.CurrentLine(), 0);
     EXPECT_TRUE(path.Modified());
-    const std::vector<TTick> recording = log.Applied(S::psRecording);
+    const std::vector<TTick> recording = Applied(S::psRecording);
     ASSERT_EQ(int(recording.size()), n) << "one line per tick";
     std::vector<std::string> recorded;
     QByteArray bytes;
@@ -295,22 +272,22 @@ TEST_F(FlightWindow, RecordedFlightSavesLoadsAndPlaysBackLineByLine)
     // saved again: the same bytes.
     const QString file = TmpFile("recorded.csv"), again = TmpFile("recorded-again.csv");
     QFile::remove(file);
-    Answer(*form, C::actSave, file);
+    Answer(C::actSave, file);
     ASSERT_EQ(Dialogs.Shown.back().Kind, "save");
     EXPECT_EQ(Dialogs.Shown.back().Text, "");
     EXPECT_EQ(QString::fromStdString(Dialogs.Shown.back().Caption), TmpFile(""));
-    EXPECT_EQ(form->windowTitle(), "Sky Glide - Path loaded " + file);
+    EXPECT_EQ(Form->windowTitle(), "Sky Glide - Path loaded " + file);
     EXPECT_FALSE(path.Modified());
     EXPECT_EQ(ReadBytes(file), bytes);
 
-    log.Ticks.clear();
-    Answer(*form, C::actLoad, file);
-    EXPECT_EQ(form->PathState(), S::psStopped);
-    EXPECT_EQ(form->windowTitle(), "Sky Glide - Path loaded " + file);
+    Ticks.clear();
+    Answer(C::actLoad, file);
+    EXPECT_EQ(Form->PathState(), S::psStopped);
+    EXPECT_EQ(Form->windowTitle(), "Sky Glide - Path loaded " + file);
     EXPECT_EQ(path.CurrentLine(), 1) << "the rig jumps to line 1";
-    ExpectPose(RigPose(form->Scene()), recorded[1]);
-    EXPECT_EQ(form->prbProgress().value(), 0);
-    Answer(*form, C::actSave, again);
+    ExpectPose(RigPose(Form->Scene()), recorded[1]);
+    EXPECT_EQ(Form->prbProgress().value(), 0);
+    Answer(C::actSave, again);
     EXPECT_EQ(Dialogs.Shown.back().Text, file.toStdString()) << "preset to the path's name";
     EXPECT_EQ(ReadBytes(again), bytes);
     EXPECT_EQ(path.CurrentLine(), 1) << "saving does not move the cursor";
@@ -318,13 +295,13 @@ TEST_F(FlightWindow, RecordedFlightSavesLoadsAndPlaysBackLineByLine)
     // Played by F9 from line 2, then by Play again from line 1: every line
     // but line 0, one per tick, with the progress rounded half to even.
     ASSERT_NO_FATAL_FAILURE(Key("F9"));
-    ASSERT_TRUE(WaitForState(*form, S::psPlaying, 5000));
-    EXPECT_EQ(form->windowTitle(), "Sky Glide - Playing " + again);
-    ASSERT_TRUE(WaitForState(*form, S::psStopped));
-    form->Execute(C::actPlay);
-    ASSERT_TRUE(WaitForState(*form, S::psStopped));
+    ASSERT_TRUE(WaitForState(S::psPlaying, 5000));
+    EXPECT_EQ(Form->windowTitle(), "Sky Glide - Playing " + again);
+    ASSERT_TRUE(WaitForState(S::psStopped));
+    Form->Execute(C::actPlay);
+    ASSERT_TRUE(WaitForState(S::psStopped));
     std::vector<int> lines, expectedLines;
-    for (const TTick& tick : log.Ticks) {
+    for (const TTick& tick : Ticks) {
         if (tick.State == S::psPlaying) {
             lines.push_back(tick.Line);
             ExpectPose(tick.Pose, recorded[std::size_t(tick.Line)]);
@@ -346,66 +323,63 @@ TEST_F(FlightWindow, RecordedFlightSavesLoadsAndPlaysBackLineByLine)
     EXPECT_EQ(lines, expectedLines);
 
     // Space pauses; Restart (F12) plays from line 1 under the paused caption.
-    form->Execute(C::actPlay);
+    Form->Execute(C::actPlay);
     ASSERT_TRUE(WaitUntil([&] { return path.CurrentLine() >= 3; }));
     ASSERT_NO_FATAL_FAILURE(Key("space"));
-    ASSERT_TRUE(WaitForState(*form, S::psStopped, 5000));
-    EXPECT_EQ(form->windowTitle(), "Sky Glide - Paused " + again);
+    ASSERT_TRUE(WaitForState(S::psStopped, 5000));
+    EXPECT_EQ(Form->windowTitle(), "Sky Glide - Paused " + again);
     const int paused = path.CurrentLine();
     Settle(200);
     EXPECT_EQ(path.CurrentLine(), paused);
-    log.Ticks.clear();
+    Ticks.clear();
     ASSERT_NO_FATAL_FAILURE(Key("F12"));
-    ASSERT_TRUE(WaitUntil([&] { return !log.Applied(S::psPlaying).empty(); }, 5000));
-    EXPECT_EQ(log.Applied(S::psPlaying).front().Line, 1);
-    EXPECT_EQ(form->windowTitle(), "Sky Glide - Paused " + again);
-    ASSERT_TRUE(WaitForState(*form, S::psStopped));
+    ASSERT_TRUE(WaitUntil([&] { return !Applied(S::psPlaying).empty(); }, 5000));
+    EXPECT_EQ(Applied(S::psPlaying).front().Line, 1);
+    EXPECT_EQ(Form->windowTitle(), "Sky Glide - Paused " + again);
+    ASSERT_TRUE(WaitForState(S::psStopped));
     EXPECT_TRUE(Errors().empty());
 }
 
 TEST_F(FlightWindow, MalformedLinesShowOneErrorEachAndPlayOn)
 {
-    TSceneFrm* form = StartTrinidad();
-    ASSERT_NE(form, nullptr);
+    ASSERT_NO_FATAL_FAILURE(StartTrinidad());
     std::vector<std::string> path = NorthwardFlight(7);
     path[2] = "2,-600.00,abc,70.00,0.00,0.00,1.00,0.00,0.14,0.01";
     path[4] = "4,-600.00,95.00,100.00,0.00";
-    ASSERT_NO_FATAL_FAILURE(LoadLines(*form, "malformed.csv", path));
-    ASSERT_EQ(form->PathFile().CurrentLine(), 1);
-    TTickLog log(*form);
-    form->Execute(C::actPlay);
-    ASSERT_TRUE(WaitForState(*form, S::psStopped));
+    ASSERT_NO_FATAL_FAILURE(LoadLines("malformed.csv", path));
+    ASSERT_EQ(Form->PathFile().CurrentLine(), 1);
+    Form->Execute(C::actPlay);
+    ASSERT_TRUE(WaitForState(S::psStopped));
 
     EXPECT_EQ(Errors(), (std::vector<std::string>{"'abc' is not a valid floating point value",
                                                   "List index out of bounds (5)"}));
-    const std::vector<TTick> played = log.Applied(S::psPlaying);
+    const std::vector<TTick> played = Applied(S::psPlaying);
     ASSERT_EQ(played.size(), 5u);
     for (const TTick& tick : played) {
         // A line that failed leaves the pose of the line before it.
         const int shown = tick.Line == 2 || tick.Line == 4 ? tick.Line - 1 : tick.Line;
         ExpectPose(tick.Pose, path[std::size_t(shown)]);
     }
-    EXPECT_EQ(form->Scene().Scene1.UpdateCount(), 0) << "the scene's notices are resumed";
+    EXPECT_EQ(Form->Scene().Scene1.UpdateCount(), 0) << "the scene's notices are resumed";
 }
 
 TEST_F(FlightWindow, PathsWithoutASecondLineEndAtTheFirstTick)
 {
-    TSceneFrm* form = StartTrinidad();
-    ASSERT_NE(form, nullptr);
-    const TPose start = RigPose(form->Scene());
+    ASSERT_NO_FATAL_FAILURE(StartTrinidad());
+    const TPose start = RigPose(Form->Scene());
     for (const int lines : {0, 1}) {
         SCOPED_TRACE(lines);
         const QString name = QString("lines%1.csv").arg(lines);
-        ASSERT_NO_FATAL_FAILURE(LoadLines(*form, name, NorthwardFlight(lines)));
-        EXPECT_EQ(form->PathState(), S::psStopped);
-        EXPECT_EQ(form->PathFile().Count(), lines);
-        TTickLog log(*form);
-        form->Execute(C::actPlay);
-        ASSERT_TRUE(WaitUntil([&] { return !log.Ticks.empty(); }, 5000));
-        EXPECT_EQ(log.Ticks[0].State, S::psStopped);
-        EXPECT_EQ(log.Ticks[0].Caption, "Sky Glide - Path loaded " + TmpFile(name));
-        EXPECT_EQ(log.Ticks[0].Progress, 0);
-        EXPECT_EQ(RigPose(form->Scene()).ObserverPosition, start.ObserverPosition);
+        ASSERT_NO_FATAL_FAILURE(LoadLines(name, NorthwardFlight(lines)));
+        EXPECT_EQ(Form->PathState(), S::psStopped);
+        EXPECT_EQ(Form->PathFile().Count(), lines);
+        Ticks.clear();
+        Form->Execute(C::actPlay);
+        ASSERT_TRUE(WaitUntil([&] { return !Ticks.empty(); }, 5000));
+        EXPECT_EQ(Ticks[0].State, S::psStopped);
+        EXPECT_EQ(Ticks[0].Caption, "Sky Glide - Path loaded " + TmpFile(name));
+        EXPECT_EQ(Ticks[0].Progress, 0);
+        EXPECT_EQ(RigPose(Form->Scene()).ObserverPosition, start.ObserverPosition);
     }
     EXPECT_TRUE(Errors().empty());
 }
@@ -415,29 +389,27 @@ TEST_F(FlightWindow, PathsWithoutASecondLineEndAtTheFirstTick)
 TEST_F(FlightWindow, SaveAsAVIWritesOneFramePerRecordPlayedAsTheViewerShowsIt)
 {
     const QSize viewer(832, 560);
-    TSceneFrm* form = StartTrinidad(viewer);
-    ASSERT_NE(form, nullptr);
-    form->Action(C::actSky).trigger();
+    ASSERT_NO_FATAL_FAILURE(StartTrinidad(viewer));
+    Form->Action(C::actSky).trigger();
     // The movie starts after the path's current line, here 289 of 300: the
     // progress bar then stays put for most ticks, so nothing but the movie's
     // own frame renders the pose.
     const std::vector<std::string> path = NorthwardFlight(300, 288);
     const QString file = TmpFile("northward.csv"), movie = TmpFile("northward.avi");
     QFile::remove(movie);
-    ASSERT_NO_FATAL_FAILURE(LoadLines(*form, "northward.csv", path));
-    form->PathFile().SetCurrentLine(289);
-    TTickLog log(*form);
+    ASSERT_NO_FATAL_FAILURE(LoadLines("northward.csv", path));
+    Form->PathFile().SetCurrentLine(289);
 
-    Answer(*form, C::actSaveAVI, movie);
+    Answer(C::actSaveAVI, movie);
     EXPECT_EQ(Dialogs.Shown.back().Kind, "save") << "no question for a window not maximized";
     EXPECT_EQ(QString::fromStdString(Dialogs.Shown.back().Caption), TmpFile(""));
-    EXPECT_EQ(form->PathState(), S::psSavingMovie);
-    EXPECT_EQ(form->windowTitle(), "Sky Glide - Save " + file + " to " + movie);
-    ASSERT_TRUE(WaitForState(*form, S::psStopped));
-    EXPECT_EQ(form->windowTitle(), "Sky Glide - Path loaded " + file);
-    EXPECT_EQ(form->prbProgress().value(), 0);
-    EXPECT_FALSE(form->AVIRecorder1().Writing());
-    const std::vector<TTick> played = log.Applied(S::psSavingMovie);
+    EXPECT_EQ(Form->PathState(), S::psSavingMovie);
+    EXPECT_EQ(Form->windowTitle(), "Sky Glide - Save " + file + " to " + movie);
+    ASSERT_TRUE(WaitForState(S::psStopped));
+    EXPECT_EQ(Form->windowTitle(), "Sky Glide - Path loaded " + file);
+    EXPECT_EQ(Form->prbProgress().value(), 0);
+    EXPECT_FALSE(Form->AVIRecorder1().Writing());
+    const std::vector<TTick> played = Applied(S::psSavingMovie);
     ASSERT_EQ(played.size(), 10u) << "lines 290 to 299";
     for (const TTick& tick : played)
         EXPECT_EQ(tick.Frames, tick.Line - 289) << "a frame right after each line";
@@ -454,9 +426,9 @@ TEST_F(FlightWindow, SaveAsAVIWritesOneFramePerRecordPlayedAsTheViewerShowsIt)
     const QByteArray frames = DecodeFrames(movie);
     ASSERT_EQ(frames.size(), frameBytes * qsizetype(played.size()));
     const auto viewAt = [&](int line) {
-        ApplyRigPose(form->Scene(), LinePose(path[std::size_t(line)]));
-        form->SceneViewer1().RenderFrame();
-        return form->SceneViewer1().ReadFrameImage();
+        ApplyRigPose(Form->Scene(), LinePose(path[std::size_t(line)]));
+        Form->SceneViewer1().RenderFrame();
+        return Form->SceneViewer1().ReadFrameImage();
     };
     for (std::size_t i = 0; i < played.size(); ++i) {
         SCOPED_TRACE(played[i].Line);
@@ -479,11 +451,10 @@ TEST_F(FlightWindow, SaveAsAVIWritesOneFramePerRecordPlayedAsTheViewerShowsIt)
 TEST_F(FlightWindow, EachCompressorGivesAMovieThatDecodes)
 {
     // An odd viewer size: Video-1 stores it padded to multiples of 4.
-    TSceneFrm* form = StartTrinidad({827, 530});
-    ASSERT_NE(form, nullptr);
-    form->Action(C::actSky).trigger();
+    ASSERT_NO_FATAL_FAILURE(StartTrinidad({827, 530}));
+    Form->Action(C::actSky).trigger();
     ASSERT_NO_FATAL_FAILURE(WriteLines(TmpFile("short.csv"), NorthwardFlight(6)));
-    form->AVIRecorder1().OnChooseCompressor = [](const std::vector<TAVIEncoderInfo>&) {
+    Form->AVIRecorder1().OnChooseCompressor = [](const std::vector<TAVIEncoderInfo>&) {
         return std::string(); // the chooser cancelled
     };
     const struct
@@ -502,10 +473,10 @@ TEST_F(FlightWindow, EachCompressorGivesAMovieThatDecodes)
         SCOPED_TRACE(row.Name);
         const QString movie = TmpFile(QString("compressor-%1.avi").arg(row.Name));
         QFile::remove(movie);
-        form->AVIRecorder1().SetCompressor(row.Compressor);
-        Answer(*form, C::actLoad, TmpFile("short.csv"));
-        Answer(*form, C::actSaveAVI, movie);
-        ASSERT_TRUE(WaitForState(*form, S::psStopped));
+        Form->AVIRecorder1().SetCompressor(row.Compressor);
+        Answer(C::actLoad, TmpFile("short.csv"));
+        Answer(C::actSaveAVI, movie);
+        ASSERT_TRUE(WaitForState(S::psStopped));
         const QJsonObject stream = VideoStream(movie);
         EXPECT_EQ(stream["codec_name"].toString(), row.Codec);
         if (*row.Tag) {
@@ -529,25 +500,24 @@ TEST_F(FlightWindow, EachCompressorGivesAMovieThatDecodes)
 TEST_F(FlightWindow, StopHalfwayKeepsAShorterMovieOfTheStartingSize)
 {
     const QSize viewer(640, 480);
-    TSceneFrm* form = StartTrinidad(viewer);
-    ASSERT_NE(form, nullptr);
+    ASSERT_NO_FATAL_FAILURE(StartTrinidad(viewer));
     const QString movie = TmpFile("stopped.avi"), next = TmpFile("resized.avi");
     QFile::remove(movie);
     QFile::remove(next);
-    ASSERT_NO_FATAL_FAILURE(LoadLines(*form, "long.csv", NorthwardFlight(40)));
-    ASSERT_NO_FATAL_FAILURE(Focus(*form));
-    Answer(*form, C::actSaveAVI, movie);
-    ASSERT_EQ(form->PathState(), S::psSavingMovie);
-    ASSERT_TRUE(WaitUntil([&] { return form->AVIRecorder1().FrameIndex() >= 4; }));
+    ASSERT_NO_FATAL_FAILURE(LoadLines("long.csv", NorthwardFlight(40)));
+    ASSERT_NO_FATAL_FAILURE(Focus(*Form));
+    Answer(C::actSaveAVI, movie);
+    ASSERT_EQ(Form->PathState(), S::psSavingMovie);
+    ASSERT_TRUE(WaitUntil([&] { return Form->AVIRecorder1().FrameIndex() >= 4; }));
     // A larger window changes neither the movie's size nor its course.
-    form->resize(form->size() + QSize(100, 60));
-    ASSERT_TRUE(WaitUntil([&] { return form->AVIRecorder1().FrameIndex() >= 8; }));
+    Form->resize(Form->size() + QSize(100, 60));
+    ASSERT_TRUE(WaitUntil([&] { return Form->AVIRecorder1().FrameIndex() >= 8; }));
     ASSERT_NO_FATAL_FAILURE(Key("Escape"));
-    ASSERT_TRUE(WaitForState(*form, S::psStopped, 5000));
-    const int frames = form->AVIRecorder1().FrameIndex();
+    ASSERT_TRUE(WaitForState(S::psStopped, 5000));
+    const int frames = Form->AVIRecorder1().FrameIndex();
     EXPECT_LT(frames, 38);
-    EXPECT_EQ(form->PathFile().CurrentLine(), 0) << "Stop rewinds a movie's path";
-    EXPECT_EQ(form->windowTitle(), "Sky Glide - Path loaded " + TmpFile("long.csv"));
+    EXPECT_EQ(Form->PathFile().CurrentLine(), 0) << "Stop rewinds a movie's path";
+    EXPECT_EQ(Form->windowTitle(), "Sky Glide - Path loaded " + TmpFile("long.csv"));
 
     const QJsonObject stream = VideoStream(movie);
     EXPECT_EQ(stream["width"].toInt(), viewer.width());
@@ -556,8 +526,8 @@ TEST_F(FlightWindow, StopHalfwayKeepsAShorterMovieOfTheStartingSize)
     EXPECT_EQ(DecodeFrames(movie).size(), qsizetype(viewer.width()) * viewer.height() * 3 * frames);
 
     // The next movie has the viewer's size of its own start.
-    Answer(*form, C::actSaveAVI, next);
-    form->Execute(C::actStop);
+    Answer(C::actSaveAVI, next);
+    Form->Execute(C::actStop);
     const QJsonObject resized = VideoStream(next);
     EXPECT_EQ(resized["width"].toInt(), viewer.width() + 100);
     EXPECT_EQ(resized["height"].toInt(), viewer.height() + 60);
@@ -566,15 +536,14 @@ TEST_F(FlightWindow, StopHalfwayKeepsAShorterMovieOfTheStartingSize)
 
 TEST_F(FlightWindow, ClosingTheWindowMidMovieLeavesNoFile)
 {
-    QPointer<TSceneFrm> form = StartTrinidad({640, 480});
-    ASSERT_TRUE(form);
+    ASSERT_NO_FATAL_FAILURE(StartTrinidad({640, 480}));
     const QString movie = TmpFile("closing.avi");
     QFile::remove(movie);
-    ASSERT_NO_FATAL_FAILURE(LoadLines(*form, "closing.csv", NorthwardFlight(40)));
-    Answer(*form, C::actSaveAVI, movie);
-    ASSERT_TRUE(WaitUntil([&] { return form->AVIRecorder1().FrameIndex() >= 3; }));
+    ASSERT_NO_FATAL_FAILURE(LoadLines("closing.csv", NorthwardFlight(40)));
+    Answer(C::actSaveAVI, movie);
+    ASSERT_TRUE(WaitUntil([&] { return Form->AVIRecorder1().FrameIndex() >= 3; }));
     ASSERT_TRUE(QFile::exists(movie));
-    EXPECT_TRUE(form->close());
+    EXPECT_TRUE(Form->close());
     EXPECT_FALSE(QFile::exists(movie));
     Settle(500);
     EXPECT_FALSE(QFile::exists(movie)) << "no later tick writes it again";
@@ -584,26 +553,25 @@ TEST_F(FlightWindow, ClosingTheWindowMidMovieLeavesNoFile)
 
 TEST_F(FlightWindow, DecliningToOverwriteLeavesTheOldFileAndTheState)
 {
-    TSceneFrm* form = StartTrinidad();
-    ASSERT_NE(form, nullptr);
+    ASSERT_NO_FATAL_FAILURE(StartTrinidad());
     const QString movie = TmpFile("kept.avi");
     {
         QFile old(movie);
         ASSERT_TRUE(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
         old.write("an older movie");
     }
-    ASSERT_NO_FATAL_FAILURE(LoadLines(*form, "kept.csv", NorthwardFlight(6)));
-    const QString caption = form->windowTitle();
+    ASSERT_NO_FATAL_FAILURE(LoadLines("kept.csv", NorthwardFlight(6)));
+    const QString caption = Form->windowTitle();
     Dialogs.ConfirmAnswer = false;
     Dialogs.Shown.clear();
-    Answer(*form, C::actSaveAVI, movie);
+    Answer(C::actSaveAVI, movie);
     ASSERT_EQ(Dialogs.Shown.size(), 2u);
     EXPECT_EQ(Dialogs.Shown[1].Kind, "confirm");
     EXPECT_EQ(QString::fromStdString(Dialogs.Shown[1].Text), "Overwrite file " + movie + "?");
     Settle(300);
     EXPECT_EQ(ReadBytes(movie), "an older movie");
-    EXPECT_EQ(form->PathState(), S::psStopped);
-    EXPECT_EQ(form->windowTitle(), caption);
+    EXPECT_EQ(Form->PathState(), S::psStopped);
+    EXPECT_EQ(Form->windowTitle(), caption);
     EXPECT_EQ(Dialogs.Shown.size(), 2u) << "no errors on later ticks";
 }
 

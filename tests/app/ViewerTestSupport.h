@@ -93,21 +93,21 @@ protected:
         THostLinkTest::TearDown();
     }
 
-    // The start-up load as the message window runs it; the scene window once
-    // it has drawn its first frame.
-    TSceneFrm* Start(const THostScript& script)
+    // The start-up load as the message window runs it; Form is the scene
+    // window once it has drawn its first frame, given the focus if asked.
+    void Start(const THostScript& script, bool focus = false)
     {
         m_window.reset();
         UseHost(script);
         Calls.clear();
         m_window =
             std::make_unique<Tmsghndlr>([](Tmsghndlr& window) { LoadScene(window, {"krt1"}); });
-        TSceneFrm* form = SceneForm();
-        if (form) {
-            EXPECT_TRUE(WaitUntil(
-                [form] { return form->SceneViewer1().Buffer().Statistics().FramesRendered > 0; }));
-        }
-        return form;
+        Form = SceneForm();
+        ASSERT_TRUE(Form) << "no scene window";
+        ASSERT_TRUE(WaitUntil(
+            [this] { return Form->SceneViewer1().Buffer().Statistics().FramesRendered > 0; }));
+        if (focus)
+            Focus(*Form);
     }
 
     static void Focus(QWidget& window)
@@ -125,6 +125,7 @@ protected:
         Settle(200);
     }
 
+    TSceneFrm* Form = nullptr;
     std::unique_ptr<Tmsghndlr> m_window;
 };
 
