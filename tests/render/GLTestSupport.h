@@ -3,13 +3,10 @@
 // What the GL tests share: a viewer shown on the test's X server, frames
 // awaited through the buffer's own count, and pixels read back.
 
+#include "ViewerComposition.h"
+
 #include "render/Bitmap32.h"
-#include "render/Camera.h"
-#include "render/DummyCube.h"
-#include "render/LightSource.h"
-#include "render/Scene.h"
 #include "render/SceneViewer.h"
-#include "render/SkyDome.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -17,9 +14,6 @@
 #include <array>
 #include <cstdint>
 #include <cstdlib>
-#include <ostream>
-
-#include <gtest/gtest.h>
 
 namespace skyglide::test {
 
@@ -68,71 +62,50 @@ inline void settle(int ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
-/// The viewer's sky under parent: zenith along world +Y, a pale band from
-/// 0° to 20° and a deeper one up to the zenith in 4 stacks.
-inline TSkyDome& addViewerSky(TBaseSceneObject& parent)
-{
-    auto& sky = parent.AddNewChild<TSkyDome>();
-    sky.Direction().SetAsAffineVector({0, 1, 0});
-    sky.Up().SetAsAffineVector({-1, 0, 0});
-    sky.Bands().Clear();
-    TSkyDomeBand& low = sky.Bands().Add();
-    low.SetStopAngle(20);
-    low.SetStartColor({230.0f / 255, 230.0f / 255, 1, 1});
-    low.SetStopColor({180.0f / 255, 208.0f / 255, 238.0f / 255, 1});
-    TSkyDomeBand& high = sky.Bands().Add();
-    high.SetStopAngle(90);
-    high.SetStartAngle(20);
-    high.SetStartColor({0.706f, 0.816f, 0.933f, 1});
-    high.SetStopColor({85.0f / 255, 130.0f / 255, 226.0f / 255, 1});
-    high.SetStacks(4);
-    return sky;
-}
-
 /// A scene with a camera at `eye` looking at `target` (the viewer's focal
 /// length and depth of view), and no light yet.
 struct CameraScene
 {
     TScene Scene;
     TCamera* Camera = nullptr;
-    TDummyCube* Target = nullptr;
 
     CameraScene(const TAffineVector& eye, const TAffineVector& target)
     {
         Scene.SetObjectsSorting(TObjectsSorting::osNone);
-        Target = &Scene.Objects().AddNewChild<TDummyCube>();
-        Target->Position().SetAsAffineVector(target);
+        auto& targetCube = Scene.Objects().AddNewChild<TDummyCube>();
+        targetCube.Position().SetAsAffineVector(target);
         Camera = &Scene.Objects().AddNewChild<TCamera>();
         Camera->Position().SetAsAffineVector(eye);
         Camera->Up().SetAsAffineVector({0, 1, 0});
         Camera->SetFocalLength(100);
         Camera->SetDepthOfView(100000);
-        Camera->SetTargetObject(Target);
+        Camera->SetTargetObject(&targetCube);
     }
 
     /// A light shining straight down, like a sun at the zenith.
-    TLightSource& AddSun()
+    void AddSun()
     {
         auto& sun = Scene.Objects().AddNewChild<TLightSource>();
         sun.SetLightStyle(TLightStyle::lsParallel);
         sun.SpotDirection().SetAsAffineVector({0, 1, 0});
-        return sun;
     }
 };
 
 /// A viewer of width × height showing scene through its camera, on a black
-/// background, shown and past its first frame.
+/// background, shown and past its first frame. Errors of its frames are
+/// collected in Errors, which a test that provokes one clears.
 struct ShownViewer
 {
     TSceneViewer Viewer;
+    std::string Errors;
 
     ShownViewer(TCamera* camera, int width, int height)
     {
-        Viewer.OnRenderError = [](std::exception_ptr error) {
+        Viewer.OnRenderError = [this](std::exception_ptr error) {
             try {
                 std::rethrow_exception(error);
             } catch (const std::exception& e) {
-                ADD_FAILURE() << "render error: " << e.what();
+                Errors += e.what();
             }
         };
         Viewer.SetCamera(camera);
@@ -141,15 +114,17 @@ struct ShownViewer
         Viewer.show();
         EXPECT_TRUE(waitForFrame(Viewer, 0)) << "the viewer never painted";
     }
+    ~ShownViewer() { EXPECT_EQ(Errors, "") << "render errors"; }
 
     long long frames() const { return Viewer.Buffer().Statistics().FramesRendered; }
+    TRenderStatistics statistics() const { return Viewer.Buffer().Statistics(); }
 
-    /// Asks for a frame, waits for it and reads it back.
-    TBitmap32 frame()
+    /// Asks for a frame (or lets `change` cause one), waits for it and reads it back.
+    TBitmap32 frame(const std::function<void()>& change = {})
     {
         const long long before = frames();
-        Viewer.update();
-        EXPECT_TRUE(waitForFrame(Viewer, before));
+        change ? change() : Viewer.update();
+        EXPECT_TRUE(waitForFrame(Viewer, before)) << "no repaint";
         return Viewer.ReadFrameImage();
     }
 };

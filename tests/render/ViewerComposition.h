@@ -1,13 +1,14 @@
 #pragma once
 
-// The scene tree of the viewer's window as its composition builds it, with a
-// plain material object standing in for the height field, what one rendered
-// frame reads from it, and a vector comparison.
+// The scene tree of the viewer's window as its composition builds it, what
+// one rendered frame reads from it, and a vector comparison.
 
 #include "render/Camera.h"
 #include "render/DummyCube.h"
+#include "render/HeightFieldMesh.h"
 #include "render/LightSource.h"
 #include "render/Scene.h"
+#include "render/SkyDome.h"
 
 #include <functional>
 
@@ -23,13 +24,34 @@ inline void expectNear(const TAffineVector& actual, const TAffineVector& expecte
     EXPECT_NEAR(actual.Z, expected.Z, tolerance);
 }
 
+/// The viewer's sky under parent: zenith along world +Y, a pale band from
+/// 0° to 20° and a deeper one up to the zenith in 4 stacks.
+inline TSkyDome& addViewerSky(TBaseSceneObject& parent)
+{
+    auto& sky = parent.AddNewChild<TSkyDome>();
+    sky.Direction().SetAsAffineVector({0, 1, 0});
+    sky.Up().SetAsAffineVector({-1, 0, 0});
+    sky.Bands().Clear();
+    TSkyDomeBand& low = sky.Bands().Add();
+    low.SetStopAngle(20);
+    low.SetStartColor({230.0f / 255, 230.0f / 255, 1, 1});
+    low.SetStopColor({180.0f / 255, 208.0f / 255, 238.0f / 255, 1});
+    TSkyDomeBand& high = sky.Bands().Add();
+    high.SetStopAngle(90);
+    high.SetStartAngle(20);
+    high.SetStartColor({0.706f, 0.816f, 0.933f, 1});
+    high.SetStopColor({85.0f / 255, 130.0f / 255, 226.0f / 255, 1});
+    high.SetStacks(4);
+    return sky;
+}
+
 struct ViewerComposition
 {
     TScene Scene;
+    TSkyDome* SkyDome1 = nullptr; // hidden
     TDummyCube* AfterSky = nullptr;
-    TDummyCube* LightCube = nullptr;
     TLightSource* LightSource1 = nullptr;
-    TSceneObject* HeightField1 = nullptr;
+    THeightField* HeightField1 = nullptr;
     TDummyCube* Observer = nullptr;
     TCamera* Camera = nullptr;
     TDummyCube* CameraTarget = nullptr;
@@ -38,39 +60,41 @@ struct ViewerComposition
     {
         Scene.BeginLoading();
         Scene.SetObjectsSorting(TObjectsSorting::osNone);
+        SkyDome1 = &addViewerSky(Scene.Objects());
+        SkyDome1->SetVisible(false);
         AfterSky = &Scene.Objects().AddNewChild<TDummyCube>();
-        AfterSky->SetName("AfterSky");
 
-        LightCube = &AfterSky->AddNewChild<TDummyCube>();
-        LightCube->SetName("LightCube");
-        LightCube->Position().SetAsAffineVector({-50, 6, 50});
-        LightCube->Up().SetAsAffineVector({0, 1, 0});
-        LightSource1 = &LightCube->AddNewChild<TLightSource>();
-        LightSource1->SetName("LightSource1");
+        auto& lightCube = AfterSky->AddNewChild<TDummyCube>();
+        lightCube.Position().SetAsAffineVector({-50, 6, 50});
+        lightCube.Up().SetAsAffineVector({0, 1, 0});
+        LightSource1 = &lightCube.AddNewChild<TLightSource>();
         LightSource1->Position().SetAsAffineVector({-1, 0, 0});
         LightSource1->SetConstAttenuation(1);
         LightSource1->SetSpotCutOff(180);
         LightSource1->SpotDirection().SetAsAffineVector({1, 0, -1});
 
-        HeightField1 = &AfterSky->AddNewChild<TSceneObject>();
-        HeightField1->SetName("HeightField1");
+        HeightField1 = &AfterSky->AddNewChild<THeightField>();
         HeightField1->Direction().SetAsAffineVector({0, 1, 0});
         HeightField1->Up().SetAsAffineVector({0, 0, 1});
         HeightField1->Scale().SetAsAffineVector({100, 100, 1});
+        HeightField1->XSamplingScale().SetMax(1);
+        HeightField1->YSamplingScale().SetMax(1);
+        HeightField1->SetOptions(
+            {THeightFieldOption::hfoTextureCoordinates, THeightFieldOption::hfoTwoSided});
+        HeightField1->Material().Texture().SetMagFilter(TMagFilter::maNearest);
+        HeightField1->Material().Texture().SetFilteringQuality(
+            TTextureFilteringQuality::tfAnisotropic);
 
         Observer = &AfterSky->AddNewChild<TDummyCube>();
-        Observer->SetName("Observer");
         Observer->SetVisible(false);
         Observer->SetVisibleAtRunTime(true);
         Observer->Up().SetAsAffineVector({0, 1, 0});
         Camera = &Observer->AddNewChild<TCamera>();
-        Camera->SetName("Camera");
         Camera->Direction().SetAsAffineVector({0, 0, 1});
         Camera->Up().SetAsAffineVector({0, 1, 0});
         Camera->SetFocalLength(100);
         Camera->SetDepthOfView(100000);
         CameraTarget = &Observer->AddNewChild<TDummyCube>();
-        CameraTarget->SetName("CameraTarget");
         CameraTarget->Position().SetAsAffineVector({0, 0, 1});
         Camera->SetTargetObject(CameraTarget);
         Scene.EndLoading();
