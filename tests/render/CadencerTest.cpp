@@ -41,8 +41,10 @@ void PrintTo(const Step& s, std::ostream* os)
     *os << "{" << s.deltaTime << ", " << s.newTime << "}";
 }
 
+// A manual cadencer of a scene on the manual clock, recording its steps.
 struct Timed
 {
+    TScene scene;
     ManualClock clock;
     TCadencer cadencer{&clock};
     std::vector<Step> steps;
@@ -50,6 +52,7 @@ struct Timed
     Timed()
     {
         cadencer.SetMode(TCadencerMode::cmManual);
+        cadencer.SetScene(&scene);
         cadencer.OnProgress = [this](TCadencer&, double deltaTime, double newTime) {
             steps.push_back({deltaTime, newTime});
         };
@@ -66,113 +69,64 @@ struct Timed
     }
 };
 
-struct TimingCase
+TEST(Cadencer, TimingRules)
 {
-    std::string name;
-    std::function<void(Timed&)> script;
-    std::vector<Step> steps;
-};
-
-class Timing : public testing::TestWithParam<TimingCase>
-{
-};
-
-TEST_P(Timing, RaisesTheExpectedSteps)
-{
-    Timed t;
-    GetParam().script(t);
-    EXPECT_EQ(t.steps, GetParam().steps);
+    // clang-format off
+    const std::tuple<const char*, std::function<void(Timed&)>, std::vector<Step>> rows[] = {
+        {"multiplier 2 doubles real time", [](Timed& t) { t.cadencer.SetTimeMultiplier(2); t.after(0.5); }, {{1.0, 1.0}}},
+        {"multiplier change at 10 s keeps time continuous",
+         [](Timed& t) { t.after(10); t.cadencer.SetTimeMultiplier(2); t.after(1); }, {{10, 10}, {2, 12}}},
+        {"multiplier 0 freezes, and time resumes where it stopped",
+         [](Timed& t) {
+             t.after(1);
+             t.cadencer.SetTimeMultiplier(0);
+             EXPECT_FALSE(t.cadencer.Enabled());
+             t.after(5);
+             t.cadencer.SetTimeMultiplier(3);
+             t.after(1);
+         }, {{1, 1}, {3, 4}}},
+        {"MaxDeltaTime drops lost time",
+         [](Timed& t) { t.cadencer.SetMaxDeltaTime(0.1); t.after(1); t.after(0.05); }, {{0.1, 0.1}, {0.05, 0.15}}},
+        {"FixedDeltaTime takes whole steps only",
+         [](Timed& t) {
+             t.cadencer.SetFixedDeltaTime(0.02);
+             t.after(0.05);
+             EXPECT_NEAR(t.cadencer.LastTime(), 0.04, 1e-12);
+         }, {{0.02, 0.05}, {0.02, 0.05}}},
+        {"FixedDeltaTime carries the remainder",
+         [](Timed& t) { t.cadencer.SetFixedDeltaTime(0.25); t.after(0.625); t.after(0.125); },
+         {{0.25, 0.625}, {0.25, 0.625}, {0.25, 0.75}}},
+        {"MinDeltaTime lets time accumulate",
+         [](Timed& t) { t.cadencer.SetMinDeltaTime(1.0 / 128); t.after(1.0 / 256); t.after(1.0 / 256); },
+         {{1.0 / 128, 1.0 / 128}}},
+        {"disabled for 3 s leaves no gap",
+         [](Timed& t) { t.after(1); t.cadencer.SetEnabled(false); t.after(3); t.cadencer.SetEnabled(true); t.after(0.5); },
+         {{1, 1}, {0.5, 1.5}}},
+        {"switching to the wall clock keeps time continuous",
+         [](Timed& t) { t.after(1); t.cadencer.SetTimeReference(TCadencerTimeReference::cmRTC); t.after(1); },
+         {{1, 1}, {1, 2}}},
+        {"external time follows the application only",
+         [](Timed& t) {
+             t.cadencer.SetTimeReference(TCadencerTimeReference::cmExternal);
+             t.external(4);
+             t.cadencer.SetTimeMultiplier(2);
+             t.external(5);
+             t.external(5); // asking again does not move time
+             t.external(3); // time running backwards takes no step
+         }, {{4, 4}, {2, 6}, {0, 6}}}};
+    // clang-format on
+    for (const auto& [name, script, steps] : rows) {
+        Timed t;
+        script(t);
+        EXPECT_EQ(t.steps, steps) << name;
+    }
 }
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Cadencer, Timing, testing::Values(
-    TimingCase{"Multiplier2DoublesRealTime",
-               [](Timed& t) { t.cadencer.SetTimeMultiplier(2); t.after(0.5); },
-               {{1.0, 1.0}}},
-    TimingCase{"MultiplierChangeAt10sKeepsTimeContinuous",
-               [](Timed& t) { t.after(10); t.cadencer.SetTimeMultiplier(2); t.after(1); },
-               {{10, 10}, {2, 12}}},
-    TimingCase{"MultiplierZeroFreezesAndTimeResumesWhereItStopped",
-               [](Timed& t) {
-                   t.after(1);
-                   t.cadencer.SetTimeMultiplier(0);
-                   EXPECT_FALSE(t.cadencer.Enabled());
-                   t.after(5);
-                   t.cadencer.SetTimeMultiplier(3);
-                   t.after(1);
-               },
-               {{1, 1}, {3, 4}}},
-    TimingCase{"MaxDeltaTimeDropsLostTime",
-               [](Timed& t) { t.cadencer.SetMaxDeltaTime(0.1); t.after(1); t.after(0.05); },
-               {{0.1, 0.1}, {0.05, 0.15}}},
-    TimingCase{"FixedDeltaTimeTakesWholeStepsOnly",
-               [](Timed& t) {
-                   t.cadencer.SetFixedDeltaTime(0.02);
-                   t.after(0.05);
-                   EXPECT_NEAR(t.cadencer.LastTime(), 0.04, 1e-12);
-               },
-               {{0.02, 0.05}, {0.02, 0.05}}},
-    TimingCase{"FixedDeltaTimeCarriesTheRemainder",
-               [](Timed& t) { t.cadencer.SetFixedDeltaTime(0.25); t.after(0.625); t.after(0.125); },
-               {{0.25, 0.625}, {0.25, 0.625}, {0.25, 0.75}}},
-    TimingCase{"MinDeltaTimeLetsTimeAccumulate",
-               [](Timed& t) { t.cadencer.SetMinDeltaTime(1.0 / 128); t.after(1.0 / 256); t.after(1.0 / 256); },
-               {{1.0 / 128, 1.0 / 128}}},
-    TimingCase{"Disabled3sLeavesNoGap",
-               [](Timed& t) {
-                   t.after(1);
-                   t.cadencer.SetEnabled(false);
-                   t.after(3);
-                   t.cadencer.SetEnabled(true);
-                   t.after(0.5);
-               },
-               {{1, 1}, {0.5, 1.5}}},
-    TimingCase{"SwitchingToTheWallClockKeepsTimeContinuous",
-               [](Timed& t) {
-                   t.after(1);
-                   t.cadencer.SetTimeReference(TCadencerTimeReference::cmRTC);
-                   t.after(1);
-               },
-               {{1, 1}, {1, 2}}},
-    TimingCase{"ExternalTimeFollowsTheApplicationOnly",
-               [](Timed& t) {
-                   t.cadencer.SetTimeReference(TCadencerTimeReference::cmExternal);
-                   t.external(4);
-                   t.cadencer.SetTimeMultiplier(2);
-                   t.external(5);
-                   t.external(5); // asking again does not move time
-                   t.external(3); // time running backwards takes no step
-               },
-               {{4, 4}, {2, 6}, {0, 6}}}),
-    [](const auto& info) { return info.param.name; });
-// clang-format on
 
 // ---- the scene, subscribers and re-entrancy ---------------------------------
 
-struct Subscriber : TCadencerSubscriber
-{
-    std::vector<Step> steps;
-    void DoProgress(double deltaTime, double newTime) override
-    {
-        steps.push_back({deltaTime, newTime});
-    }
-};
-
-struct WithScene
-{
-    TScene scene;
-    ManualClock clock;
-    TCadencer cadencer{&clock};
-    WithScene()
-    {
-        cadencer.SetMode(TCadencerMode::cmManual);
-        cadencer.SetScene(&scene);
-    }
-};
-
 TEST(Cadencer, AdvancesTheTreeLastChildFirst)
 {
-    WithScene s;
+    Timed t;
     std::string order;
     auto named = [&](TBaseSceneObject& o, const char* name) -> TBaseSceneObject& {
         o.SetName(name);
@@ -181,66 +135,58 @@ TEST(Cadencer, AdvancesTheTreeLastChildFirst)
         };
         return o;
     };
-    auto& a = named(s.scene.Objects().AddNewChild<TBaseSceneObject>(), "A");
+    auto& a = named(t.scene.Objects().AddNewChild<TBaseSceneObject>(), "A");
     named(a.AddNewChild<TBaseSceneObject>(), "A1");
     named(a.AddNewChild<TBaseSceneObject>(), "A2");
-    named(s.scene.Objects().AddNewChild<TBaseSceneObject>(), "B");
-    s.cadencer.Tick(); // no time has passed: the scene is not advanced
+    named(t.scene.Objects().AddNewChild<TBaseSceneObject>(), "B");
+    t.after(0); // no time has passed: the scene is not advanced
     EXPECT_EQ(order, "");
-    s.clock.seconds += 0.1;
-    s.cadencer.Tick();
+    t.after(0.1);
     EXPECT_EQ(order, "B A2 A1 A ");
 }
 
 TEST(Cadencer, SubscribersGetEveryStepUntilTheyGo)
 {
-    WithScene s;
+    struct Subscriber : TCadencerSubscriber
+    {
+        std::vector<Step> steps;
+        void DoProgress(double deltaTime, double newTime) override
+        {
+            steps.push_back({deltaTime, newTime});
+        }
+    };
+    Timed t;
     Subscriber kept;
     auto gone = std::make_unique<Subscriber>();
-    s.cadencer.Subscribe(&kept);
-    s.cadencer.Subscribe(gone.get());
+    t.cadencer.Subscribe(&kept);
+    t.cadencer.Subscribe(gone.get());
     gone.reset(); // signs off by itself
-    s.clock.seconds += 0.5;
-    s.cadencer.Tick();
+    t.after(0.5);
     EXPECT_EQ(kept.steps, (std::vector<Step>{{0.5, 0.5}}));
 }
 
-TEST(Cadencer, RefusesToStepInsideItsOwnSceneStep)
+// A step asked for inside a scene step is refused; a scene step that fails
+// leaves the cadencer ready for the next.
+TEST(Cadencer, RefusesToStepInsideItsOwnStepAndRecoversFromAFailedOne)
 {
-    WithScene s;
-    int progress = 0;
+    Timed t;
     int sceneSteps = 0;
-    s.cadencer.OnProgress = [&](TCadencer&, double, double) { ++progress; };
-    s.scene.Objects().AddNewChild<TBaseSceneObject>().OnProgress = [&](auto&, double, double) {
-        ++sceneSteps;
-        EXPECT_TRUE(s.cadencer.IsBusy());
-        s.clock.seconds += 1;
-        s.cadencer.Tick(); // refused
-    };
-    s.clock.seconds += 1;
-    s.cadencer.Tick();
-    EXPECT_EQ(sceneSteps, 1);
-    EXPECT_EQ(progress, 1);
-    EXPECT_FALSE(s.cadencer.IsBusy());
-}
-
-TEST(Cadencer, ErrorInAStepLeavesItReadyForTheNext)
-{
-    WithScene s;
-    bool fail = true;
-    s.scene.Objects().AddNewChild<TBaseSceneObject>().OnProgress = [&](auto&, double, double) {
-        if (fail)
+    t.scene.Objects().AddNewChild<TBaseSceneObject>().OnProgress = [&](auto&, double, double) {
+        EXPECT_TRUE(t.cadencer.IsBusy());
+        if (++sceneSteps == 1)
+            t.after(1); // refused
+        else if (sceneSteps == 2)
             throw std::runtime_error("step failed");
     };
-    int progress = 0;
-    s.cadencer.OnProgress = [&](TCadencer&, double, double) { ++progress; };
-    s.clock.seconds += 1;
-    EXPECT_THROW(s.cadencer.Tick(), std::runtime_error);
-    EXPECT_FALSE(s.cadencer.IsBusy());
-    fail = false;
-    s.clock.seconds += 1;
-    s.cadencer.Tick();
-    EXPECT_EQ(progress, 1);
+    t.after(1);
+    EXPECT_EQ(sceneSteps, 1);
+    EXPECT_EQ(t.steps.size(), 1u);
+    EXPECT_FALSE(t.cadencer.IsBusy());
+    EXPECT_THROW(t.after(1), std::runtime_error);
+    EXPECT_FALSE(t.cadencer.IsBusy());
+    t.after(1);
+    EXPECT_EQ(sceneSteps, 3);
+    EXPECT_EQ(t.steps.size(), 2u);
 }
 
 TEST(Cadencer, ForgetsADestroyedScene)

@@ -5,7 +5,7 @@
 #include "render/Camera.h"
 #include "render/GLStateCache.h"
 
-#include <string>
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -13,78 +13,48 @@ using namespace skyglide;
 
 namespace {
 
-struct Repaints
-{
-    int count = 0;
-    explicit Repaints(TSceneBuffer& buffer)
-    {
-        buffer.OnChange = [this] { ++count; };
-    }
-};
-
-TEST(SceneBuffer, BackgroundColourRepaintsOnlyWhenItChanges)
-{
-    TSceneBuffer buffer;
-    Repaints repaints(buffer);
-    const TVector4f black{0, 0, 0, 1};
-    buffer.SetBackgroundColor(black);
-    EXPECT_EQ(repaints.count, 1);
-    buffer.SetBackgroundColor(black);
-    EXPECT_EQ(repaints.count, 1);
-    buffer.SetBackgroundColor({0, 0, 0.5f, 1});
-    EXPECT_EQ(repaints.count, 2);
-}
-
-TEST(SceneBuffer, SceneChangesRepaintOnceACameraIsSet)
+TEST(SceneBuffer, RepaintsForChangesOfItsSettingsAndOfItsCamerasScene)
 {
     TScene scene;
     auto& camera = scene.Objects().AddNewChild<TCamera>();
     auto& other = scene.Objects().AddNewChild<TCamera>();
     TSceneBuffer buffer;
-    Repaints repaints(buffer);
+    int repaints = 0;
+    buffer.OnChange = [&] { ++repaints; };
+    buffer.SetBackgroundColor({0, 0, 0, 1});
+    buffer.SetBackgroundColor({0, 0, 0, 1}); // unchanged: no repaint
+    EXPECT_EQ(repaints, 1);
     other.Position().SetX(1);
-    EXPECT_EQ(repaints.count, 0) << "not listening yet";
-
+    EXPECT_EQ(repaints, 1) << "not listening to the scene yet";
     buffer.SetCamera(&camera);
-    EXPECT_EQ(repaints.count, 1);
+    EXPECT_EQ(repaints, 2);
     other.SetVisible(false);
-    EXPECT_EQ(repaints.count, 2);
+    EXPECT_EQ(repaints, 3);
 
     buffer.Freeze(); // no context: nothing to freeze
     EXPECT_FALSE(buffer.Frozen());
-}
-
-TEST(SceneBuffer, ADestroyedCameraIsForgotten)
-{
-    TScene scene;
-    TSceneBuffer buffer;
-    buffer.SetCamera(&scene.Objects().AddNewChild<TCamera>());
     scene.Objects().DeleteChildren();
-    EXPECT_EQ(buffer.Camera(), nullptr);
+    EXPECT_EQ(buffer.Camera(), nullptr) << "a destroyed camera is forgotten";
 }
 
 TEST(SceneBuffer, WithoutAContextFramesAreSkippedAndSnapshotsAreBlank)
 {
     TScene scene;
-    auto& camera = scene.Objects().AddNewChild<TCamera>();
     TSceneBuffer buffer;
-    buffer.SetCamera(&camera);
+    buffer.SetCamera(&scene.Objects().AddNewChild<TCamera>());
     buffer.Resize(0, -5);
     EXPECT_EQ(buffer.Width(), 1);
     EXPECT_EQ(buffer.Height(), 1);
 
     buffer.Resize(801, 3);
-    bool before = false;
-    buffer.BeforeRender = [&] { before = true; };
+    buffer.BeforeRender = [] { ADD_FAILURE() << "a frame without a context"; };
     buffer.RenderFrame();
-    EXPECT_FALSE(before);
     EXPECT_EQ(buffer.FrameCount(), 0);
-
     const TBitmap32 image = buffer.ReadFrameImage();
     EXPECT_EQ(image.Width(), 801);
     EXPECT_EQ(image.Height(), 3);
-    for (std::size_t i = 0; i < image.DataSize(); ++i)
-        ASSERT_EQ(image.Data()[i], 0);
+    EXPECT_EQ(std::count(image.Data(), image.Data() + image.DataSize(), 0),
+              std::ptrdiff_t(image.DataSize()));
 }
 
 TEST(SceneBuffer, ExtensionsAreFoundOnlyAsWholeNames)

@@ -15,63 +15,42 @@ using skyglide::test::ViewerComposition;
 
 namespace {
 
-// ---- placement: Direction and Up stay a unit, perpendicular pair ------------
-
-struct PoseCase
+TEST(SceneObject, PoseChangesKeepDirectionAndUpAUnitPerpendicularPair)
 {
-    std::string name;
-    std::function<void(TBaseSceneObject&)> change; // from the default pose
-    TAffineVector position;
-    TAffineVector direction;
-    TAffineVector up;
-};
-
-class Pose : public testing::TestWithParam<PoseCase>
-{
-};
-
-TEST_P(Pose, EndsAsExpected)
-{
-    TBaseSceneObject object; // at the origin, Direction (0, 0, 1), Up (0, 1, 0)
-    GetParam().change(object);
-    expectNear(object.Position().AsAffineVector(), GetParam().position, 1e-5f);
-    expectNear(object.Direction().AsAffineVector(), GetParam().direction);
-    expectNear(object.Up().AsAffineVector(), GetParam().up);
-    EXPECT_EQ(object.Position().W(), 1.0f);
-    EXPECT_EQ(object.Direction().W(), 0.0f);
-}
-
-const float kNaN = std::numeric_limits<float>::quiet_NaN();
-const float kHalfRoot2 = std::sqrt(0.5f);
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(SceneObject, Pose, testing::Values(
-    PoseCase{"DirectionOntoUpFallsBackToZAxis",
-             [](auto& o) { o.Direction().SetAsAffineVector({0, 1, 0}); },
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float halfRoot2 = std::sqrt(0.5f);
+    // From the default pose: at the origin, Direction (0, 0, 1), Up (0, 1, 0).
+    const std::tuple<const char*, std::function<void(TBaseSceneObject&)>, TAffineVector,
+                     TAffineVector, TAffineVector>
+        rows[] = {
+            // clang-format off
+            {"direction onto Up falls back to the z axis", [](auto& o) { o.Direction().SetAsAffineVector({0, 1, 0}); },
              {0, 0, 0}, {0, 1, 0}, {0, 0, -1}},
-    PoseCase{"NaNDirectionBecomesDefault",
-             [](auto& o) { o.Turn(90); o.Direction().SetAsAffineVector({kNaN, 0, 0}); },
+            {"a NaN direction becomes the default", [&](auto& o) { o.Turn(90); o.Direction().SetAsAffineVector({nan, 0, 0}); },
              {0, 0, 0}, {0, 0, 1}, {0, 1, 0}},
-    PoseCase{"EachComponentSetterRenormalises",
-             [](auto& o) { o.Direction().SetX(1); },
-             {0, 0, 0}, {kHalfRoot2, 0, kHalfRoot2}, {0, 1, 0}},
-    PoseCase{"UpOntoDirectionFallsBackToXAxis",
-             [](auto& o) { o.Up().SetAsAffineVector({0, 0, 1}); },
+            {"each component setter renormalises", [](auto& o) { o.Direction().SetX(1); },
+             {0, 0, 0}, {halfRoot2, 0, halfRoot2}, {0, 1, 0}},
+            {"Up onto Direction falls back to the x axis", [](auto& o) { o.Up().SetAsAffineVector({0, 0, 1}); },
              {0, 0, 0}, {1, 0, 0}, {0, 0, 1}},
-    PoseCase{"Turn90SwingsZTowardsMinusX",
-             [](auto& o) { o.Turn(90); },
-             {0, 0, 0}, {-1, 0, 0}, {0, 1, 0}},
-    PoseCase{"TurnIsAboutTheObjectsOwnUp",
-             [](auto& o) { o.Up().SetAsAffineVector({1, 0, 0}); o.Turn(90); },
+            {"Turn(90) swings z towards -x", [](auto& o) { o.Turn(90); }, {0, 0, 0}, {-1, 0, 0}, {0, 1, 0}},
+            {"Turn is about the object's own Up", [](auto& o) { o.Up().SetAsAffineVector({1, 0, 0}); o.Turn(90); },
              {0, 0, 0}, {0, 1, 0}, {1, 0, 0}},
-    PoseCase{"Move5AlongZ",
-             [](auto& o) { o.Move(5); },
-             {0, 0, 5}, {0, 0, 1}, {0, 1, 0}},
-    PoseCase{"MoveFollowsTheTurnedDirection",
-             [](auto& o) { o.Move(2); o.Turn(90); o.Move(3); o.Move(-1); },
-             {-2, 0, 2}, {-1, 0, 0}, {0, 1, 0}}),
-    [](const auto& info) { return info.param.name; });
-// clang-format on
+            {"Move(5) along z", [](auto& o) { o.Move(5); }, {0, 0, 5}, {0, 0, 1}, {0, 1, 0}},
+            {"Move follows the turned direction", [](auto& o) { o.Move(2); o.Turn(90); o.Move(3); o.Move(-1); },
+             {-2, 0, 2}, {-1, 0, 0}, {0, 1, 0}},
+            // clang-format on
+        };
+    for (const auto& [name, change, position, direction, up] : rows) {
+        SCOPED_TRACE(name);
+        TBaseSceneObject object;
+        change(object);
+        expectNear(object.Position().AsAffineVector(), position, 1e-5f);
+        expectNear(object.Direction().AsAffineVector(), direction);
+        expectNear(object.Up().AsAffineVector(), up);
+        EXPECT_EQ(object.Position().W(), 1.0f);
+        EXPECT_EQ(object.Direction().W(), 0.0f);
+    }
+}
 
 // ---- matrices ---------------------------------------------------------------
 

@@ -4,7 +4,7 @@
 #include "render/SkyDome.h"
 #include "render/Scene.h"
 
-#include <string>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -18,38 +18,28 @@ struct CountingListener : TSceneListener
     void NotifyChange(TBaseSceneObject*) override { ++notices; }
 };
 
-struct BandCase
+// A new band runs from 0° to 0° in 12 slices and 1 stack; its setters keep
+// it drawable.
+TEST(SkyDome, BandSettersKeepTheBandDrawable)
 {
-    std::string name;
-    void (*change)(TSkyDomeBand&);
-    float startAngle, stopAngle;
-    int slices, stacks;
-};
-
-class BandSetters : public testing::TestWithParam<BandCase>
-{
-};
-
-TEST_P(BandSetters, KeepTheBandDrawable)
-{
-    TSkyDome dome;
-    TSkyDomeBand& band = dome.Bands().Add(); // 0° to 0°, 12 slices, 1 stack
-    GetParam().change(band);
-    EXPECT_EQ(band.StartAngle(), GetParam().startAngle);
-    EXPECT_EQ(band.StopAngle(), GetParam().stopAngle);
-    EXPECT_EQ(band.Slices(), GetParam().slices);
-    EXPECT_EQ(band.Stacks(), GetParam().stacks);
+    // clang-format off
+    const std::tuple<const char*, std::function<void(TSkyDomeBand&)>, float, float, int, int> rows[] = {
+        {"a start above 90° is clamped and pushes the stop", [](auto& b) { b.SetStartAngle(100); }, 90, 90, 12, 1},
+        {"a stop below the start pulls the start down", [](auto& b) { b.SetStartAngle(30); b.SetStopAngle(-120); }, -90, -90, 12, 1},
+        {"a stop above the start leaves it", [](auto& b) { b.SetStartAngle(10); b.SetStopAngle(40); }, 10, 40, 12, 1},
+        {"two slices become three", [](auto& b) { b.SetSlices(2); }, 0, 0, 3, 1},
+        {"no stacks become one", [](auto& b) { b.SetStacks(0); }, 0, 0, 12, 1}};
+    // clang-format on
+    for (const auto& [name, change, startAngle, stopAngle, slices, stacks] : rows) {
+        TSkyDome dome;
+        TSkyDomeBand& band = dome.Bands().Add();
+        change(band);
+        EXPECT_EQ(band.StartAngle(), startAngle) << name;
+        EXPECT_EQ(band.StopAngle(), stopAngle) << name;
+        EXPECT_EQ(band.Slices(), slices) << name;
+        EXPECT_EQ(band.Stacks(), stacks) << name;
+    }
 }
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(SkyDome, BandSetters, testing::Values(
-    BandCase{"StartAbove90IsClampedAndPushesStop", [](TSkyDomeBand& b) { b.SetStartAngle(100); }, 90, 90, 12, 1},
-    BandCase{"StopBelowStartPullsStartDown", [](TSkyDomeBand& b) { b.SetStartAngle(30); b.SetStopAngle(-120); }, -90, -90, 12, 1},
-    BandCase{"StopAboveStartLeavesStart", [](TSkyDomeBand& b) { b.SetStartAngle(10); b.SetStopAngle(40); }, 10, 40, 12, 1},
-    BandCase{"TwoSlicesBecomeThree", [](TSkyDomeBand& b) { b.SetSlices(2); }, 0, 0, 3, 1},
-    BandCase{"NoStacksBecomeOne", [](TSkyDomeBand& b) { b.SetStacks(0); }, 0, 0, 12, 1}),
-    [](const auto& info) { return info.param.name; });
-// clang-format on
 
 TEST(SkyDome, EveryBandChangeAsksForARepaint)
 {
@@ -58,7 +48,6 @@ TEST(SkyDome, EveryBandChangeAsksForARepaint)
     scene.AddListener(&viewer);
     auto& dome = scene.Objects().AddNewChild<TSkyDome>();
     viewer.notices = 0;
-
     dome.Bands()[0].SetStartColor({0.9f, 0.9f, 1, 1});
     dome.Bands()[0].SetStartColor({0.8f, 0.9f, 1, 1});
     dome.Bands()[1].SetStacks(3);

@@ -51,51 +51,32 @@ TEST(TextureImage, ColoursAppearWithFullAlphaAndTheNorthRowOnTop)
     EXPECT_EQ(pixel(PictureToBitmap32(trueColour), 0, 1), (RGBA{3, 2, 1, 255}));
 }
 
-struct StretchCase
+// Columns numbered by their palette index show the stretch: every source
+// column appears, in order, and the row is filled to its end.
+TEST(TextureImage, WidthsNotAMultipleOfFourAreStretchedOverTheNextMultiple)
 {
-    std::string name;
-    int width;
-    int stretchedWidth;
-};
-
-class WidthsNotAMultipleOfFour : public testing::TestWithParam<StretchCase>
-{
-};
-
-TEST_P(WidthsNotAMultipleOfFour, AreStretchedOverTheNextMultipleOfFour)
-{
-    const StretchCase& c = GetParam();
-    EXPECT_EQ(PictureBitmap32Width(c.width), c.stretchedWidth);
-
-    // Columns numbered by their palette index show the stretch: every source
-    // column appears, in order, and the row is filled to its end.
-    TBitmap picture;
-    picture.SetSize(c.width, 1, TPixelFormat::pf8bit);
-    for (int x = 0; x < c.width; ++x)
-        picture.ScanLine(0)[x] = std::uint8_t(x % 256);
-    const TBitmap32 image = PictureToBitmap32(picture);
-    ASSERT_EQ(image.Width(), c.stretchedWidth);
-    int previous = -1;
-    int seen = 0;
-    for (int x = 0; x < image.Width(); ++x) {
-        const int value = pixel(image, x, 0)[0];
-        if (value != previous) {
-            EXPECT_EQ(value, (previous + 1) % 256) << "column " << x;
-            ++seen;
+    for (const auto& [width, stretched] :
+         {std::pair{1, 4}, {1001, 1004}, {2401, 2404}, {1024, 1024}}) {
+        SCOPED_TRACE(width);
+        EXPECT_EQ(PictureBitmap32Width(width), stretched);
+        TBitmap picture;
+        picture.SetSize(width, 1, TPixelFormat::pf8bit);
+        for (int x = 0; x < width; ++x)
+            picture.ScanLine(0)[x] = std::uint8_t(x % 256);
+        const TBitmap32 image = PictureToBitmap32(picture);
+        ASSERT_EQ(image.Width(), stretched);
+        int previous = -1, seen = 0;
+        for (int x = 0; x < image.Width(); ++x) {
+            const int value = pixel(image, x, 0)[0];
+            if (value != previous) {
+                EXPECT_EQ(value, (previous + 1) % 256) << "column " << x;
+                ++seen;
+            }
+            previous = value;
         }
-        previous = value;
+        EXPECT_EQ(seen, width);
     }
-    EXPECT_EQ(seen, c.width);
 }
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Texture, WidthsNotAMultipleOfFour, testing::Values(
-    StretchCase{"OneColumn", 1, 4},
-    StretchCase{"Odd1001", 1001, 1004},
-    StretchCase{"ThreeShort", 2401, 2404},
-    StretchCase{"MultipleStaysAsItIs", 1024, 1024}),
-    [](const auto& info) { return info.param.name; });
-// clang-format on
 
 TEST(TextureImage, SampleBitmapsAreNotPicturesAndAreRefusedWithTheirDepth)
 {
@@ -119,36 +100,14 @@ TEST(TextureImage, SampleBitmapsAreNotPicturesAndAreRefusedWithTheirDepth)
     EXPECT_EQ(texture.Image()->Width(), 8) << "the old picture stays";
 }
 
-struct SizeCase
+TEST(TextureImage, SidesGrowToAPowerOfTwoWithinTheContextsLimit)
 {
-    std::string name;
-    int size;
-    int maxSize;
-    int target;
-};
-
-class TextureSides : public testing::TestWithParam<SizeCase>
-{
-};
-
-TEST_P(TextureSides, GrowToAPowerOfTwoWithinTheContextsLimit)
-{
-    EXPECT_EQ(TextureTargetSize(GetParam().size, GetParam().maxSize), GetParam().target);
+    // side, GL_MAX_TEXTURE_SIZE, texture side
+    const std::vector<std::array<int, 3>> rows = {
+        {0, 4096, 1},       {1, 4096, 1},       {3, 4096, 4},       {1000, 4096, 1024},
+        {1024, 4096, 1024}, {2404, 4096, 4096}, {5000, 4096, 4096}, {3000, 2048, 2048}};
+    for (const auto& [size, maxSize, target] : rows)
+        EXPECT_EQ(TextureTargetSize(size, maxSize), target) << size << " within " << maxSize;
 }
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Texture, TextureSides, testing::Values(
-    SizeCase{"Empty", 0, 4096, 1},
-    SizeCase{"One", 1, 4096, 1},
-    SizeCase{"Three", 3, 4096, 4},
-    SizeCase{"ThousandWide", 1000, 4096, 1024},
-    SizeCase{"FiveHundredHigh", 500, 4096, 512},
-    SizeCase{"PowerOfTwoKept", 1024, 4096, 1024},
-    SizeCase{"StretchedOdd", 1004, 4096, 1024},
-    SizeCase{"TrinidadWidth", 2404, 4096, 4096},
-    SizeCase{"AboveTheLimit", 5000, 4096, 4096},
-    SizeCase{"SmallLimit", 3000, 2048, 2048}),
-    [](const auto& info) { return info.param.name; });
-// clang-format on
 
 } // namespace
