@@ -52,22 +52,15 @@ TEST(ProcessParameterConversions, ExaggerationIsHundredthsWithAFloor)
     }
 }
 
-TEST_F(THostLinkTest, ParametersAreReadInOrderThenHelpFileAndHostNumber)
+TEST_F(THostLinkTest, ParametersAreTrimmedAndConvertedWithTheHelpFile)
 {
     THostScript script;
     script.Parameters = {"", "", "  sub/t.rst ", " None", "\tpal ", "2", "263", "150", "1"};
     script.Text = "/help/skyglide.html";
     UseHost(script);
     ASSERT_TRUE(ConnectHostServer());
-    SetProcessNumber(3);
-    Calls.clear();
 
     const TProcessParameters parameters = ReadProcessParameters();
-    std::vector<std::string> expected;
-    for (int index = 2; index <= 8; ++index)
-        expected.push_back("GetProcessParameter(3," + std::to_string(index) + ")");
-    expected.insert(expected.end(), {"GetHostText()", "GetHostNumber()"});
-    EXPECT_EQ(Calls, expected);
     EXPECT_EQ(parameters.SurfaceFileName, "sub/t.rst");
     EXPECT_EQ(parameters.DrapeFileName, "None") << "trimmed, and not the keyword";
     EXPECT_EQ(parameters.PaletteName, "pal");

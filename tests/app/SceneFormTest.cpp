@@ -185,26 +185,53 @@ private:
     int m_key;
 };
 
-TEST_F(SceneWindow, UpMovesTheObserverByVelocityTimesTwoPerSecond)
+TEST_F(SceneWindow, HeldKeysFlyAtTheirRatesInCadencerTime)
 {
     ASSERT_NO_FATAL_FAILURE(Start(ViewerScript(Sample("trinidad.rst")), true));
-    TKeyTimes times(Qt::Key_Up);
-    Form->installEventFilter(&times);
-    TPollRecorder polls(*Form);
-    const TAffineVector start = ObserverAt(*Form);
-    ASSERT_NO_FATAL_FAILURE(Hold({"Up"}, 1000));
-    const float distance = vectorLength(ObserverAt(*Form) - start);
-
-    EXPECT_NEAR(distance, Form->Velocity() * polls.Seconds(TNavigationAction::naForward),
-                1e-3 * distance);
-    ASSERT_GT(times.Released, times.Pressed);
-    const double held = double(times.Released - times.Pressed) / 1000.0;
-    const double expected = Form->Velocity() * 2.0 * held;
-    double longestStep = 0;
-    for (const auto& poll : polls.Polls)
-        longestStep = std::max(longestStep, poll.DeltaTime);
-    EXPECT_NEAR(distance, expected, 0.1 * expected + Form->Velocity() * longestStep)
-        << "held " << held << " s";
+    {
+        // Up: Velocity times the cadencer's time, which runs twice as fast as
+        // the X server's clock.
+        TKeyTimes times(Qt::Key_Up);
+        Form->installEventFilter(&times);
+        TPollRecorder polls(*Form);
+        const TAffineVector start = ObserverAt(*Form);
+        ASSERT_NO_FATAL_FAILURE(Hold({"Up"}, 1000));
+        const float distance = vectorLength(ObserverAt(*Form) - start);
+        EXPECT_NEAR(distance, Form->Velocity() * polls.Seconds(TNavigationAction::naForward),
+                    1e-3 * distance);
+        ASSERT_GT(times.Released, times.Pressed);
+        const double held = double(times.Released - times.Pressed) / 1000.0;
+        const double expected = Form->Velocity() * 2.0 * held;
+        double longestStep = 0;
+        for (const auto& poll : polls.Polls)
+            longestStep = std::max(longestStep, poll.DeltaTime);
+        EXPECT_NEAR(distance, expected, 0.1 * expected + Form->Velocity() * longestStep)
+            << "held " << held << " s";
+    }
+    for (const bool withCtrl : {false, true}) {
+        // Shift rises by LiftStep; Ctrl sinks as much, so together they cancel.
+        TPollRecorder polls(*Form);
+        const float y = ObserverAt(*Form).Y;
+        ASSERT_NO_FATAL_FAILURE(
+            Hold(withCtrl ? QStringList{"shift", "ctrl"} : QStringList{"shift"}, 500));
+        const double risen = Form->LiftStep() * polls.Seconds(TNavigationAction::naRise);
+        EXPECT_GT(polls.Seconds(withCtrl ? TNavigationAction::naSink : TNavigationAction::naRise),
+                  0.5);
+        EXPECT_NEAR(ObserverAt(*Form).Y - y, withCtrl ? 0 : risen,
+                    withCtrl ? 1e-2 : 1e-3 * risen + 1e-2)
+            << (withCtrl ? "shift and ctrl" : "shift");
+    }
+    {
+        // Page Up orbits the camera up to its clamp, short of straight below.
+        TPollRecorder polls(*Form);
+        ASSERT_NO_FATAL_FAILURE(Hold({"Prior"}, 1500));
+        ASSERT_GT(Form->TurnStep() * polls.Seconds(TNavigationAction::naTiltUp), 100.0)
+            << "held long enough to pass straight below";
+        const TAffineVector offset = Form->Scene().Camera->AbsolutePosition().Affine() -
+                                     Form->Scene().CameraTarget->AbsolutePosition().Affine();
+        EXPECT_NEAR(std::acos(dotProduct(normalized(offset), {0, 1, 0})), std::numbers::pi - 0.025,
+                    2e-3);
+    }
 }
 
 TEST_F(SceneWindow, LeftThenUpTurnsBeforeMovingInEachPoll)
@@ -248,37 +275,6 @@ TEST_F(SceneWindow, LeftThenUpTurnsBeforeMovingInEachPoll)
         << "moving before turning would end elsewhere";
 }
 
-TEST_F(SceneWindow, PageUpTiltsUntilTheOrbitStops)
-{
-    ASSERT_NO_FATAL_FAILURE(Start(ViewerScript(Sample("trinidad.rst")), true));
-    TPollRecorder polls(*Form);
-    ASSERT_NO_FATAL_FAILURE(Hold({"Prior"}, 1500));
-    ASSERT_GT(Form->TurnStep() * polls.Seconds(TNavigationAction::naTiltUp), 100.0)
-        << "held long enough to pass straight below";
-    const TAffineVector offset = Form->Scene().Camera->AbsolutePosition().Affine() -
-                                 Form->Scene().CameraTarget->AbsolutePosition().Affine();
-    EXPECT_NEAR(std::acos(dotProduct(normalized(offset), {0, 1, 0})), std::numbers::pi - 0.025,
-                2e-3);
-}
-
-TEST_F(SceneWindow, ShiftAloneRises_ShiftAndCtrlTogetherCancel)
-{
-    ASSERT_NO_FATAL_FAILURE(Start(ViewerScript(Sample("trinidad.rst")), true));
-    float y = ObserverAt(*Form).Y;
-    {
-        TPollRecorder polls(*Form);
-        ASSERT_NO_FATAL_FAILURE(Hold({"shift"}, 400));
-        const double risen = Form->LiftStep() * polls.Seconds(TNavigationAction::naRise);
-        EXPECT_GT(risen, 0);
-        EXPECT_NEAR(ObserverAt(*Form).Y - y, risen, 1e-3 * risen + 1e-2);
-    }
-    TPollRecorder polls(*Form);
-    y = ObserverAt(*Form).Y;
-    ASSERT_NO_FATAL_FAILURE(Hold({"shift", "ctrl"}, 500));
-    EXPECT_GT(polls.Seconds(TNavigationAction::naSink), 0.5);
-    EXPECT_NEAR(ObserverAt(*Form).Y, y, 1e-2f);
-}
-
 TEST_F(SceneWindow, FunctionKeysChangeTheVelocity)
 {
     const struct
@@ -310,31 +306,7 @@ QStringList PanelTexts(TSceneFrm& form)
     return texts;
 }
 
-TEST_F(SceneWindow, NothingMovesOrReadsOutWhileAnotherWindowHasTheFocus)
-{
-    ASSERT_NO_FATAL_FAILURE(Start(ViewerScript(Sample("trinidad.rst")), true));
-    Form->Action(C::actPosition).trigger();
-    Settle(200);
-    const QStringList shown = PanelTexts(*Form);
-    EXPECT_EQ(shown[1], "c: -480");
-
-    QWidget other;
-    other.resize(200, 200);
-    other.show();
-    ASSERT_NO_FATAL_FAILURE(Focus(other));
-    EXPECT_FALSE(Form->HoldsKeyboardFocus());
-    const TAffineVector start = ObserverAt(*Form);
-    ASSERT_NO_FATAL_FAILURE(Hold({"Up"}, 500));
-    EXPECT_EQ(ObserverAt(*Form), start);
-    Form->Scene().Observer->Position().SetX(-100);
-    Settle(200);
-    EXPECT_EQ(PanelTexts(*Form), shown) << "the panels are not refreshed";
-
-    ASSERT_NO_FATAL_FAILURE(Focus(*Form));
-    EXPECT_TRUE(WaitUntil([&] { return Form->StatusPanel(1).text() == "c: 100"; }));
-}
-
-TEST_F(SceneWindow, StatusPanelsReadTheRasterAtTheObserversCell)
+TEST_F(SceneWindow, StatusPanelsReadTheRasterAtTheObserversCellWhileTheWindowHasTheFocus)
 {
     ASSERT_NO_FATAL_FAILURE(Start(ViewerScript(Sample("trinidad.rst"))));
     Form->Action(C::actPosition).trigger();
@@ -369,6 +341,22 @@ TEST_F(SceneWindow, StatusPanelsReadTheRasterAtTheObserversCell)
         EXPECT_EQ(PanelTexts(*Form), expected) << qPrintable(locale.name());
     }
 
+    // Without the focus nothing moves and the panels stay as they are.
+    const QStringList shown = PanelTexts(*Form);
+    QWidget other;
+    other.resize(200, 200);
+    other.show();
+    ASSERT_NO_FATAL_FAILURE(Focus(other));
+    EXPECT_FALSE(Form->HoldsKeyboardFocus());
+    const TAffineVector start = ObserverAt(*Form);
+    ASSERT_NO_FATAL_FAILURE(Hold({"Up"}, 500));
+    EXPECT_EQ(ObserverAt(*Form), start);
+    Form->Scene().Observer->Position().SetX(-100);
+    Settle(200);
+    EXPECT_EQ(PanelTexts(*Form), shown);
+    ASSERT_NO_FATAL_FAILURE(Focus(*Form));
+    EXPECT_TRUE(WaitUntil([&] { return Form->StatusPanel(1).text() == "c: 100"; }));
+
     Form->Action(C::actPosition).trigger();
     EXPECT_TRUE(Form->StatusBar1().isHidden()) << "a second time hides the bar";
 }
@@ -381,7 +369,7 @@ RGB TopCentre(TSceneFrm& form)
     return {p[0], p[1], p[2]};
 }
 
-TEST_F(SceneWindow, SkyAndBackgroundFillTheViewAboveTheHorizon)
+TEST_F(SceneWindow, SkyBackgroundAndSmoothPixelRepaintWithoutRebuildingTheMesh)
 {
     ASSERT_NO_FATAL_FAILURE(Start(ViewerScript(Sample("olinda.rst"), "0")));
     EXPECT_EQ(TopCentre(*Form), (RGB{0, 0, 0})) << "the background starts black";
@@ -404,15 +392,11 @@ TEST_F(SceneWindow, SkyAndBackgroundFillTheViewAboveTheHorizon)
     Form->Action(C::actBackGround).trigger();
     EXPECT_EQ(Dialogs.Shown.back().Text, "#c81e28") << "the dialog keeps its colour";
     EXPECT_TRUE(nearRed(TopCentre(*Form))) << "cancelled: unchanged";
-}
 
-TEST_F(SceneWindow, SmoothPixelSetsTheFilterWithoutRebuildingTheMesh)
-{
-    ASSERT_NO_FATAL_FAILURE(Start(ViewerScript(Sample("olinda.rst"), "0")));
+    // Smooth Pixel sets the texture's filter without rebuilding the mesh.
     const TTexture& texture = Form->Scene().HeightField1->Material().Texture();
     const TRenderStatistics& statistics = Form->SceneViewer1().Buffer().Statistics();
     for (const TMagFilter filter : {TMagFilter::maLinear, TMagFilter::maNearest}) {
-        Form->SceneViewer1().RenderFrame();
         const TRenderStatistics before = statistics;
         Form->Action(C::actSmooth).trigger();
         EXPECT_EQ(texture.MagFilter(), filter);
