@@ -8,7 +8,6 @@
 #include <fstream>
 #include <functional>
 #include <optional>
-#include <sstream>
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -34,9 +33,7 @@ std::string run(const std::string& program, const fs::path& movie, const std::st
     return out;
 }
 
-// ffprobe's values of the given stream `entries`, one line per stream, in
-// ffprobe's order (codec_name, codec_type, codec_tag_string, width, height,
-// r_frame_rate, nb_frames, nb_read_packets), with any error.
+// ffprobe's values of the stream `entries`, in ffprobe's order, with any error.
 std::string probe(const fs::path& movie, const std::string& entries, const std::string& extra = "")
 {
     return run("ffprobe", movie, extra + " -show_entries stream=" + entries + " -of csv=p=0 2>&1");
@@ -163,101 +160,86 @@ constexpr auto acDefault = Compressor::acDefault, acDivX = Compressor::acDivX,
 // restriction re-rounds, and FrameSize pads rows to 4 bytes.
 TEST(AVIRecorder, SizeRules)
 {
-    struct Row
-    {
-        Restriction before;
-        int width, height;
-        Restriction after;
-        const char* size;
-        std::size_t frameSize;
-    };
-    for (const Row& c :
-         {Row{sr8, 321, 207, sr8, "320x200", 192000}, Row{sr8, 7, 7, sr8, "0x0", 0},
-          Row{sr8, 0, 0, sr8, "320x200", 192000}, Row{sr8, -16, -8, sr8, "320x200", 192000},
-          Row{srNo, 321, 200, srNo, "321x200", 964 * 200}, Row{srNo, 1, 1, srNo, "1x1", 4},
-          Row{sr2, 321, 201, sr2, "320x200", 192000}, Row{sr4, 323, 203, sr4, "320x200", 192000},
-          Row{srNo, 322, 201, sr4, "320x200", 192000},
-          Row{sr8, 327, 207, srNo, "320x200", 192000}}) {
+    // restriction, width and height set, restriction after, size, FrameSize
+    const std::tuple<Restriction, int, int, Restriction, const char*, std::size_t> rows[] = {
+        {sr8, 321, 207, sr8, "320x200", 192000},      {sr8, 7, 7, sr8, "0x0", 0},
+        {sr8, 0, 0, sr8, "320x200", 192000},          {sr8, -16, -8, sr8, "320x200", 192000},
+        {srNo, 321, 200, srNo, "321x200", 964 * 200}, {srNo, 1, 1, srNo, "1x1", 4},
+        {sr2, 321, 201, sr2, "320x200", 192000},      {sr4, 323, 203, sr4, "320x200", 192000},
+        {srNo, 322, 201, sr4, "320x200", 192000},     {sr8, 327, 207, srNo, "320x200", 192000}};
+    for (const auto& [before, width, height, after, size, frameSize] : rows) {
         TAVIRecorder r;
-        r.SetSizeRestriction(c.before);
-        r.SetWidth(c.width);
-        r.SetHeight(c.height);
-        r.SetSizeRestriction(c.after);
-        EXPECT_EQ(sizeOf(r.Width(), r.Height()), c.size) << sizeOf(c.width, c.height);
-        EXPECT_EQ(r.FrameSize(), c.frameSize) << sizeOf(c.width, c.height);
+        r.SetSizeRestriction(before);
+        r.SetWidth(width);
+        r.SetHeight(height);
+        r.SetSizeRestriction(after);
+        EXPECT_EQ(sizeOf(r.Width(), r.Height()), size) << sizeOf(width, height);
+        EXPECT_EQ(r.FrameSize(), frameSize) << sizeOf(width, height);
     }
 }
 
-struct MovieCase
-{
-    const char* name;
-    Compressor compressor;
-    std::optional<std::string> chosen; // answer of the encoder chooser, if set
-    int width, height;
-    const char* expected; // what ffprobe reports
-};
-
-class AVIRecorderMovie : public testing::TestWithParam<MovieCase>
-{
-};
-
 // Five frames read back in ffprobe and ffmpeg with the size, rate, frame
-// count, key frames and orientation they were written with.
-TEST_P(AVIRecorderMovie, ReadsBackInFFmpeg)
+// count, key frames and orientation the movie was opened with.
+TEST(AVIRecorder, MoviesReadBackInFFmpeg)
 {
-    const MovieCase& c = GetParam();
-    const int w = c.width, h = c.height;
-    PatternSource source(w, h);
-    Session s(w, h, c.compressor, &source);
-    std::string offered;
-    if (c.chosen)
-        s.r.OnChooseCompressor = [&](const std::vector<TAVIEncoderInfo>& list) {
-            offered = list.at(0).Name;
-            return *c.chosen;
-        };
-    int calls = 0;
-    s.r.OnPostProcessEvent = [&](TAVIRecorder&, TBitmap& frame) {
-        ++calls;
-        for (int y = 0; y < h / 2; ++y) // draws the top-left quarter grey
-            std::fill_n(frame.ScanLine(y), w / 2 * 3, 128);
-    };
-    ASSERT_TRUE(s.r.OpenMovieFile());
-    for (int i = 0; i < 5; ++i)
-        s.r.AddMovieFrame();
-    s.r.CloseMovieFile();
-    EXPECT_EQ(std::to_string(calls) + offered, c.chosen ? "5rawvideo" : "5");
-
-    EXPECT_EQ(probe(s.file, "codec_type,codec_name,codec_tag_string,width,height,r_frame_rate,"
-                            "nb_frames"),
-              c.expected);
-    EXPECT_EQ(run("ffprobe", s.file, "-show_entries packet=flags -of csv=p=0"),
-              "K_\nK_\nK_\nK_\nK_\n");
-    EXPECT_EQ(decodeErrors(s.file), "");
-    const LastFrame d(s.file);
-    ASSERT_EQ(d.frames, 5);
-    EXPECT_TRUE(near(d.at(w / 4, h / 4), kGrey));
-    EXPECT_TRUE(near(d.at(w * 3 / 4, h / 4), kGreen));
-    EXPECT_TRUE(near(d.at(w / 2, h * 3 / 4), kBlue));
-    // Padding repeats the right and bottom edges.
-    EXPECT_TRUE(near(d.at(d.width - 1, h / 4), kGreen));
-    EXPECT_TRUE(near(d.at(w / 4, d.height - 1), kBlue));
-}
-
 #define RAW "[0][0][0][0]" // no FourCC: bitmaps
-INSTANTIATE_TEST_SUITE_P(
-    Table, AVIRecorderMovie,
-    testing::Values(
-        MovieCase{"Video1", acDefault, {}, 320, 200, "msvideo1,video,MSVC,320,200,15/1,5\n"},
-        MovieCase{"Video1Pads", acDefault, {}, 827, 530, "msvideo1,video,MSVC,828,532,15/1,5\n"},
-        MovieCase{"Video1Pads2", acDefault, {}, 801, 603, "msvideo1,video,MSVC,804,604,15/1,5\n"},
-        MovieCase{"DivX", acDivX, {}, 320, 200, "mpeg4,video,divx,320,200,15/1,5\n"},
-        MovieCase{"DivXOddSize", acDivX, {}, 827, 531, "mpeg4,video,divx,827,531,15/1,5\n"},
-        MovieCase{
-            "NoChooser", acShowDialog, {}, 320, 200, "rawvideo,video," RAW ",320,200,15/1,5\n"},
-        MovieCase{"Cancelled", acShowDialog, "", 827, 530,
-                  "rawvideo,video," RAW ",827,530,15/1,5\n"},
-        MovieCase{"Chosen", acShowDialog, "mpeg4", 322, 202, "mpeg4,video,FMP4,322,202,15/1,5\n"}),
-    [](const auto& info) { return info.param.name; });
+    // compressor, answer of the encoder chooser (if set), size, what ffprobe reports
+    const std::tuple<Compressor, std::optional<std::string>, int, int, const char*> rows[] = {
+        {acDefault, {}, 320, 200, "msvideo1,video,MSVC,320,200,15/1,5\n"},
+        {acDefault, {}, 827, 530, "msvideo1,video,MSVC,828,532,15/1,5\n"},
+        {acDefault, {}, 801, 603, "msvideo1,video,MSVC,804,604,15/1,5\n"},
+        {acDivX, {}, 320, 200, "mpeg4,video,divx,320,200,15/1,5\n"},
+        {acDivX, {}, 827, 531, "mpeg4,video,divx,827,531,15/1,5\n"},
+        {acShowDialog, {}, 320, 200, "rawvideo,video," RAW ",320,200,15/1,5\n"},
+        {acShowDialog, "", 827, 530, "rawvideo,video," RAW ",827,530,15/1,5\n"},
+        {acShowDialog, "mpeg4", 322, 202, "mpeg4,video,FMP4,322,202,15/1,5\n"}};
+#undef RAW
+    for (const auto& [compressor, chosen, w, h, expected] : rows) {
+        SCOPED_TRACE(expected);
+        PatternSource source(w, h);
+        Session s(w, h, compressor, &source);
+        std::string offered;
+        if (chosen)
+            s.r.OnChooseCompressor = [&](const std::vector<TAVIEncoderInfo>& list) {
+                offered = list.at(0).Name;
+                return *chosen;
+            };
+        int calls = 0;
+        s.r.OnPostProcessEvent = [&, w = w, h = h](TAVIRecorder&, TBitmap& frame) {
+            ++calls;
+            for (int y = 0; y < h / 2; ++y) // draws the top-left quarter grey
+                std::fill_n(frame.ScanLine(y), w / 2 * 3, 128);
+        };
+        ASSERT_TRUE(s.r.OpenMovieFile());
+        // The open movie keeps its size; a new restriction rounds the
+        // properties for the next one.
+        s.r.SetWidth(640);
+        EXPECT_EQ(s.r.Width(), w);
+        s.r.SetSizeRestriction(sr8);
+        EXPECT_EQ(sizeOf(s.r.Width(), s.r.Height()), sizeOf(w / 8 * 8, h / 8 * 8));
+        EXPECT_EQ(s.r.FrameSize(), TAVIRecorder::FrameSizeOf(w, h));
+        for (int i = 0; i < 5; ++i)
+            s.r.AddMovieFrame();
+        s.r.CloseMovieFile();
+        EXPECT_EQ(s.r.FrameSize(), TAVIRecorder::FrameSizeOf(w / 8 * 8, h / 8 * 8));
+        EXPECT_EQ(std::to_string(calls) + offered, chosen ? "5rawvideo" : "5");
+
+        EXPECT_EQ(probe(s.file, "codec_type,codec_name,codec_tag_string,width,height,"
+                                "r_frame_rate,nb_frames"),
+                  expected);
+        EXPECT_EQ(run("ffprobe", s.file, "-show_entries packet=flags -of csv=p=0"),
+                  "K_\nK_\nK_\nK_\nK_\n");
+        EXPECT_EQ(decodeErrors(s.file), "");
+        const LastFrame d(s.file);
+        ASSERT_EQ(d.frames, 5);
+        EXPECT_TRUE(near(d.at(w / 4, h / 4), kGrey));
+        EXPECT_TRUE(near(d.at(w * 3 / 4, h / 4), kGreen));
+        EXPECT_TRUE(near(d.at(w / 2, h * 3 / 4), kBlue));
+        // Padding repeats the right and bottom edges.
+        EXPECT_TRUE(near(d.at(d.width - 1, h / 4), kGreen));
+        EXPECT_TRUE(near(d.at(w / 4, d.height - 1), kBlue));
+    }
+}
 
 // Close keeps a complete movie (also one without frames); abort and the
 // destructor delete an unfinished one.
@@ -287,37 +269,34 @@ TEST(AVIRecorder, KeepsOnlyFinishedMovies)
 // replacing a file; no answer means no movie and an untouched old file.
 TEST(AVIRecorder, OpenAsksForNameAndBeforeOverwriting)
 {
-    struct Row
-    {
-        bool exists;
-        std::optional<std::string> answer;
-        bool opens;
-    };
-    for (const Row& c : {Row{false, {}, false}, Row{false, "", false}, Row{false, "new.avi", true},
-                         Row{true, {}, false}, Row{true, "No", false}, Row{true, "Yes", true}}) {
-        SCOPED_TRACE((c.exists ? "exists, " : "no name, ") + c.answer.value_or("unanswered"));
+    // a file is there already, the answer (none: no handler), a movie opens
+    const std::tuple<bool, std::optional<std::string>, bool> rows[] = {
+        {false, {}, false}, {false, "", false},  {false, "new.avi", true},
+        {true, {}, false},  {true, "No", false}, {true, "Yes", true}};
+    for (const auto& [exists, answer, opens] : rows) {
+        SCOPED_TRACE((exists ? "exists, " : "no name, ") + answer.value_or("unanswered"));
         Session s(64, 48);
         std::string question;
-        if (c.exists) {
+        if (exists) {
             std::ofstream(s.file) << "an earlier movie";
-            if (c.answer)
-                s.r.OnConfirmOverwrite = [&](const std::string& text) {
+            if (answer)
+                s.r.OnConfirmOverwrite = [&, answer = answer](const std::string& text) {
                     question = text;
-                    return *c.answer == "Yes";
+                    return *answer == "Yes";
                 };
         } else {
             s.r.SetFilename("");
-            if (c.answer)
-                s.r.OnAskFileName = [&] {
-                    return c.answer->empty() ? "" : (s.dir / *c.answer).string();
+            if (answer)
+                s.r.OnAskFileName = [&, answer = answer] {
+                    return answer->empty() ? "" : (s.dir / *answer).string();
                 };
         }
-        EXPECT_EQ(s.r.OpenMovieFile(), c.opens);
-        EXPECT_EQ(s.r.Writing(), c.opens);
-        EXPECT_EQ(question, c.exists && c.answer ? "Overwrite file " + s.file.string() + "?" : "");
-        EXPECT_EQ(s.entries(), c.opens || c.exists ? 1 : 0);
+        EXPECT_EQ(s.r.OpenMovieFile(), opens);
+        EXPECT_EQ(s.r.Writing(), opens);
+        EXPECT_EQ(question, exists && answer ? "Overwrite file " + s.file.string() + "?" : "");
+        EXPECT_EQ(s.entries(), opens || exists ? 1 : 0);
         std::ifstream old(s.file);
-        EXPECT_EQ(c.exists && !c.opens,
+        EXPECT_EQ(exists && !opens,
                   std::string(std::istreambuf_iterator<char>(old), {}) == "an earlier movie");
     }
 }
@@ -329,18 +308,13 @@ TEST(AVIRecorder, FailedOpenLeavesNothingBehind)
     const char* createFile = "Cannot create AVI file. Disk full or file in use?";
     const char* createStream = "Cannot create AVI stream.";
     const char* compressor = "Cannot make compressed stream. ";
-    struct Row
-    {
-        std::function<void(Session&)> setUp;
-        std::string message;
-    };
     const auto choose = [](const char* encoder) {
         return [encoder](Session& s) {
             s.r.SetCompressor(acShowDialog);
             s.r.OnChooseCompressor = [encoder](const auto&) { return encoder; };
         };
     };
-    const Row rows[] = {
+    const std::pair<std::function<void(Session&)>, std::string> rows[] = {
         {[](Session& s) { s.r.SetFilename((s.dir / "no" / "m.avi").string()); }, createFile},
         {[](Session& s) { fs::create_directories(s.file / "sub"); }, createFile},
         {[](Session& s) { s.r.SetSizeRestriction(sr8), s.r.SetWidth(7); }, createStream},
@@ -348,13 +322,13 @@ TEST(AVIRecorder, FailedOpenLeavesNothingBehind)
         {[](Session& s) { s.r.SetFPS(0); }, createStream},
         {choose("no-such-encoder"), compressor + std::string("No such compressor found")},
         {choose("h261"), compressor}}; // present, but not at 64 x 48
-    for (const Row& c : rows) {
-        SCOPED_TRACE(c.message);
+    for (const auto& [setUp, message] : rows) {
+        SCOPED_TRACE(message);
         Session s(64, 48);
         s.r.OnConfirmOverwrite = [](const std::string&) { return true; };
-        c.setUp(s);
+        setUp(s);
         const bool folder = fs::exists(s.file);
-        EXPECT_EQ(errorOf([&] { s.r.OpenMovieFile(); }), c.message);
+        EXPECT_EQ(errorOf([&] { s.r.OpenMovieFile(); }), message);
         EXPECT_FALSE(s.r.Writing());
         EXPECT_EQ(s.entries(), folder ? 1 : 0);
         EXPECT_EQ(folder, fs::exists(s.file / "sub"));
@@ -390,22 +364,6 @@ TEST(AVIRecorder, FullDiskLeavesNoBrokenMovie)
     ::setrlimit(RLIMIT_FSIZE, &unlimited);
     EXPECT_EQ(error.rfind("Cannot finish AVI file \"" + s.file.string() + "\": ", 0), 0u) << error;
     EXPECT_EQ(s.entries() + s.r.Writing(), 0);
-}
-
-TEST(AVIRecorder, SizeIsFrozenWhileWriting)
-{
-    Session s(322, 202, acShowDialog);
-    ASSERT_TRUE(s.r.OpenMovieFile());
-    s.r.SetWidth(640);
-    s.r.SetHeight(480);
-    EXPECT_EQ(sizeOf(s.r.Width(), s.r.Height()), "322x202");
-    s.r.SetSizeRestriction(sr4); // rounds the properties, not the open movie
-    EXPECT_EQ(sizeOf(s.r.Width(), s.r.Height()), "320x200");
-    EXPECT_EQ(s.r.FrameSize(), TAVIRecorder::FrameSizeOf(322, 202));
-    s.r.AddMovieFrame();
-    s.r.CloseMovieFile();
-    EXPECT_EQ(s.r.FrameSize(), TAVIRecorder::FrameSizeOf(320, 200));
-    EXPECT_EQ(probe(s.file, "width,height") + decodeErrors(s.file), "322,202\n");
 }
 
 // The snapshot lands at the top-left corner, upright and clipped to the
