@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonValue>
 #include <QProcess>
@@ -8,10 +9,11 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <csignal>
+#include <functional>
 #include <memory>
-#include <vector>
-
 #include <ostream>
+#include <vector>
 
 // Readable texts in test failures.
 inline void PrintTo(const QString& text, std::ostream* out)
@@ -33,41 +35,57 @@ struct TLoggedCall
 };
 
 // A program built by the project: <build>/bin/<name>.
-QString ProgramPath(const QString& name);
+inline QString ProgramPath(const QString& name)
+{
+    return qEnvironmentVariable("SKYGLIDE_BIN_DIR") + QLatin1Char('/') + name;
+}
 
 // A folder of its own for one test, under the build's test output.
 std::unique_ptr<QTemporaryDir> TestFolder();
+// Polls done(), letting events through, until it holds or timeoutMs pass.
+bool PollUntil(const std::function<bool()>& done, int timeoutMs = 20000);
+// The twelve reads of the viewer's connection, as logged.
+QStringList ConnectionReads();
 
 // skyglide-host running on the test's session bus, logging to a file of its
-// own. Stopped (killed) when the object goes.
+// own. Killed when the object goes.
 class THostRun
 {
 public:
     explicit THostRun(const QStringList& arguments, const QProcessEnvironment& environment =
                                                         QProcessEnvironment::systemEnvironment());
-    ~THostRun();
+    ~THostRun()
+    {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
 
     // Waits until a process owns name on the session bus.
     bool WaitForBusName(const QString& name, int timeoutMs = 20000) const;
     // Waits for the host to end; false when it is still running after that.
-    bool WaitForExit(int timeoutMs = 30000);
+    bool WaitForExit(int timeoutMs = 30000) { return m_process.waitForFinished(timeoutMs); }
     // Ctrl+C, or SIGTERM.
-    void Signal(int signal);
+    void Signal(int signal) { ::kill(static_cast<pid_t>(m_process.processId()), signal); }
 
     int ExitCode() const { return m_process.exitCode(); }
-    QString Stdout();
-    QString Stderr();
+    QString Stdout() { return Read(m_stdout, QProcess::StandardOutput); }
+    QString Stderr() { return Read(m_stderr, QProcess::StandardError); }
     std::vector<TLoggedCall> Calls() const;
     QStringList CallTexts() const;
 
 private:
+    QString Read(QByteArray& kept, QProcess::ProcessChannel channel)
+    {
+        QCoreApplication::processEvents(); // lets the process's pipes be read
+        m_process.setReadChannel(channel);
+        kept += m_process.readAll();
+        return QString::fromUtf8(kept);
+    }
+
     std::unique_ptr<QTemporaryDir> m_folder;
     QString m_logFile;
     QProcess m_process;
     QByteArray m_stdout, m_stderr;
 };
-
-// The twelve reads of the viewer's connection, as logged.
-QStringList ConnectionReads();
 
 } // namespace skyglide::test

@@ -5,7 +5,7 @@
 namespace skyglide::test {
 namespace {
 
-TEST_F(THostLinkTest, ConnectKeepsShortCodesToFourCharactersAndFormsTheLanguageFolder)
+TEST_F(THostLinkTest, ConnectReadsTheSettingsInOrderAndKeepsShortCodesToFourCharacters)
 {
     THostScript script;
     script.Text = "\xc3\xa4\xc3\xb6\xc3\xbc\xc3\x9f"
@@ -17,7 +17,6 @@ TEST_F(THostLinkTest, ConnectKeepsShortCodesToFourCharactersAndFormsTheLanguageF
     EXPECT_EQ(settings.HostCode71, "\xc3\xa4\xc3\xb6\xc3\xbc\xc3\x9f") << "characters, not bytes";
     EXPECT_EQ(settings.HostCode75, settings.HostCode71);
     EXPECT_EQ(settings.HostText17, script.Text) << "texts are kept whole";
-    EXPECT_EQ(settings.WorkingFolder, "/work/");
     EXPECT_EQ(settings.LanguageFolder, script.Text + "language/");
 }
 
@@ -39,7 +38,7 @@ struct TServiceCase
     const char* Name;
     std::function<std::string()> Call;
     std::vector<std::string> HostCalls;
-    std::string Result;
+    std::string Result = {};
 };
 
 class Services : public THostLinkTest, public testing::WithParamInterface<TServiceCase>
@@ -54,54 +53,42 @@ protected:
     }
 };
 
-TEST_P(Services, ForwardToTheHostWithTheProcessNumber)
+TEST_P(Services, ForwardWithTheProcessNumber_EndWhenShuttingDown_SkipWithoutAHost)
 {
     EXPECT_EQ(GetParam().Call(), GetParam().Result);
     EXPECT_EQ(Calls, GetParam().HostCalls);
-}
+    Calls.clear();
 
-TEST_P(Services, AreSkippedWithoutAHost)
-{
-    ReleaseHostServer();
-    EXPECT_EQ(GetParam().Call(), "");
-    EXPECT_TRUE(Calls.empty());
-}
-
-TEST_P(Services, EndTheProgramWhenShuttingDown)
-{
     SetApplicationShuttingDown(true);
     EXPECT_THROW(GetParam().Call(), TProgramEnded);
-    EXPECT_TRUE(Calls.empty());
+    EXPECT_TRUE(Calls.empty()) << "the host is not reached once the application quits";
     EXPECT_EQ(HostServer(), nullptr);
-}
 
-std::string NoText(const std::function<void()>& call)
-{
-    call();
-    return {};
+    SetApplicationShuttingDown(false);
+    EXPECT_EQ(GetParam().Call(), "") << "skipped without a host";
+    EXPECT_TRUE(Calls.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     All, Services,
-    testing::Values(
-        TServiceCase{"ReportProgress",
-                     [] { return NoText([] { ReportProgress(0.25f); }); },
-                     {"ReportProgress(5,0.25)"},
-                     ""},
-        TServiceCase{
-            "ClearProgress", [] { return NoText(ClearProgress); }, {"ClearProgress(5)"}, ""},
-        TServiceCase{"ReportProcessError",
-                     [] { return NoText([] { ReportProcessError(-999); }); },
-                     {"GetProcessTextB(5)", "GetProcessTextA(5)", "ReportProcessError(5,-999,A,B)"},
-                     ""},
-        TServiceCase{"GetProcessParameter",
-                     [] { return GetProcessParameter(2); },
-                     {"GetProcessParameter(5,2)"},
-                     "t.rst"},
-        TServiceCase{"GetProcessTextA", GetProcessTextA, {"GetProcessTextA(5)"}, "A"},
-        TServiceCase{"GetProcessTextB", GetProcessTextB, {"GetProcessTextB(5)"}, "B"},
-        TServiceCase{"GetProcessTextC", GetProcessTextC, {"GetProcessTextC(5)"}, "C"},
-        TServiceCase{"GetProcessTextD", GetProcessTextD, {"GetProcessTextD(5)"}, "D"}),
+    testing::Values(TServiceCase{"ReportProgress",
+                                 [] { return ReportProgress(0.25f), std::string(); },
+                                 {"ReportProgress(5,0.25)"}},
+                    TServiceCase{"ClearProgress",
+                                 [] { return ClearProgress(), std::string(); },
+                                 {"ClearProgress(5)"}},
+                    TServiceCase{"ReportProcessError",
+                                 [] { return ReportProcessError(-999), std::string(); },
+                                 {"GetProcessTextB(5)", "GetProcessTextA(5)",
+                                  "ReportProcessError(5,-999,A,B)"}},
+                    TServiceCase{"GetProcessParameter",
+                                 [] { return GetProcessParameter(2); },
+                                 {"GetProcessParameter(5,2)"},
+                                 "t.rst"},
+                    TServiceCase{"GetProcessTextA", GetProcessTextA, {"GetProcessTextA(5)"}, "A"},
+                    TServiceCase{"GetProcessTextB", GetProcessTextB, {"GetProcessTextB(5)"}, "B"},
+                    TServiceCase{"GetProcessTextC", GetProcessTextC, {"GetProcessTextC(5)"}, "C"},
+                    TServiceCase{"GetProcessTextD", GetProcessTextD, {"GetProcessTextD(5)"}, "D"}),
     [](const testing::TestParamInfo<TServiceCase>& info) { return info.param.Name; });
 
 } // namespace
