@@ -1,40 +1,25 @@
 #include "HostRun.h"
 
-#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
-#include <QThread>
 
 #include <gtest/gtest.h>
-
-#include <csignal>
 
 namespace skyglide::test {
 namespace {
 
-// A stand-in for the viewer: a shell script.
-QString FakeViewer(const QTemporaryDir& folder, const char* body)
-{
-    const QString path = folder.filePath(QStringLiteral("viewer.sh"));
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray("#!/bin/sh\n") + body + "\n");
-    file.close();
-    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return path;
-}
-
 struct TViewerCase
 {
     const char* Name;
-    const char* Script;
+    const char* Script; // of the stand-in viewer; nullptr: no viewer there
     QStringList Arguments;
     int HostStatus;
     const char* Message;
+    bool Interrupted = false; // by Ctrl+C once the viewer runs
 };
 
 class MisbehavingViewer : public testing::TestWithParam<TViewerCase>
@@ -45,8 +30,19 @@ TEST_P(MisbehavingViewer, DoesNotHangTheHost)
 {
     const TViewerCase& row = GetParam();
     auto folder = TestFolder();
-    const QString viewer = row.Script ? FakeViewer(*folder, row.Script) : "/nonexistent/skyglide";
+    QString viewer = "/nonexistent/skyglide";
+    if (row.Script) {
+        viewer = folder->filePath("viewer.sh");
+        QFile file(viewer);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("#!/bin/sh\ntouch \"$0.started\"\n") + row.Script + "\n");
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
     THostRun host(QStringList{"t.rst", "--viewer", viewer} + row.Arguments);
+    if (row.Interrupted) {
+        ASSERT_TRUE(PollUntil([&] { return QFile::exists(viewer + ".started"); }));
+        host.Signal(SIGINT);
+    }
     ASSERT_TRUE(host.WaitForExit(20000));
     EXPECT_EQ(host.ExitCode(), row.HostStatus);
     EXPECT_TRUE(host.Stderr().contains(QLatin1String(row.Message))) << qPrintable(host.Stderr());
@@ -70,45 +66,35 @@ INSTANTIATE_TEST_SUITE_P(
                     {"--startup-timeout", "1"},
                     128 + SIGKILL,
                     "stopping it"},
+        TViewerCase{"interruptedAtStartup",
+                    "exec sleep 600",
+                    {},
+                    128 + SIGTERM,
+                    "the viewer is still starting; stopping it",
+                    true},
         TViewerCase{"exitsWithAStatus", "exit 3", {}, 3, "the viewer exited with status 3"},
         TViewerCase{
             "isMissing", nullptr, {}, 127, "cannot start the viewer /nonexistent/skyglide"}),
     [](const testing::TestParamInfo<TViewerCase>& info) { return info.param.Name; });
 
-TEST(SkyGlideHost, CtrlCDuringTheViewersStartupStopsIt)
-{
-    auto folder = TestFolder();
-    THostRun host({"t.rst", "--viewer", FakeViewer(*folder, "exec sleep 600")});
-    QThread::msleep(300);
-    host.Signal(SIGINT);
-    ASSERT_TRUE(host.WaitForExit(10000));
-    EXPECT_EQ(host.ExitCode(), 128 + SIGTERM);
-    EXPECT_TRUE(host.Stderr().contains("the viewer is still starting; stopping it"));
-}
-
 TEST(SkyGlideHost, RejectsBadCommandLines)
 {
-    const struct
-    {
-        QStringList Arguments;
-        const char* Message;
-    } rows[] = {
-        {{"t.rst", "--fail", "Nope"}, "--fail: no method 'Nope' in org.kartova.APIServer"},
-        {{}, "no surface file given"},
-        {{"a.rst", "b.rst"}, "one surface file expected but got 2 arguments"},
-        {{"t.rst", "--process-number", "x"}, "--process-number: 'x' is not a whole number"},
-        {{"t.rst", "--noparams", "--no-process-number"}, "exclude each other"},
+    const std::pair<const char*, const char*> rows[] = {
+        {"t.rst --fail Nope", "--fail: no method 'Nope' in org.kartova.APIServer"},
+        {"", "no surface file given"},
+        {"a.rst b.rst", "one surface file expected but got 2 arguments"},
+        {"t.rst --process-number x", "--process-number: 'x' is not a whole number"},
+        {"t.rst --noparams --no-process-number", "exclude each other"},
     };
-    for (const auto& row : rows) {
-        THostRun host(row.Arguments);
+    for (const auto& [arguments, message] : rows) {
+        THostRun host(QString(arguments).split(' ', Qt::SkipEmptyParts));
         ASSERT_TRUE(host.WaitForExit(10000));
-        EXPECT_EQ(host.ExitCode(), 2) << qPrintable(row.Arguments.join(' '));
-        EXPECT_TRUE(host.Stderr().contains(QLatin1String(row.Message)))
-            << qPrintable(host.Stderr());
+        EXPECT_EQ(host.ExitCode(), 2) << arguments;
+        EXPECT_TRUE(host.Stderr().contains(QLatin1String(message))) << qPrintable(host.Stderr());
     }
 }
 
-QDBusMessage CallHost(const char* method, const QVariantList& args)
+QDBusMessage CallHost(const char* method, const QVariantList& args = {})
 {
     QDBusMessage call = QDBusMessage::createMethodCall(
         "org.kartova.APIServer", "/org/kartova/APIServer", "org.kartova.APIServer", method);
@@ -116,20 +102,26 @@ QDBusMessage CallHost(const char* method, const QVariantList& args)
     return QDBusConnection::sessionBus().call(call, QDBus::Block, 5000);
 }
 
-TEST(SkyGlideHost, ShowsProgressAndErrorReportsAndChecksTheProcessNumber)
+TEST(SkyGlideHost, AnswersAsTheHostAndShowsProgressAndErrorReports)
 {
-    THostRun host({"--no-viewer", "--process-number", "4"});
+    THostRun host(QString("--no-viewer --process-number 4 --working-folder w --resource-folder /r1 "
+                          "--resource-folder /r2/ --palette-folder p")
+                      .split(' '));
     ASSERT_TRUE(host.WaitForBusName("org.kartova.APIServer"));
     for (double fraction : {0.5, 0.504, 1.0})
         EXPECT_EQ(CallHost("ReportProgress", {4, fraction}).type(), QDBusMessage::ReplyMessage);
     CallHost("ClearProgress", {4});
     CallHost("ReportProgress", {4, 0.0});
     CallHost("ReportProcessError", {4, -999, QStringLiteral("Text A"), QStringLiteral("Text B")});
-    const QDBusMessage wrong = CallHost("ConfirmProcess", {5});
-    EXPECT_EQ(wrong.type(), QDBusMessage::ErrorMessage);
-    EXPECT_EQ(wrong.errorMessage(), "skyglide-host: no process 5 (this host runs process 4)");
-    const QDBusMessage folder = CallHost("GetResourceFolder", {2});
-    EXPECT_EQ(folder.errorMessage(), "skyglide-host: no resource folder 2 (there are 1)");
+    EXPECT_EQ(CallHost("ConfirmProcess", {5}).errorMessage(),
+              "skyglide-host: no process 5 (this host runs process 4)");
+    EXPECT_EQ(CallHost("GetResourceFolder", {3}).errorMessage(),
+              "skyglide-host: no resource folder 3 (there are 2)");
+    // Every folder handed out is absolute and ends in "/".
+    const QString here = QDir::currentPath() + "/";
+    EXPECT_EQ(CallHost("GetWorkingFolder").arguments().value(0), here + "w/");
+    EXPECT_EQ(CallHost("GetResourceFolder", {2}).arguments().value(0), "/r2/");
+    EXPECT_EQ(CallHost("HostText52").arguments().value(0), here + "p/");
 
     host.Signal(SIGTERM);
     ASSERT_TRUE(host.WaitForExit(10000));
@@ -139,7 +131,7 @@ TEST(SkyGlideHost, ShowsProgressAndErrorReportsAndChecksTheProcessNumber)
     EXPECT_TRUE(
         host.Stderr().contains("skyglide-host: process 4 reports error -999: Text A: Text B"));
     const std::vector<TLoggedCall> calls = host.Calls();
-    ASSERT_EQ(calls.size(), 8u);
+    ASSERT_EQ(calls.size(), 11u);
     EXPECT_EQ(calls[0].Text(), "ReportProgress(4,0.5)");
     EXPECT_EQ(calls[6].Outcome, "error");
 }
@@ -149,21 +141,18 @@ TEST(SkyGlideHost, StartsAndRemovesAPrivateBusWhenNoneRuns)
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove("DBUS_SESSION_BUS_ADDRESS");
     THostRun host({"t.rst"}, environment);
-    const QRegularExpression announced("private session bus (\\S+)");
-    QString address;
-    for (QDeadlineTimer deadline(10000); address.isEmpty() && !deadline.hasExpired();
-         QThread::msleep(20))
-        address = announced.match(host.Stderr()).captured(1);
-    ASSERT_FALSE(address.isEmpty()) << qPrintable(host.Stderr());
+    const auto announced = [&] {
+        return QRegularExpression("private session bus (\\S+)").match(host.Stderr()).captured(1);
+    };
+    ASSERT_TRUE(PollUntil([&] { return !announced().isEmpty(); }, 10000))
+        << qPrintable(host.Stderr());
+    const QString address = announced();
     {
-        const QDBusConnection privateBus = QDBusConnection::connectToBus(address, "private");
-        ASSERT_TRUE(privateBus.isConnected());
-        bool viewerWaits = false;
-        for (QDeadlineTimer deadline(20000); !viewerWaits && !deadline.hasExpired();
-             QThread::msleep(20))
-            viewerWaits =
-                privateBus.interface()->isServiceRegistered("org.kartova.skyglide_msghndlr");
-        ASSERT_TRUE(viewerWaits);
+        const QDBusConnection bus = QDBusConnection::connectToBus(address, "private");
+        ASSERT_TRUE(bus.isConnected());
+        EXPECT_TRUE(PollUntil([&] {
+            return bus.interface()->isServiceRegistered("org.kartova.skyglide_msghndlr").value();
+        })) << "the viewer is not on the host's bus";
     }
     QDBusConnection::disconnectFromBus("private");
     host.Signal(SIGINT);

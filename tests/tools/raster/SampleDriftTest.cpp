@@ -10,22 +10,15 @@ namespace {
 
 using namespace skyglide::testing;
 
-std::filesystem::path samplesDir()
-{
-    const char* dir = std::getenv("SKYGLIDE_SAMPLES_DIR");
-    return dir ? dir : "samples";
-}
-
-/// The shared data folder beside the checkout, unless SKYGLIDE_SHARED_DATA names one.
-std::filesystem::path sourceDir()
-{
-    const char* dir = std::getenv("SKYGLIDE_SHARED_DATA");
-    return dir ? std::filesystem::path(dir)
-               : samplesDir().parent_path().parent_path() / "shared" / "data";
-}
-
 TEST(SampleDriftTest, RegeneratesByteForByte)
 {
+    const char* samplesEnv = std::getenv("SKYGLIDE_SAMPLES_DIR");
+    const std::filesystem::path samples = samplesEnv ? samplesEnv : "samples";
+    // The shared data folder beside the checkout, unless SKYGLIDE_SHARED_DATA names one.
+    const char* sharedEnv = std::getenv("SKYGLIDE_SHARED_DATA");
+    const std::filesystem::path shared =
+        sharedEnv ? std::filesystem::path(sharedEnv)
+                  : samples.parent_path().parent_path() / "shared" / "data";
     const std::vector<std::tuple<const char*, std::vector<std::string>, std::vector<std::string>>>
         groups = {
             {"palettes", {}, {"palettes/greyscale.smp", "palettes/elevation.smp"}},
@@ -37,22 +30,21 @@ TEST(SampleDriftTest, RegeneratesByteForByte)
     std::vector<std::string> missing;
     for (const auto& [group, sources, files] : groups) {
         if (std::any_of(sources.begin(), sources.end(),
-                        [](const auto& s) { return !std::filesystem::exists(sourceDir() / s); })) {
+                        [&](const auto& s) { return !std::filesystem::exists(shared / s); })) {
             missing.push_back(group);
             continue;
         }
-        const TRun run =
-            runProgram((samplesDir() / "regenerate").string(),
-                       {binDir(), sourceDir().string(), folder.string(), group}, folder);
+        const TRun run = runProgram((samples / "regenerate").string(),
+                                    {binDir(), shared.string(), folder.string(), group});
         ASSERT_EQ(run.Status, 0) << run.Err;
         for (const auto& file : files) {
             const std::string made = readFile(folder / file);
-            EXPECT_TRUE(!made.empty() && made == readFile(samplesDir() / file))
+            EXPECT_TRUE(!made.empty() && made == readFile(samples / file))
                 << "samples/" << file << " differs from what samples/regenerate makes";
         }
     }
     if (!missing.empty()) {
-        GTEST_SKIP() << "sources under " << sourceDir() << " not present for: " << missing.front()
+        GTEST_SKIP() << "sources under " << shared << " not present for: " << missing.front()
                      << (missing.size() > 1 ? " and others" : "");
     }
 }

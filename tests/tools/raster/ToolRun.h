@@ -2,19 +2,21 @@
 
 // Runs a built program and captures what it prints, for the tool tests.
 
+#include <QProcess>
+#include <QStringList>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace skyglide::testing {
 
 struct TRun
 {
-    int Status = -1;
+    int Status = -1; // -1: the program did not start or did not exit normally
     std::string Out;
     std::string Err;
 };
@@ -32,31 +34,22 @@ inline std::string readFile(const std::filesystem::path& file)
     return text.str();
 }
 
-/// Runs `program` with `args` through the shell; output is kept in `folder`.
-inline TRun runProgram(const std::string& program, const std::vector<std::string>& args,
-                       const std::filesystem::path& folder)
+inline TRun runProgram(const std::string& program, const std::vector<std::string>& args)
 {
-    const auto quoted = [](const std::string& arg) {
-        std::string out = "'";
-        for (const char c : arg) {
-            out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        }
-        return out + "'";
-    };
-    std::string command = quoted(program);
-    for (const auto& arg : args) {
-        command += " " + quoted(arg);
-    }
-    command += " >" + quoted((folder / "out.txt").string()) + " 2>" +
-               quoted((folder / "err.txt").string()) + " </dev/null";
-    const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(folder / "out.txt"),
-            readFile(folder / "err.txt")};
+    QStringList arguments;
+    for (const std::string& arg : args)
+        arguments << QString::fromStdString(arg);
+    QProcess process;
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start(QString::fromStdString(program), arguments);
+    const bool exited = process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit;
+    return {exited ? process.exitCode() : -1, process.readAllStandardOutput().toStdString(),
+            process.readAllStandardError().toStdString()};
 }
 
-inline TRun runTool(const std::vector<std::string>& args, const std::filesystem::path& folder)
+inline TRun runTool(const std::vector<std::string>& args)
 {
-    return runProgram(binDir() + "/skyglide-raster", args, folder);
+    return runProgram(binDir() + "/skyglide-raster", args);
 }
 
 } // namespace skyglide::testing
