@@ -442,7 +442,7 @@ TEST_F(FlightWindow, SaveAsAVIWritesOneFramePerRecordPlayedAsTheViewerShowsIt)
     EXPECT_TRUE(Errors().empty());
 }
 
-TEST_F(FlightWindow, EachCompressorGivesAMovieThatDecodes)
+TEST_F(FlightWindow, EachCompressorGivesAMovieThatDecodes_NoneIsOverwrittenUnasked)
 {
     // An odd viewer size: Video-1 stores it padded to multiples of 4.
     ASSERT_NO_FATAL_FAILURE(StartTrinidad({827, 530}));
@@ -488,16 +488,33 @@ TEST_F(FlightWindow, EachCompressorGivesAMovieThatDecodes)
                 ASSERT_GT(std::uint8_t(frames[(qsizetype(y) * row.Width + x) * 3 + 2]), 150)
                     << "blue at " << x << ", " << y;
     }
+
+    // Answering No to the overwrite question leaves the movie and the state.
+    const QString movie = TmpFile("compressor-default.avi");
+    const QByteArray old = ReadBytes(movie);
+    const QString caption = Form->windowTitle();
     EXPECT_TRUE(Errors().empty());
+    Dialogs.ConfirmAnswer = false;
+    Dialogs.Shown.clear();
+    Answer(C::actSaveAVI, movie);
+    ASSERT_EQ(Dialogs.Shown.size(), 2u);
+    EXPECT_EQ(Dialogs.Shown[1].Kind, "confirm");
+    EXPECT_EQ(QString::fromStdString(Dialogs.Shown[1].Text), "Overwrite file " + movie + "?");
+    Settle(300);
+    EXPECT_EQ(ReadBytes(movie), old);
+    EXPECT_EQ(Form->PathState(), S::psStopped);
+    EXPECT_EQ(Form->windowTitle(), caption);
+    EXPECT_EQ(Dialogs.Shown.size(), 2u) << "no errors on later ticks";
 }
 
-TEST_F(FlightWindow, StopHalfwayKeepsAShorterMovieOfTheStartingSize)
+TEST_F(FlightWindow, StopHalfwayKeepsAShorterMovieOfTheStartingSize_ClosingKeepsNone)
 {
     const QSize viewer(640, 480);
     ASSERT_NO_FATAL_FAILURE(StartTrinidad(viewer));
-    const QString movie = TmpFile("stopped.avi"), next = TmpFile("resized.avi");
-    QFile::remove(movie);
-    QFile::remove(next);
+    const QString movie = TmpFile("stopped.avi"), next = TmpFile("resized.avi"),
+                  closing = TmpFile("closing.avi");
+    for (const QString& file : {movie, next, closing})
+        QFile::remove(file);
     ASSERT_NO_FATAL_FAILURE(LoadLines("long.csv", NorthwardFlight(40)));
     ASSERT_NO_FATAL_FAILURE(Focus(*Form));
     Answer(C::actSaveAVI, movie);
@@ -525,48 +542,17 @@ TEST_F(FlightWindow, StopHalfwayKeepsAShorterMovieOfTheStartingSize)
     const QJsonObject resized = VideoStream(next);
     EXPECT_EQ(resized["width"].toInt(), viewer.width() + 100);
     EXPECT_EQ(resized["height"].toInt(), viewer.height() + 60);
-    EXPECT_TRUE(Errors().empty());
-}
 
-TEST_F(FlightWindow, ClosingTheWindowMidMovieLeavesNoFile)
-{
-    ASSERT_NO_FATAL_FAILURE(StartTrinidad({640, 480}));
-    const QString movie = TmpFile("closing.avi");
-    QFile::remove(movie);
-    ASSERT_NO_FATAL_FAILURE(LoadLines("closing.csv", NorthwardFlight(40)));
-    Answer(C::actSaveAVI, movie);
+    // Closing the window in the middle of a movie deletes it, for good.
+    Answer(C::actSaveAVI, closing);
     ASSERT_TRUE(WaitUntil([&] { return Form->AVIRecorder1().FrameIndex() >= 3; }));
-    ASSERT_TRUE(QFile::exists(movie));
+    ASSERT_TRUE(QFile::exists(closing));
     EXPECT_TRUE(Form->close());
-    EXPECT_FALSE(QFile::exists(movie));
+    EXPECT_FALSE(QFile::exists(closing));
     Settle(500);
-    EXPECT_FALSE(QFile::exists(movie)) << "no later tick writes it again";
+    EXPECT_FALSE(QFile::exists(closing)) << "no later tick writes it again";
     EXPECT_TRUE(Errors().empty());
     EXPECT_EQ(Dialogs.Shown.back().Kind, "save") << "a loaded path asks nothing at the close";
-}
-
-TEST_F(FlightWindow, DecliningToOverwriteLeavesTheOldFileAndTheState)
-{
-    ASSERT_NO_FATAL_FAILURE(StartTrinidad());
-    const QString movie = TmpFile("kept.avi");
-    {
-        QFile old(movie);
-        ASSERT_TRUE(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        old.write("an older movie");
-    }
-    ASSERT_NO_FATAL_FAILURE(LoadLines("kept.csv", NorthwardFlight(6)));
-    const QString caption = Form->windowTitle();
-    Dialogs.ConfirmAnswer = false;
-    Dialogs.Shown.clear();
-    Answer(C::actSaveAVI, movie);
-    ASSERT_EQ(Dialogs.Shown.size(), 2u);
-    EXPECT_EQ(Dialogs.Shown[1].Kind, "confirm");
-    EXPECT_EQ(QString::fromStdString(Dialogs.Shown[1].Text), "Overwrite file " + movie + "?");
-    Settle(300);
-    EXPECT_EQ(ReadBytes(movie), "an older movie");
-    EXPECT_EQ(Form->PathState(), S::psStopped);
-    EXPECT_EQ(Form->windowTitle(), caption);
-    EXPECT_EQ(Dialogs.Shown.size(), 2u) << "no errors on later ticks";
 }
 
 } // namespace

@@ -123,30 +123,31 @@ TEST_F(SceneWindow, SurfaceWithoutDocumentationShowsAnEmptyScene)
 
 // ---- keyboard flight --------------------------------------------------------
 
-// Every key poll in which the window handled keys, with its cadencer time and
-// the rows of the key table that acted, for as long as the recorder lives.
-class TPollRecorder
+// The scene window given the focus, with every key poll in which it handled
+// keys recorded: the cadencer time and the rows of the key table that acted.
+class KeyFlight : public SceneWindow
 {
-public:
+protected:
     struct TPoll
     {
         double DeltaTime;
         std::array<bool, 8> Rows;
     };
 
-    explicit TPollRecorder(TSceneFrm& form) : m_form(form), m_original(form.Cadencer1().OnProgress)
+    void StartFlying(const std::string& velocity)
     {
-        form.Cadencer1().OnProgress = [this](TCadencer& sender, double deltaTime, double time) {
+        ASSERT_NO_FATAL_FAILURE(Start(ViewerScript(Sample("trinidad.rst"), "1", velocity), true));
+        Form->Cadencer1().OnProgress = [this, original = Form->Cadencer1().OnProgress](
+                                           TCadencer& sender, double deltaTime, double time) {
             TPoll poll{deltaTime, {}};
             for (std::size_t i = 0; i < NavigationRows.size(); ++i)
-                poll.Rows[i] = m_form.KeyState().AnyDown(NavigationRows[i]);
-            const bool handles = !m_form.Closing() && m_form.HoldsKeyboardFocus();
-            m_original(sender, deltaTime, time);
+                poll.Rows[i] = Form->KeyState().AnyDown(NavigationRows[i]);
+            const bool handles = !Form->Closing() && Form->HoldsKeyboardFocus();
+            original(sender, deltaTime, time);
             if (handles)
                 Polls.push_back(poll);
         };
     }
-    ~TPollRecorder() { m_form.Cadencer1().OnProgress = m_original; }
 
     // Cadencer time during which the row of action acted.
     double Seconds(TNavigationAction action) const
@@ -159,10 +160,6 @@ public:
     }
 
     std::vector<TPoll> Polls;
-
-private:
-    TSceneFrm& m_form;
-    TCadencerProgressEvent m_original;
 };
 
 // Press and release times of one key as the X server stamped them.
@@ -185,47 +182,46 @@ private:
     int m_key;
 };
 
-TEST_F(SceneWindow, HeldKeysFlyAtTheirRatesInCadencerTime)
+TEST_F(KeyFlight, HeldKeysFlyAtTheirRatesInCadencerTime)
 {
-    ASSERT_NO_FATAL_FAILURE(Start(ViewerScript(Sample("trinidad.rst")), true));
+    ASSERT_NO_FATAL_FAILURE(StartFlying("5"));
     {
         // Up: Velocity times the cadencer's time, which runs twice as fast as
         // the X server's clock.
         TKeyTimes times(Qt::Key_Up);
         Form->installEventFilter(&times);
-        TPollRecorder polls(*Form);
+        Polls.clear();
         const TAffineVector start = ObserverAt(*Form);
         ASSERT_NO_FATAL_FAILURE(Hold({"Up"}, 1000));
         const float distance = vectorLength(ObserverAt(*Form) - start);
-        EXPECT_NEAR(distance, Form->Velocity() * polls.Seconds(TNavigationAction::naForward),
+        EXPECT_NEAR(distance, Form->Velocity() * Seconds(TNavigationAction::naForward),
                     1e-3 * distance);
         ASSERT_GT(times.Released, times.Pressed);
         const double held = double(times.Released - times.Pressed) / 1000.0;
         const double expected = Form->Velocity() * 2.0 * held;
         double longestStep = 0;
-        for (const auto& poll : polls.Polls)
+        for (const auto& poll : Polls)
             longestStep = std::max(longestStep, poll.DeltaTime);
         EXPECT_NEAR(distance, expected, 0.1 * expected + Form->Velocity() * longestStep)
             << "held " << held << " s";
     }
     for (const bool withCtrl : {false, true}) {
         // Shift rises by LiftStep; Ctrl sinks as much, so together they cancel.
-        TPollRecorder polls(*Form);
+        Polls.clear();
         const float y = ObserverAt(*Form).Y;
         ASSERT_NO_FATAL_FAILURE(
             Hold(withCtrl ? QStringList{"shift", "ctrl"} : QStringList{"shift"}, 500));
-        const double risen = Form->LiftStep() * polls.Seconds(TNavigationAction::naRise);
-        EXPECT_GT(polls.Seconds(withCtrl ? TNavigationAction::naSink : TNavigationAction::naRise),
-                  0.5);
+        const double risen = Form->LiftStep() * Seconds(TNavigationAction::naRise);
+        EXPECT_GT(Seconds(withCtrl ? TNavigationAction::naSink : TNavigationAction::naRise), 0.5);
         EXPECT_NEAR(ObserverAt(*Form).Y - y, withCtrl ? 0 : risen,
                     withCtrl ? 1e-2 : 1e-3 * risen + 1e-2)
             << (withCtrl ? "shift and ctrl" : "shift");
     }
     {
         // Page Up orbits the camera up to its clamp, short of straight below.
-        TPollRecorder polls(*Form);
+        Polls.clear();
         ASSERT_NO_FATAL_FAILURE(Hold({"Prior"}, 1500));
-        ASSERT_GT(Form->TurnStep() * polls.Seconds(TNavigationAction::naTiltUp), 100.0)
+        ASSERT_GT(Form->TurnStep() * Seconds(TNavigationAction::naTiltUp), 100.0)
             << "held long enough to pass straight below";
         const TAffineVector offset = Form->Scene().Camera->AbsolutePosition().Affine() -
                                      Form->Scene().CameraTarget->AbsolutePosition().Affine();
@@ -234,20 +230,20 @@ TEST_F(SceneWindow, HeldKeysFlyAtTheirRatesInCadencerTime)
     }
 }
 
-TEST_F(SceneWindow, LeftThenUpTurnsBeforeMovingInEachPoll)
+TEST_F(KeyFlight, LeftThenUpTurnsBeforeMovingInEachPoll)
 {
-    ASSERT_NO_FATAL_FAILURE(Start(ViewerScript(Sample("trinidad.rst"), "1", "1"), true));
+    ASSERT_NO_FATAL_FAILURE(StartFlying("1"));
     TDummyCube start;
     start.Direction().Assign(Form->Scene().Observer->Direction());
     start.Position().Assign(Form->Scene().Observer->Position());
-    TPollRecorder polls(*Form);
+    Polls.clear();
     ASSERT_TRUE(Xdotool({"keydown", "Left"}));
     Settle(300);
     ASSERT_NO_FATAL_FAILURE(Hold({"Up"}, 600));
     ASSERT_TRUE(Xdotool({"keyup", "Left"}));
     Settle(200);
 
-    const double turned = Form->TurnStep() * polls.Seconds(TNavigationAction::naTurnLeft);
+    const double turned = Form->TurnStep() * Seconds(TNavigationAction::naTurnLeft);
     const TAffineVector direction = Form->Scene().Observer->Direction().AsAffineVector();
     const TAffineVector before = start.Direction().AsAffineVector();
     EXPECT_NEAR(Degrees(std::atan2(-direction.X, direction.Z)) -
@@ -261,7 +257,7 @@ TEST_F(SceneWindow, LeftThenUpTurnsBeforeMovingInEachPoll)
         rig.Up().SetAsAffineVector({0, 1, 0});
         rig.Direction().Assign(start.Direction());
         rig.Position().Assign(start.Position());
-        for (const auto& poll : polls.Polls)
+        for (const auto& poll : Polls)
             for (const bool turning : {turnFirst, !turnFirst}) {
                 if (turning && poll.Rows[2])
                     rig.Turn(float(static_cast<long double>(-Form->TurnStep()) * poll.DeltaTime));

@@ -45,26 +45,17 @@ TEST(Viewer, StartsOnTheSampleTerrainAndEndsOnTheShutdownRequest)
     // One report per bitmap row of the drape, then of the surface (1200 x 600
     // cells at step 2), each r / H.
     QStringList expected = ConnectionReads();
-    expected << "ConfirmProcess(1)"
-             << "GetProcessTextC(1)"
-             << "GetProcessTextD(1)"
-             << "ClearProgress(1)";
+    expected +=
+        {"ConfirmProcess(1)", "GetProcessTextC(1)", "GetProcessTextD(1)", "ClearProgress(1)"};
     for (int index = 2; index <= 8; ++index)
         expected << QString("GetProcessParameter(1,%1)").arg(index);
-    expected << "GetHostText()"
-             << "GetHostNumber()"
-             << "GetWorkingFolder()"
-             << "GetResourceFolderCount()"
-             << "GetResourceFolder(1)";
+    expected += {"GetHostText()", "GetHostNumber()", "GetWorkingFolder()",
+                 "GetResourceFolderCount()", "GetResourceFolder(1)"};
     for (int pass = 0; pass < 2; ++pass)
         for (int r = 0; r < 600; ++r)
             expected << QString("ReportProgress(1,%1)").arg(double(float(r / 600.0)), 0, 'g', 17);
-    expected << "GetWorkingFolder()"
-             << "GetWorkingFolder()"
-             << "GetWorkingFolder()"
-             << "ReportProgress(1,0)"
-             << "ClearProgress(1)"
-             << "FinishProcess(1)";
+    expected += {"GetWorkingFolder()",  "GetWorkingFolder()", "GetWorkingFolder()",
+                 "ReportProgress(1,0)", "ClearProgress(1)",   "FinishProcess(1)"};
     QStringList calls;
     for (const TLoggedCall& call : host.Calls())
         calls << (call.Method == "ReportProgress" ? QString("ReportProgress(%1,%2)")
