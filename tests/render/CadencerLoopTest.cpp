@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -18,108 +19,6 @@
 using namespace skyglide;
 
 namespace {
-
-// Runs the event loop until quit() or the watchdog; true when quit() ended it.
-bool runLoop(int watchdogMs = 5000)
-{
-    bool timedOut = false;
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, [&] {
-        timedOut = true;
-        QCoreApplication::quit();
-    });
-    watchdog.start(watchdogMs);
-    QCoreApplication::exec();
-    return !timedOut;
-}
-
-void postRecord(std::string& trace, char mark)
-{
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(), [&trace, mark] { trace += mark; }, Qt::QueuedConnection);
-}
-
-TEST(CadencerLoop, AsapStepsOncePerPassAndLetsPendingEventsThroughFirst)
-{
-    TScene scene;
-    TCadencer cadencer; // cmASAP, the system's clock
-    std::string trace;
-    int steps = 0;
-    cadencer.OnProgress = [&](TCadencer&, double, double) {
-        trace += 'S';
-        if (++steps == 1) {
-            postRecord(trace, 'e');
-            postRecord(trace, 'e');
-            postRecord(trace, 'e');
-        }
-        if (steps == 5)
-            QCoreApplication::quit();
-    };
-    cadencer.SetScene(&scene); // registers: the pump starts with the loop
-    ASSERT_TRUE(runLoop());
-    EXPECT_EQ(trace, "SeeeSSSS");
-}
-
-TEST(CadencerLoop, DisablingFromAHandlerStopsThePump)
-{
-    TScene scene;
-    TCadencer cadencer;
-    int steps = 0;
-    cadencer.OnProgress = [&](TCadencer& sender, double, double) {
-        if (++steps == 3) {
-            sender.SetEnabled(false);
-            // Long enough for many more passes, had the pump gone on.
-            QTimer::singleShot(20, [] { QCoreApplication::quit(); });
-        }
-    };
-    cadencer.SetScene(&scene);
-    ASSERT_TRUE(runLoop());
-    EXPECT_EQ(steps, 3);
-
-    steps = 0;
-    cadencer.SetEnabled(true); // and it starts again
-    cadencer.OnProgress = [&](TCadencer&, double, double) {
-        if (++steps == 2)
-            QCoreApplication::quit();
-    };
-    ASSERT_TRUE(runLoop());
-}
-
-TEST(CadencerLoop, CadencerDestroyedDuringAnotherOnesStepIsSkipped)
-{
-    TScene scene;
-    auto doomed = std::make_unique<TCadencer>();
-    TCadencer survivor;
-    int doomedSteps = 0;
-    int survivorSteps = 0;
-    doomed->OnProgress = [&](TCadencer&, double, double) { ++doomedSteps; };
-    // The pump serves the later-registered cadencer first.
-    doomed->SetScene(&scene);
-    survivor.SetScene(&scene);
-    survivor.OnProgress = [&](TCadencer&, double, double) {
-        if (++survivorSteps == 1)
-            doomed.reset();
-        if (survivorSteps == 4)
-            QCoreApplication::quit();
-    };
-    ASSERT_TRUE(runLoop());
-    EXPECT_EQ(doomedSteps, 0);
-}
-
-TEST(CadencerLoop, IdleModeStepsWhileTheLoopIsIdle)
-{
-    TScene scene;
-    TCadencer cadencer;
-    cadencer.SetMode(TCadencerMode::cmApplicationIdle);
-    int steps = 0;
-    cadencer.OnProgress = [&](TCadencer&, double, double) {
-        if (++steps == 5)
-            QCoreApplication::quit();
-    };
-    cadencer.SetScene(&scene);
-    ASSERT_TRUE(runLoop());
-}
 
 // Like the viewer's application: an error escaping a handler is reported
 // (here: counted) and the event loop goes on.
@@ -138,21 +37,105 @@ struct ReportingApplication : QCoreApplication
     }
 };
 
+// A cadencer of its own scene whose steps call `step` with their count.
+struct Stepping
+{
+    TScene scene;
+    TCadencer cadencer; // cmASAP, the system's clock
+    int steps = 0;
+    explicit Stepping(std::function<void(int)> step, TCadencerMode mode = TCadencerMode::cmASAP)
+    {
+        cadencer.SetMode(mode);
+        cadencer.OnProgress = [this, step](TCadencer&, double, double) { step(++steps); };
+        cadencer.SetScene(&scene); // registers: the pump starts with the loop
+    }
+};
+
+// Runs the event loop until quit() or the watchdog; true when quit() ended it.
+bool runLoop()
+{
+    bool timedOut = false;
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [&] {
+        timedOut = true;
+        QCoreApplication::quit();
+    });
+    watchdog.start(5000);
+    QCoreApplication::exec();
+    return !timedOut;
+}
+
+TEST(CadencerLoop, AsapStepsOncePerPassAndLetsPendingEventsThroughFirst)
+{
+    std::string trace;
+    Stepping s([&](int step) {
+        trace += 'S';
+        for (int i = 0; step == 1 && i < 3; ++i)
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(), [&] { trace += 'e'; }, Qt::QueuedConnection);
+        if (step == 5)
+            QCoreApplication::quit();
+    });
+    ASSERT_TRUE(runLoop());
+    EXPECT_EQ(trace, "SeeeSSSS");
+}
+
+TEST(CadencerLoop, DisablingFromAHandlerStopsThePump)
+{
+    bool restarted = false;
+    Stepping s([&](int step) {
+        if (step == 3 && !restarted) {
+            s.cadencer.SetEnabled(false);
+            // Long enough for many more passes, had the pump gone on.
+            QTimer::singleShot(20, [] { QCoreApplication::quit(); });
+        }
+        if (restarted && step == 5)
+            QCoreApplication::quit();
+    });
+    ASSERT_TRUE(runLoop());
+    EXPECT_EQ(s.steps, 3);
+    restarted = true;
+    s.cadencer.SetEnabled(true); // and it starts again
+    ASSERT_TRUE(runLoop());
+}
+
+TEST(CadencerLoop, CadencerDestroyedDuringAnotherOnesStepIsSkipped)
+{
+    // The pump serves the later-registered cadencer first.
+    int doomedSteps = 0;
+    auto doomed = std::make_unique<Stepping>([&](int) { ++doomedSteps; });
+    Stepping survivor([&](int step) {
+        if (step == 1)
+            doomed.reset();
+        if (step == 4)
+            QCoreApplication::quit();
+    });
+    ASSERT_TRUE(runLoop());
+    EXPECT_EQ(doomedSteps, 0);
+}
+
+TEST(CadencerLoop, IdleModeStepsWhileTheLoopIsIdle)
+{
+    Stepping s(
+        [](int step) {
+            if (step == 5)
+                QCoreApplication::quit();
+        },
+        TCadencerMode::cmApplicationIdle);
+    ASSERT_TRUE(runLoop());
+}
+
 TEST(CadencerLoop, ErrorInAStepDoesNotStopThePump)
 {
-    auto* app = static_cast<ReportingApplication*>(QCoreApplication::instance());
-    TScene scene;
-    TCadencer cadencer;
-    int steps = 0;
-    cadencer.OnProgress = [&](TCadencer&, double, double) {
-        if (++steps == 2)
+    Stepping s([](int step) {
+        if (step == 2)
             throw std::runtime_error("step failed");
-        if (steps == 4)
+        if (step == 4)
             QCoreApplication::quit();
-    };
-    cadencer.SetScene(&scene);
+    });
     ASSERT_TRUE(runLoop());
-    EXPECT_EQ(app->errors, 1);
+    EXPECT_EQ(static_cast<ReportingApplication*>(QCoreApplication::instance())->errors, 1);
 }
 
 } // namespace

@@ -33,12 +33,6 @@ inline bool near(const RGB& a, const RGB& b, int tolerance)
     return true;
 }
 
-inline RGB toRGB(const TVector4f& colour)
-{
-    return {int(colour.X * 255.0f + 0.5f), int(colour.Y * 255.0f + 0.5f),
-            int(colour.Z * 255.0f + 0.5f)};
-}
-
 /// Lets the event loop run until the viewer has rendered a frame after
 /// `before` frames, or fails after timeoutMs.
 inline bool waitForFrame(TSceneViewer& viewer, long long before, int timeoutMs = 10000)

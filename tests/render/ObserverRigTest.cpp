@@ -29,16 +29,10 @@ constexpr int Velocity = 100;
 constexpr int TurnStep = 50;
 constexpr int LiftStep = 80;
 
-enum Key : unsigned {
-    PageUp = 1u << 0, // look up: the camera sinks around its target
-    PageDown = 1u << 1,
-    Left = 1u << 2,
-    Right = 1u << 3,
-    Shift = 1u << 4, // climb
-    Ctrl = 1u << 5,  // sink
-    Up = 1u << 6,    // forward
-    Down = 1u << 7,
-};
+// PageUp looks up (the camera sinks around its target), Shift climbs, Ctrl
+// sinks, Up flies forward.
+constexpr unsigned PageUp = 1, PageDown = 2, Left = 4, Right = 8, Shift = 16, Ctrl = 32, Up = 64,
+                   Down = 128;
 
 // What the scene window does at each cadencer progress, in its key order,
 // on the rig in the scene or on its model.
@@ -137,12 +131,10 @@ TEST(ObserverRig, ScriptedFlightEndsAtTheComputedPose)
     const float W = 240, H = 160, M = std::max(W, H);
     RigModel model;
     SceneRig rig{viewer};
-    viewer.Observer->Position().SetX(0.4f * W);
-    viewer.Observer->Position().SetZ(-0.4f * H);
-    viewer.Observer->Position().SetY(M * 0.05f * 1.5f);
+    viewer.Observer->Position().SetAsAffineVector({0.4f * W, M * 0.05f * 1.5f, -0.4f * H});
     model.x = 0.4 * W;
-    model.z = -0.4 * H;
     model.y = M * 0.05 * 1.5;
+    model.z = -0.4 * H;
     const float startTurn = float(std::atan(double(W) / H) / kDegree);
     rig.turn(startTurn);
     model.turn(startTurn);
