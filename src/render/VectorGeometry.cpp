@@ -4,32 +4,33 @@
 
 namespace skyglide {
 
-float TVector4f::operator[](int index) const
+namespace {
+
+/// Component `index` of `v` (3 and beyond give W), writable when `v` is.
+template <class Vector> auto& component(Vector& v, int index)
 {
     switch (index) {
     case 0:
-        return X;
+        return v.X;
     case 1:
-        return Y;
+        return v.Y;
     case 2:
-        return Z;
+        return v.Z;
     default:
-        return W;
+        return v.W;
     }
+}
+
+} // namespace
+
+float TVector4f::operator[](int index) const
+{
+    return component(*this, index);
 }
 
 float& TVector4f::operator[](int index)
 {
-    switch (index) {
-    case 0:
-        return X;
-    case 1:
-        return Y;
-    case 2:
-        return Z;
-    default:
-        return W;
-    }
+    return component(*this, index);
 }
 
 void TMatrix4f::SetRow(int i, const TVector4f& v)
