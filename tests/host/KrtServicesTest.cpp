@@ -29,7 +29,10 @@ TEST_F(THostLinkTest, FailedConnectionLeavesNoHostBehind)
     EXPECT_EQ(Calls, ConnectionReads()) << "the last of the twelve reads fails";
     EXPECT_EQ(HostServer(), nullptr);
     ASSERT_EQ(Dialogs.Shown.size(), 1u);
+    EXPECT_EQ(Dialogs.Shown[0].Kind, "message");
     EXPECT_EQ(Dialogs.Shown[0].Caption, "SkyGlide");
+    EXPECT_EQ(Dialogs.Shown[0].Text,
+              "Kartova server application not found.  This process cannot be created.");
 }
 
 // One service of the run, what it asks of the host, and its text result.

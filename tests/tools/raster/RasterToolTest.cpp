@@ -1,5 +1,4 @@
-#include "ToolRun.h"
-
+// skyglide-raster run as a user runs it: what it prints, writes and exits with.
 #include "../../data/DataTestFiles.h"
 
 #include <QColor>
@@ -7,14 +6,54 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 
+#include <cstdlib>
 #include <limits>
+#include <sstream>
 
 namespace skyglide {
 namespace {
 
 using namespace skyglide::testing;
 using TStrings = std::vector<std::string>;
+
+struct TRun
+{
+    int Status = -1; // -1: did not start, or did not exit normally
+    std::string Out, Err;
+};
+
+std::string binDir()
+{
+    const char* dir = std::getenv("SKYGLIDE_BIN_DIR");
+    return dir ? dir : ".";
+}
+
+TRun runProgram(const std::string& program, const TStrings& args)
+{
+    QStringList arguments;
+    for (const std::string& arg : args)
+        arguments << QString::fromStdString(arg);
+    QProcess process;
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start(QString::fromStdString(program), arguments);
+    const bool exited = process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit;
+    return {exited ? process.exitCode() : -1, process.readAllStandardOutput().toStdString(),
+            process.readAllStandardError().toStdString()};
+}
+
+TRun runTool(const TStrings& args)
+{
+    return runProgram(binDir() + "/skyglide-raster", args);
+}
+
+std::string readFile(const std::filesystem::path& file)
+{
+    std::ostringstream text;
+    text << std::ifstream(file, std::ios::binary).rdbuf();
+    return text.str();
+}
 
 std::string writeRaster(const std::filesystem::path& folder, const TStrings& doc,
                         const std::string& cells, const TStrings& extra = {})
@@ -107,17 +146,15 @@ TEST(RasterToolTest, InfoOfUnusableRasters)
 
 TEST(RasterToolTest, UsageErrorsExitWithTwo)
 {
-    const std::vector<TStrings> cases = {{"draw", "x.rst"},
-                                         {"info"},
-                                         {"values", "x.rst", "--step", "0"},
-                                         {"texture", "x.rst"},
-                                         {"texture", "x.rst", "--out", "a.png", "--out", "b.png"},
-                                         {"import-grid", "x", "--type", "byte", "--columns", "1",
-                                          "--rows", "1", "--extent", "0,1,0,1", "--out", "y.img"},
-                                         {"make-palette", "0:0,0,0;0:1,1,1", "--out", "p.smp"}};
-    for (const auto& args : cases) {
+    for (const char* command :
+         {"draw x.rst", "info", "values x.rst --step 0", "texture x.rst",
+          "texture x.rst --out a.png --out b.png", "make-palette 0:0,0,0;0:1,1,1 --out p.smp",
+          "import-grid x --type byte --columns 1 --rows 1 --extent 0,1,0,1 --out y.img"}) {
+        TStrings args;
+        for (const QString& word : QString(command).split(' '))
+            args.push_back(word.toStdString());
         const TRun run = runTool(args);
-        EXPECT_EQ(run.Status, 2) << args[0] << " " << args.back();
+        EXPECT_EQ(run.Status, 2) << command;
         EXPECT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n'), 1) << run.Err;
     }
     EXPECT_EQ(runTool({}).Err.rfind("usage:\n", 0), 0U);
@@ -142,9 +179,6 @@ TEST(RasterToolTest, TextureIsRgbThroughPalette)
 {
     const auto folder = testFolder();
     const std::string png = (folder / "t.png").string();
-    const auto pixel = [&](int x, int y) {
-        return QImage(QString::fromStdString(png)).pixelColor(x, y);
-    };
     TStrings bytes = docValues("byte", 3, 2);
     bytes[16] = bytes[18] = "255";
     writeBytes(folder / "p.smp", paletteBytes(255, 0, 255));
@@ -152,7 +186,7 @@ TEST(RasterToolTest, TextureIsRgbThroughPalette)
     ASSERT_EQ(
         runTool({"texture", file, "--palette", (folder / "p.smp").string(), "--out", png}).Status,
         0);
-    const QImage image(QString::fromStdString(png));
+    QImage image(QString::fromStdString(png));
     ASSERT_EQ(image.size(), QSize(3, 2));
     EXPECT_FALSE(image.hasAlphaChannel());
     // Palette entry i is (i, 255 − i, i / 2).
@@ -170,8 +204,9 @@ TEST(RasterToolTest, TextureIsRgbThroughPalette)
     rgb[16] = rgb[18] = "255 255 255";
     const std::string colours = writeRaster(folder, rgb, byteCells({10, 20, 30, 200, 100, 0}));
     ASSERT_EQ(runTool({"texture", colours, "--out", png}).Status, 0);
-    EXPECT_EQ(pixel(0, 0), QColor(30, 20, 10)); // cells are blue, green, red
-    EXPECT_EQ(pixel(1, 0), QColor(0, 100, 200));
+    image.load(QString::fromStdString(png));
+    EXPECT_EQ(image.pixelColor(0, 0), QColor(30, 20, 10)); // cells are blue, green, red
+    EXPECT_EQ(image.pixelColor(1, 0), QColor(0, 100, 200));
 }
 
 /// import-grid of a 2 x 2 source grid into folder/m.rst.
@@ -279,6 +314,46 @@ TEST(RasterToolTest, MakePaletteWritesRamp)
                 << args[0] << " entry " << index;
         }
     }
+}
+
+// The committed samples are exactly what samples/regenerate makes from the
+// shared terrain data, so a change to the tool or to its commands that alters
+// them is caught.
+TEST(RasterToolTest, RegeneratesTheSamplesByteForByte)
+{
+    const char* samplesEnv = std::getenv("SKYGLIDE_SAMPLES_DIR");
+    const std::filesystem::path samples = samplesEnv ? samplesEnv : "samples";
+    // The shared data folder beside the checkout, unless SKYGLIDE_SHARED_DATA names one.
+    const char* sharedEnv = std::getenv("SKYGLIDE_SHARED_DATA");
+    const std::filesystem::path shared =
+        sharedEnv ? std::filesystem::path(sharedEnv)
+                  : samples.parent_path().parent_path() / "shared" / "data";
+    // group, its sources in the shared folder, the samples it makes
+    const std::tuple<const char*, TStrings, TStrings> groups[] = {
+        {"palettes", {}, {"palettes/greyscale.smp", "palettes/elevation.smp"}},
+        {"olinda",
+         {"olinda_dem_utm25s.f32", "olinda_L7_ETM_rgb.rgb"},
+         {"olinda.rst", "olinda.rdc", "olinda_drape.rst", "olinda_drape.rdc"}},
+        {"trinidad", {"trinidad_co_usgs_1deg_dem.i16"}, {"trinidad.rst", "trinidad.rdc"}}};
+    const auto folder = testFolder();
+    bool skipped = false;
+    for (const auto& [group, sources, files] : groups) {
+        if (std::any_of(sources.begin(), sources.end(),
+                        [&](const auto& s) { return !std::filesystem::exists(shared / s); })) {
+            skipped = true;
+            continue;
+        }
+        const TRun run = runProgram((samples / "regenerate").string(),
+                                    {binDir(), shared.string(), folder.string(), group});
+        ASSERT_EQ(run.Status, 0) << run.Err;
+        for (const auto& file : files) {
+            const std::string made = readFile(folder / file);
+            EXPECT_TRUE(!made.empty() && made == readFile(samples / file))
+                << "samples/" << file << " differs from what samples/regenerate makes";
+        }
+    }
+    if (skipped)
+        GTEST_SKIP() << "not every source is present under " << shared;
 }
 
 } // namespace
