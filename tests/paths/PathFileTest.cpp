@@ -77,12 +77,8 @@ const char* kPoseLine = "0,12.00,35.25,-40.80,-0.60,0.00,0.80,0.00,0.03,0.00";
 TEST(PathFile, cursorWalksAndWraps)
 {
     const int kKeep = -1000; // leave the cursor where the last Add put it
-    const struct
-    {
-        const char* name;
-        int lines, start;
-        std::vector<std::pair<bool, int>> steps; // what Next() returns, the cursor after it
-    } rows[] = {
+    // lines, the cursor set, then what each Next() returns and the cursor after it
+    const std::tuple<const char*, int, int, std::vector<std::pair<bool, int>>> rows[] = {
         {"one line ends at once", 1, 0, {{false, 0}}},
         {"three lines", 3, 0, {{true, 1}, {true, 2}, {false, 0}, {true, 1}}},
         {"empty path", 0, 0, {{false, 0}, {false, 0}}},
@@ -90,16 +86,16 @@ TEST(PathFile, cursorWalksAndWraps)
         {"cursor set past the end", 3, 7, {{false, 0}}},
         {"negative cursor", 3, -9, {{false, 0}}},
     };
-    for (const auto& row : rows) {
-        TPathFile path = pathOf(row.lines);
-        if (row.start != kKeep)
-            path.SetCurrentLine(row.start);
-        for (auto [more, cursor] : row.steps) {
-            EXPECT_EQ(path.Next(), more) << row.name;
-            EXPECT_EQ(path.CurrentLine(), cursor) << row.name;
+    for (const auto& [name, lines, start, steps] : rows) {
+        TPathFile path = pathOf(lines);
+        if (start != kKeep)
+            path.SetCurrentLine(start);
+        for (auto [more, cursor] : steps) {
+            EXPECT_EQ(path.Next(), more) << name;
+            EXPECT_EQ(path.CurrentLine(), cursor) << name;
             EXPECT_EQ(path.Fields(),
-                      (row.lines ? Lines{std::to_string(cursor), "1.00", "2.00"} : Lines{}))
-                << row.name;
+                      (lines ? Lines{std::to_string(cursor), "1.00", "2.00"} : Lines{}))
+                << name;
         }
     }
 }
