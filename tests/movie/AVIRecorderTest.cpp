@@ -184,14 +184,13 @@ TEST(AVIRecorder, MoviesReadBackInFFmpeg)
 {
 #define RAW "[0][0][0][0]" // no FourCC: bitmaps
     // compressor, answer of the encoder chooser (if set), size, what ffprobe reports
+    // (the flight tests read back 827 x 530 movies of each compressor)
     const std::tuple<Compressor, std::optional<std::string>, int, int, const char*> rows[] = {
         {acDefault, {}, 320, 200, "msvideo1,video,MSVC,320,200,15/1,5\n"},
-        {acDefault, {}, 827, 530, "msvideo1,video,MSVC,828,532,15/1,5\n"},
         {acDefault, {}, 801, 603, "msvideo1,video,MSVC,804,604,15/1,5\n"},
         {acDivX, {}, 320, 200, "mpeg4,video,divx,320,200,15/1,5\n"},
         {acDivX, {}, 827, 531, "mpeg4,video,divx,827,531,15/1,5\n"},
         {acShowDialog, {}, 320, 200, "rawvideo,video," RAW ",320,200,15/1,5\n"},
-        {acShowDialog, "", 827, 530, "rawvideo,video," RAW ",827,530,15/1,5\n"},
         {acShowDialog, "mpeg4", 322, 202, "mpeg4,video,FMP4,322,202,15/1,5\n"}};
 #undef RAW
     for (const auto& [compressor, chosen, w, h, expected] : rows) {
