@@ -331,8 +331,11 @@ TEST(AVIRecorder, FailedOpenLeavesNothingBehind)
         EXPECT_FALSE(s.r.Writing());
         EXPECT_EQ(s.entries(), folder ? 1 : 0);
         EXPECT_EQ(folder, fs::exists(s.file / "sub"));
-        Session next(64, 48);
-        EXPECT_TRUE(next.r.OpenMovieFile());
+        // The same recorder, set up afresh, makes the next movie.
+        s.r.SetFilename((s.dir / "next.avi").string());
+        s.r.SetSizeRestriction(srNo), s.r.SetWidth(64), s.r.SetHeight(48), s.r.SetFPS(15);
+        s.r.SetCompressor(acDefault);
+        EXPECT_TRUE(s.r.OpenMovieFile());
     }
 }
 
