@@ -46,6 +46,15 @@ TEST_P(MisbehavingViewer, DoesNotHangTheHost)
     ASSERT_TRUE(host.WaitForExit(20000));
     EXPECT_EQ(host.ExitCode(), row.HostStatus);
     EXPECT_TRUE(host.Stderr().contains(QLatin1String(row.Message))) << qPrintable(host.Stderr());
+    // Whatever the viewer started goes with it (zombies only wait for a reaper).
+    QFile child(viewer + ".child");
+    if (child.open(QIODevice::ReadOnly)) {
+        QFile stat("/proc/" + child.readAll().trimmed() + "/stat");
+        EXPECT_TRUE(PollUntil([&] {
+            stat.close();
+            return !stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z ");
+        })) << "a process the viewer started outlived it";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -62,7 +71,7 @@ INSTANTIATE_TEST_SUITE_P(
                     128 + SIGTERM,
                     "the viewer made no call for 1 s during its start-up; stopping it"},
         TViewerCase{"ignoresTermination",
-                    "trap '' TERM; sleep 600 & wait; sleep 600",
+                    "trap '' TERM; sleep 600 & echo $! >\"$0.child\"; wait; sleep 600",
                     {"--startup-timeout", "1"},
                     128 + SIGKILL,
                     "stopping it"},
