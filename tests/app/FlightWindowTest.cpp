@@ -30,14 +30,6 @@ QByteArray ReadBytes(const QString& file)
     return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
 }
 
-void WriteLines(const QString& file, const std::vector<std::string>& lines)
-{
-    QFile out(file);
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    for (const std::string& line : lines)
-        out.write(QByteArray::fromStdString(line + "\r\n"));
-}
-
 // What the window shows after one path tick.
 struct TTick
 {
@@ -92,14 +84,9 @@ std::vector<std::string> NorthwardFlight(int lines, int movingFrom = 0)
 // to be clean.
 QByteArray Run(const QString& program, const QStringList& arguments)
 {
-    QProcess process;
+    QProcess process; // killed when it goes
     process.start(program, arguments);
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        ADD_FAILURE() << program.toStdString() << " did not end";
-        return {};
-    }
+    EXPECT_TRUE(process.waitForFinished(120000)) << program.toStdString() << " did not end";
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << program.toStdString();
     EXPECT_EQ(process.exitCode(), 0) << program.toStdString();
     EXPECT_EQ(process.readAllStandardError().toStdString(), "") << program.toStdString();
@@ -201,7 +188,11 @@ protected:
     // Loads a path file of lines, the cursor at its line 1.
     void LoadLines(const QString& name, const std::vector<std::string>& lines)
     {
-        ASSERT_NO_FATAL_FAILURE(WriteLines(TmpFile(name), lines));
+        QFile out(TmpFile(name));
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        for (const std::string& line : lines)
+            out.write(QByteArray::fromStdString(line + "\r\n"));
+        out.close();
         Answer(C::actLoad, TmpFile(name));
     }
 
@@ -447,7 +438,6 @@ TEST_F(FlightWindow, EachCompressorGivesAMovieThatDecodes_NoneIsOverwrittenUnask
     // An odd viewer size: Video-1 stores it padded to multiples of 4.
     ASSERT_NO_FATAL_FAILURE(StartTrinidad({827, 530}));
     Form->Action(C::actSky).trigger();
-    ASSERT_NO_FATAL_FAILURE(WriteLines(TmpFile("short.csv"), NorthwardFlight(6)));
     Form->AVIRecorder1().OnChooseCompressor = [](const std::vector<TAVIEncoderInfo>&) {
         return std::string(); // the chooser cancelled
     };
@@ -468,7 +458,7 @@ TEST_F(FlightWindow, EachCompressorGivesAMovieThatDecodes_NoneIsOverwrittenUnask
         const QString movie = TmpFile(QString("compressor-%1.avi").arg(row.Name));
         QFile::remove(movie);
         Form->AVIRecorder1().SetCompressor(row.Compressor);
-        Answer(C::actLoad, TmpFile("short.csv"));
+        ASSERT_NO_FATAL_FAILURE(LoadLines("short.csv", NorthwardFlight(6)));
         Answer(C::actSaveAVI, movie);
         ASSERT_TRUE(WaitForState(S::psStopped));
         const QJsonObject stream = VideoStream(movie);

@@ -40,14 +40,10 @@ inline QString TmpFile(const QString& name)
 // xdotool's output, or nullopt when it failed or hung.
 inline std::optional<QString> Xdotool(const QStringList& arguments)
 {
-    QProcess xdotool;
+    QProcess xdotool; // killed when it goes
     xdotool.start("xdotool", arguments);
-    if (!xdotool.waitForFinished(15000)) {
-        xdotool.kill();
-        xdotool.waitForFinished();
-        return std::nullopt;
-    }
-    if (xdotool.exitStatus() != QProcess::NormalExit || xdotool.exitCode() != 0)
+    if (!xdotool.waitForFinished(15000) || xdotool.exitStatus() != QProcess::NormalExit ||
+        xdotool.exitCode() != 0)
         return std::nullopt;
     return QString::fromUtf8(xdotool.readAllStandardOutput()).trimmed();
 }
