@@ -8,13 +8,12 @@ namespace {
 TEST_F(THostLinkTest, ConnectReadsTheSettingsInOrderAndKeepsShortCodesToFourCharacters)
 {
     THostScript script;
-    script.Text = "\xc3\xa4\xc3\xb6\xc3\xbc\xc3\x9f"
-                  "xyz"; // äöüßxyz
+    script.Text = "äöüßxyz";
     UseHost(script);
     ASSERT_TRUE(ConnectHostServer());
     EXPECT_EQ(Calls, ConnectionReads());
     const THostSettings& settings = HostSettings();
-    EXPECT_EQ(settings.HostCode71, "\xc3\xa4\xc3\xb6\xc3\xbc\xc3\x9f") << "characters, not bytes";
+    EXPECT_EQ(settings.HostCode71, "äöüß") << "characters, not bytes";
     EXPECT_EQ(settings.HostCode75, settings.HostCode71);
     EXPECT_EQ(settings.HostText17, script.Text) << "texts are kept whole";
     EXPECT_EQ(settings.LanguageFolder, script.Text + "language/");
