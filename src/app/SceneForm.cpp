@@ -576,8 +576,18 @@ bool TSceneFrm::FormCloseQuery()
 {
     if (m_pathFile->Modified() &&
         UserDialogs().Confirm(Title(), QStringLiteral("Save Path on a file?"), this) &&
-        UserDialogs().ExecuteSaveDialog(m_savePathDialog, this))
-        m_pathFile->SaveToFile(m_savePathDialog.FileName.toStdString());
+        UserDialogs().ExecuteSaveDialog(m_savePathDialog, this)) {
+        try {
+            m_pathFile->SaveToFile(m_savePathDialog.FileName.toStdString());
+        } catch (const std::exception& error) {
+            UserDialogs().ShowError(Title(), QString::fromUtf8(error.what()), this);
+            // The user asked to keep the path: the window stays open so that
+            // it can be saved elsewhere. The host's shutdown request still
+            // ends the run.
+            if (!m_closing)
+                return false;
+        }
+    }
     if (m_pathState == TPathState::psRecording || m_pathState == TPathState::psPlaying)
         actStopExecute();
     if (m_pathState == TPathState::psSavingMovie && m_aviRecorder.Writing())

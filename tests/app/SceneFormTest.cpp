@@ -4,12 +4,14 @@
 #include "ViewerTestSupport.h"
 
 #include "app/SkyGlideApplication.h"
+#include "paths/PathFile.h"
 #include "render/Camera.h"
 #include "render/DummyCube.h"
 #include "render/HeightFieldMesh.h"
 
 #include <QAction>
 #include <QDesktopServices>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -485,6 +487,66 @@ TEST_F(SceneWindow, FailingHostCallsNeitherStopTheCreationNorTheClose)
     EXPECT_TRUE(ApplicationShuttingDown());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(form) << "the window is freed";
+}
+
+TEST_F(SceneWindow, CloseOffersToSaveAModifiedPathAndNeverLosesItToAFailedSave)
+{
+    const QString saved = TmpFile("close-query.csv");
+    const QString unwritable = TmpFile("no-such-folder/close-query.csv");
+    const std::string line = "0,1.00,2.00,3.00,0.00,0.00,1.00,0.00,0.00,0.00";
+    struct TCase
+    {
+        const char* Name;
+        bool Modified, Yes;
+        std::optional<QString> File;
+        std::vector<std::string> Asked;
+        bool Closes, Saved;
+    };
+    const TCase cases[] = {
+        {"unmodified path: no question", false, true, saved, {}, true, false},
+        {"No: closes without saving", true, false, saved, {"confirm"}, true, false},
+        {"Yes, Cancel: closes without saving", true, true, {}, {"confirm", "save"}, true, false},
+        {"Yes, a name: saves, closes", true, true, saved, {"confirm", "save"}, true, true},
+        {"Yes, a failed save: stays open", true, true, unwritable,
+         {"confirm", "save", "error"}, false, false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        QFile::remove(saved);
+        SetApplicationShuttingDown(false);
+        SetHostServer(std::make_unique<TScriptedHost>(THostScript{}));
+        TSceneData data;
+        data.SurfaceRaster = std::make_unique<TRasterFile>();
+        data.DrapeRaster = std::make_unique<TRasterFile>();
+        QPointer<TSceneFrm> form = new TSceneFrm(data, nullptr);
+        if (c.Modified)
+            form->PathFile().Add(line);
+        form->show();
+        Dialogs.Shown.clear();
+        Dialogs.ConfirmAnswer = c.Yes;
+        Dialogs.FileAnswer = c.File;
+
+        EXPECT_EQ(form->close(), c.Closes);
+        std::vector<std::string> asked;
+        for (const auto& shown : Dialogs.Shown)
+            asked.push_back(shown.Kind);
+        EXPECT_EQ(asked, c.Asked);
+        if (c.Modified) {
+            EXPECT_EQ(Dialogs.Shown[0].Text, "Save Path on a file?");
+        }
+        QFile file(saved);
+        EXPECT_EQ(file.open(QIODevice::ReadOnly), c.Saved);
+        if (c.Saved) {
+            EXPECT_EQ(file.readAll().toStdString(), line + "\r\n");
+        }
+        if (!c.Closes) {
+            EXPECT_TRUE(form->PathFile().Modified());
+            Dialogs.ConfirmAnswer = false;
+            EXPECT_TRUE(form->close()) << "a second close, answered No, still closes";
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_FALSE(form);
+    }
 }
 
 } // namespace
