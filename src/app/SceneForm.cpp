@@ -2,6 +2,7 @@
 
 #include "app/FlightPath.h"
 #include "app/SceneData.h"
+#include "app/SceneLoader.h"
 #include "app/StartupTimings.h"
 #include "app/SurfaceReadout.h"
 #include "app/ViewerFrameSource.h"
@@ -602,15 +603,10 @@ bool TSceneFrm::FormCloseQuery()
 void TSceneFrm::FormClose()
 {
     m_closed = true;
-    try {
-        if (IKartovaAPIServer* server = HostServer())
-            server->FinishProcess(ProcessNumber());
-    } catch (const std::exception& error) {
-        // The run still ends: the data is freed and the application ends.
-        std::fprintf(stderr, "skyglide: the host was not told that the run has finished: %s\n",
-                     error.what());
-        UserDialogs().ShowError(Title(), QString::fromUtf8(error.what()), this);
-    }
+    // A failure is shown, and the run still ends: the data is freed and the
+    // application ends.
+    if (const std::optional<std::string> error = TellHostRunFinished())
+        UserDialogs().ShowError(Title(), QString::fromStdString(*error), this);
     QCoreApplication::processEvents();
     m_cadencer.SetEnabled(false);
     m_timer1->stop();

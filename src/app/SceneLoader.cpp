@@ -28,13 +28,7 @@ QPointer<TSceneFrm> g_sceneForm;
 // scene window.
 void FinishRun()
 {
-    try {
-        if (IKartovaAPIServer* server = HostServer())
-            server->FinishProcess(ProcessNumber());
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "skyglide: the host was not told that the run has finished: %s\n",
-                     error.what());
-    }
+    TellHostRunFinished();
     ReleaseHostServer();
 }
 
@@ -96,6 +90,19 @@ TSceneData& SceneData()
 {
     static TSceneData data;
     return data;
+}
+
+std::optional<std::string> TellHostRunFinished()
+{
+    try {
+        if (IKartovaAPIServer* server = HostServer())
+            server->FinishProcess(ProcessNumber());
+        return std::nullopt;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "skyglide: the host was not told that the run has finished: %s\n",
+                     error.what());
+        return std::string(error.what());
+    }
 }
 
 TSceneFrm* SceneForm()

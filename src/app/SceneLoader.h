@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,11 @@ std::uint16_t DecimationStep(std::uint8_t resolutionMode, int columns, int rows)
 // overload takes the running application's.
 void LoadScene(Tmsghndlr& messageWindow);
 void LoadScene(Tmsghndlr& messageWindow, const std::vector<std::string>& arguments);
+
+// Tells the host that this run has finished (FinishProcess). A failing call
+// is written to the standard error stream and its text returned; the run
+// ends all the same.
+std::optional<std::string> TellHostRunFinished();
 
 // The scene window the load created, until it is destroyed.
 TSceneFrm* SceneForm();
