@@ -507,8 +507,13 @@ TEST_F(SceneWindow, CloseOffersToSaveAModifiedPathAndNeverLosesItToAFailedSave)
         {"No: closes without saving", true, false, saved, {"confirm"}, true, false},
         {"Yes, Cancel: closes without saving", true, true, {}, {"confirm", "save"}, true, false},
         {"Yes, a name: saves, closes", true, true, saved, {"confirm", "save"}, true, true},
-        {"Yes, a failed save: stays open", true, true, unwritable,
-         {"confirm", "save", "error"}, false, false},
+        {"Yes, a failed save: stays open",
+         true,
+         true,
+         unwritable,
+         {"confirm", "save", "error"},
+         false,
+         false},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
