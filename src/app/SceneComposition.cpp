@@ -15,11 +15,12 @@ TVector4f Rgb(float red, float green, float blue)
     return {red, green, blue, 1.0f};
 }
 
+} // namespace
+
 void ComposeSky(TSkyDome& sky)
 {
     sky.Direction().SetAsAffineVector({0, 1, 0});
     sky.Up().SetAsAffineVector({-1, 0, 0});
-    sky.SetVisible(false);
     TSkyDomeBands& bands = sky.Bands();
     bands.Clear();
     // A pale horizon fading into a deeper blue zenith.
@@ -39,8 +40,6 @@ void ComposeSky(TSkyDome& sky)
     zenith.SetStacks(4);
 }
 
-} // namespace
-
 TSceneComposition::TSceneComposition()
 {
     Scene1.BeginLoading();
@@ -50,6 +49,7 @@ TSceneComposition::TSceneComposition()
     SkyDome1 = &root.AddNewChild<TSkyDome>();
     SkyDome1->SetName("SkyDome1");
     ComposeSky(*SkyDome1);
+    SkyDome1->SetVisible(false); // until the user asks for it
 
     AfterSky = &root.AddNewChild<TDummyCube>();
     AfterSky->SetName("AfterSky");

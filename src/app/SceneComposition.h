@@ -10,6 +10,10 @@ class THeightField;
 class TLightSource;
 class TSkyDome;
 
+// The viewer's sky on sky: zenith along world +Y, a pale band from the
+// horizon to 20° and a deeper one up to the zenith.
+void ComposeSky(TSkyDome& sky);
+
 // The scene of the scene window, composed as the window holds it: the sky
 // (hidden), then everything drawn after it: the light on its cube, the
 // height field and the observer rig, whose camera looks at a target one unit

@@ -126,9 +126,9 @@ TEST(Camera, WithoutATargetTheCameraLooksAheadAndCannotOrbit)
 TEST(Camera, CameraDestroyedBeforeItsTargetSignsOff)
 {
     ViewerComposition viewer;
-    viewer.Scene.SetCurrentCamera(viewer.Camera);
+    viewer.Scene1.SetCurrentCamera(viewer.Camera);
     viewer.Observer->DeleteChild(*viewer.Camera);
-    EXPECT_EQ(viewer.Scene.CurrentCamera(), nullptr);
+    EXPECT_EQ(viewer.Scene1.CurrentCamera(), nullptr);
     viewer.Observer->DeleteChild(*viewer.CameraTarget); // no one left to tell
 }
 

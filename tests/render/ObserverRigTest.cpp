@@ -144,7 +144,7 @@ TEST(ObserverRig, ScriptedFlightEndsAtTheComputedPose)
     ExternalClock clock;
     TCadencer cadencer(&clock);
     cadencer.SetMode(TCadencerMode::cmManual);
-    cadencer.SetScene(&viewer.Scene);
+    cadencer.SetScene(&viewer.Scene1);
     cadencer.SetTimeMultiplier(2.0);
     unsigned held = 0;
     cadencer.OnProgress = [&](TCadencer&, double deltaTime, double) {

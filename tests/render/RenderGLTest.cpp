@@ -143,7 +143,7 @@ TEST(RenderGL, ANewContextGetsItsListsAndTexturesMadeAgain)
 TEST(RenderGL, TheSkyStartsAtTheHorizonAndANewBackgroundShowsBelowIt)
 {
     CameraScene s({0, 0, 0}, {0, 0, 1});
-    addViewerSky(s.Scene.Objects());
+    ComposeSky(s.Scene.Objects().AddNewChild<TSkyDome>());
     ShownViewer v(s.Camera, 400, 300);
     const TVector4f background{20.0f / 255, 40.0f / 255, 60.0f / 255, 1};
     const TBitmap32 image = v.frame([&] { v.Viewer.Buffer().SetBackgroundColor(background); });

@@ -30,7 +30,7 @@ struct Viewer : ViewerComposition
     RecordingViewer recorder;
     Viewer()
     {
-        Scene.AddListener(&recorder);
+        Scene1.AddListener(&recorder);
         renderFrame(); // the first paint, after which the view is current
     }
 };
@@ -56,10 +56,10 @@ TEST(SceneNotice, ChangesAskForTheRightNumberOfRepaints)
          [](Viewer& v) { for (int i = 0; i < 4; ++i) { v.Observer->Move(3); v.renderFrame(); } }, 4},
         {"nine changes inside a scene update ask once",
          [](Viewer& v) {
-             v.Scene.EndUpdate(); // a stray end must not open the next bracket
-             v.Scene.BeginUpdate();
+             v.Scene1.EndUpdate(); // a stray end must not open the next bracket
+             v.Scene1.BeginUpdate();
              applyPose(v);
-             v.Scene.EndUpdate();
+             v.Scene1.EndUpdate();
          }, 1},
         {"an object update asks once",
          [](Viewer& v) {
@@ -70,12 +70,12 @@ TEST(SceneNotice, ChangesAskForTheRightNumberOfRepaints)
          }, 1},
         {"changes while loading ask nothing",
          [](Viewer& v) {
-             v.Scene.BeginLoading();
+             v.Scene1.BeginLoading();
              applyPose(v);
              v.Camera->SetFocalLength(70);
              v.HeightField1->MarkGeometryStale();
              v.AfterSky->SetShowAxes(true);
-             v.Scene.EndLoading();
+             v.Scene1.EndLoading();
          }, 0},
         {"a geometry change asks once until rebuilt",
          [](Viewer& v) { v.HeightField1->MarkGeometryStale(); v.HeightField1->MarkGeometryStale(); }, 1},

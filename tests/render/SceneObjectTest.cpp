@@ -134,7 +134,7 @@ TEST(SceneObject, AnObjectCannotBecomeItsOwnDescendant)
 TEST(LightSource, ViewerLightIsAnOmniPointLightAtItsWorldPlace)
 {
     ViewerComposition viewer;
-    const std::vector<TLightSetup> setups = viewer.Scene.LightSetups(8);
+    const std::vector<TLightSetup> setups = viewer.Scene1.LightSetups(8);
     ASSERT_EQ(setups.size(), 8u);
     const TLightSetup& light = setups[0];
     EXPECT_TRUE(light.Shining);
