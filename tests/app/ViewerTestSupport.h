@@ -5,6 +5,7 @@
 // start-up against a scripted host.
 
 #include "HostLinkFixture.h"
+#include "HostRun.h"
 
 #include "app/SceneData.h"
 #include "app/SceneForm.h"
@@ -15,12 +16,10 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLocale>
-#include <QProcess>
 
 #include <array>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 
 namespace skyglide::test {
@@ -35,17 +34,6 @@ inline std::string Sample(const char* name)
 inline QString TmpFile(const QString& name)
 {
     return qEnvironmentVariable("SKYGLIDE_TEST_TMP") + "/" + name;
-}
-
-// xdotool's output, or nullopt when it failed or hung.
-inline std::optional<QString> Xdotool(const QStringList& arguments)
-{
-    QProcess xdotool; // killed when it goes
-    xdotool.start("xdotool", arguments);
-    if (!xdotool.waitForFinished(15000) || xdotool.exitStatus() != QProcess::NormalExit ||
-        xdotool.exitCode() != 0)
-        return std::nullopt;
-    return QString::fromUtf8(xdotool.readAllStandardOutput()).trimmed();
 }
 
 // Runs the event loop until done() or timeoutMs; done()'s last answer.

@@ -40,6 +40,16 @@ bool PollUntil(const std::function<bool()>& done, int timeoutMs)
     return true;
 }
 
+std::optional<QString> Xdotool(const QStringList& arguments)
+{
+    QProcess xdotool; // killed when it goes
+    xdotool.start("xdotool", arguments);
+    if (!xdotool.waitForFinished(15000) || xdotool.exitStatus() != QProcess::NormalExit ||
+        xdotool.exitCode() != 0)
+        return std::nullopt;
+    return QString::fromUtf8(xdotool.readAllStandardOutput()).trimmed();
+}
+
 QStringList ConnectionReads()
 {
     return {"GetWorkingFolder()", "HostText13()", "HostText52()", "HostText54()",

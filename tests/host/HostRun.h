@@ -12,6 +12,7 @@
 #include <csignal>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <vector>
 
@@ -46,6 +47,9 @@ std::unique_ptr<QTemporaryDir> TestFolder();
 bool PollUntil(const std::function<bool()>& done, int timeoutMs = 20000);
 // The twelve reads of the viewer's connection, as logged.
 QStringList ConnectionReads();
+// Runs xdotool on the test's X server: its output, or nullopt when it failed
+// or hung.
+std::optional<QString> Xdotool(const QStringList& arguments);
 
 // skyglide-host running on the test's session bus, logging to a file of its
 // own. Killed when the object goes.

@@ -11,17 +11,6 @@
 namespace skyglide::test {
 namespace {
 
-// Runs xdotool; its output, or nullopt when it failed or took too long.
-std::optional<QString> Xdotool(const QStringList& arguments)
-{
-    QProcess xdotool; // killed when it goes
-    xdotool.start("xdotool", arguments);
-    if (!xdotool.waitForFinished(15000) || xdotool.exitStatus() != QProcess::NormalExit ||
-        xdotool.exitCode() != 0)
-        return std::nullopt;
-    return QString::fromUtf8(xdotool.readAllStandardOutput()).trimmed();
-}
-
 TEST(NoHost, MessageBoxIsAnsweredWithAKeyAndTheViewerEnds)
 {
     QProcess viewer;
