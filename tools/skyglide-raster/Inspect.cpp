@@ -99,8 +99,8 @@ std::string docName(const std::string& fileName)
     return fileName.substr(0, dot) + ".rdc";
 }
 
-} // namespace
-
+// Throws TCommandError naming the file and the system's reason when it cannot
+// be opened for reading.
 void checkReadable(const std::string& fileName)
 {
     TReadOnlyFile file;
@@ -110,6 +110,8 @@ void checkReadable(const std::string& fileName)
     }
 }
 
+// One line saying why a raster is not valid (documentation missing or
+// unreadable, with its status).
 std::string invalidReason(const TRasterFile& raster)
 {
     const std::string& name = raster.FileName();
@@ -140,6 +142,7 @@ std::string invalidReason(const TRasterFile& raster)
            std::to_string(*raster.DocStatus()) + ")";
 }
 
+// Every documentation field under its own name, then "Status" and "Valid".
 std::string docJson(const TImgDoc& d, std::optional<int> status, bool valid)
 {
     std::ostringstream out;
@@ -200,6 +203,17 @@ std::string docJson(const TImgDoc& d, std::optional<int> status, bool valid)
     return out.str();
 }
 
+} // namespace
+
+void openValidRaster(TRasterFile& raster, const std::string& fileName)
+{
+    checkReadable(fileName);
+    raster.SetFileName(fileName);
+    if (!raster.Valid()) {
+        throw TCommandError(invalidReason(raster));
+    }
+}
+
 int runInfo(const TArgs& args)
 {
     const TOptions options = TOptions::parse(args, {});
@@ -219,12 +233,8 @@ int runValues(const TArgs& args)
     const TOptions options = TOptions::parse(args, {"step"});
     const std::string file = options.operand("raster file");
     const unsigned step = parseStep(options);
-    checkReadable(file);
     TRasterFile raster;
-    raster.SetFileName(file);
-    if (!raster.Valid()) {
-        throw TCommandError(invalidReason(raster));
-    }
+    openValidRaster(raster, file);
     raster.SetStep(static_cast<std::uint16_t>(step));
     raster.LoadSurface({});
     const bool real = raster.Bitmap().PixelFormat() == TPixelFormat::pf32bit;

@@ -1,24 +1,15 @@
 #pragma once
 
-#include <optional>
 #include <string>
 
 namespace skyglide {
-class TImgDoc;
 class TRasterFile;
 } // namespace skyglide
 
 namespace skyglide::rastertool {
 
-/// Throws TCommandError naming the file and the system's reason when it
-/// cannot be opened for reading.
-void checkReadable(const std::string& fileName);
-
-/// One line saying why a raster is not valid (documentation missing or
-/// unreadable, with its status).
-std::string invalidReason(const TRasterFile& raster);
-
-/// Every documentation field under its own name, then "Status" and "Valid".
-std::string docJson(const TImgDoc& doc, std::optional<int> status, bool valid);
+/// Points raster at fileName, whose image and documentation must both be
+/// readable; throws TCommandError saying which is not.
+void openValidRaster(TRasterFile& raster, const std::string& fileName);
 
 } // namespace skyglide::rastertool

@@ -56,13 +56,8 @@ int runTexture(const TArgs& args)
     const std::string file = options.operand("raster file");
     const std::string out = options.require("out");
     const unsigned step = parseStep(options);
-    checkReadable(file);
-
     TRasterFile raster;
-    raster.SetFileName(file);
-    if (!raster.Valid()) {
-        throw TCommandError(invalidReason(raster));
-    }
+    openValidRaster(raster, file);
     raster.SetPalletFile(options.get("palette"));
     raster.SetStep(static_cast<std::uint16_t>(step));
     raster.LoadImage({}, ViewerStretch, ViewerMinRange);
