@@ -1,6 +1,6 @@
 // AddMovieFrame() per compressor and viewer size.
 //
-//   AVIRecorderBench [--benchmark_filter=...]
+//   skyglide_bench_movie [--benchmark_filter=...]
 //
 // Each frame is taken as the scene window takes it: a snapshot of the viewer
 // (RGBA, bottom row first) drawn into the frame bitmap, then encoded and
