@@ -1,7 +1,7 @@
 #include "app/SkyGlideApplication.h"
 
-#include "host/AppLifecycle.h"
-#include "host/UserDialogs.h"
+#include "app/UserDialogs.h"
+#include "host/HostLink.h"
 
 #include <QEvent>
 
@@ -15,7 +15,7 @@ TSkyGlideApplication::TSkyGlideApplication(int& argc, char** argv) : QApplicatio
     // system would append a display name to every window's caption.
     setApplicationName(QString::fromLatin1(ApplicationTitle));
     setQuitOnLastWindowClosed(false);
-    connect(this, &QCoreApplication::aboutToQuit, [] { SetApplicationShuttingDown(true); });
+    connect(this, &QCoreApplication::aboutToQuit, this, &TSkyGlideApplication::shuttingDown);
 }
 
 bool TSkyGlideApplication::notify(QObject* receiver, QEvent* event)
@@ -34,8 +34,14 @@ bool TSkyGlideApplication::event(QEvent* event)
     // A quit asked for by anyone (the session, the last window) counts as
     // the application shutting down, as the program's own requests do.
     if (event->type() == QEvent::Quit)
-        SetApplicationShuttingDown(true);
+        shuttingDown();
     return QApplication::event(event);
+}
+
+void TSkyGlideApplication::shuttingDown()
+{
+    if (m_host)
+        m_host->SetShuttingDown(true);
 }
 
 } // namespace skyglide

@@ -6,6 +6,7 @@
 #include "PrivateBus.h"
 #include "StandInHost.h"
 #include "apiserveradaptor.h"
+#include "hostlink/HostLinkNames.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -40,12 +41,13 @@ int main(int argc, char* argv[])
         return 1;
     }
     new TAPIServerAdaptor(&host);
-    if (!bus.registerObject(QStringLiteral("/org/kartova/APIServer"), &host) ||
-        !bus.registerService(QStringLiteral("org.kartova.APIServer"))) {
+    const QString service = QString::fromLatin1(skyglide::KartovaServiceName);
+    if (!bus.registerObject(QString::fromLatin1(skyglide::KartovaObjectPath), &host) ||
+        !bus.registerService(service)) {
         std::fprintf(stderr,
-                     "skyglide-host: cannot own org.kartova.APIServer on the session bus "
-                     "(is another host running?): %s\n",
-                     qPrintable(bus.lastError().message()));
+                     "skyglide-host: cannot own %s on the session bus (is another host "
+                     "running?): %s\n",
+                     skyglide::KartovaServiceName, qPrintable(bus.lastError().message()));
         return 1;
     }
 
@@ -54,6 +56,6 @@ int main(int argc, char* argv[])
         return 127;
     const int status = QCoreApplication::exec();
     host.EndProgressLine();
-    bus.unregisterService(QStringLiteral("org.kartova.APIServer"));
+    bus.unregisterService(service);
     return status;
 }

@@ -1,4 +1,4 @@
-#include "host/UserDialogs.h"
+#include "app/UserDialogs.h"
 
 #include <QApplication>
 #include <QColorDialog>

@@ -1,5 +1,6 @@
-#include "host/KartovaServer.h"
+#include "hostlink/KartovaServer.h"
 
+#include "hostlink/HostLinkNames.h"
 #include "kartovaapiserverproxy.h"
 
 #include <QDBusConnection>

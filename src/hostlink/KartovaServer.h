@@ -68,10 +68,6 @@ public:
     virtual std::string GetHostText() = 0;                               // 92
 };
 
-// Where the host's server lives on the session bus.
-inline constexpr const char* KartovaServiceName = "org.kartova.APIServer";
-inline constexpr const char* KartovaObjectPath = "/org/kartova/APIServer";
-
 // How long a call waits for the host's answer before it counts as failed:
 // 25 s, or the milliseconds in SKYGLIDE_HOST_TIMEOUT_MS when that is set.
 int HostCallTimeoutMs();
