@@ -423,8 +423,6 @@ void TSceneBuffer::renderScene()
         const GLboolean colors =
             m_contextOptions.testFlag(TContextOption::roNoColorBuffer) ? GL_FALSE : GL_TRUE;
         glColorMask(colors, colors, colors, colors);
-        if (InitiateRendering)
-            InitiateRendering(*this, rci);
         renderChildren(scene->Objects(), rci.ObjectsSorting, rci);
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
         m_states.Disable(TGLState::stBlend);

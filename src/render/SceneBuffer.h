@@ -191,9 +191,6 @@ public:
     std::function<void()> BeforeRender;
     std::function<void()> PostRender;
     std::function<void()> AfterRender;
-    /// Before the scene's objects are drawn, with the frame's render context
-    /// info.
-    std::function<void(TSceneBuffer&, TRenderContextInfo&)> InitiateRendering;
 
     // ---- scene listener -----------------------------------------------------
 

@@ -1,6 +1,7 @@
-#include "HostLinkFixture.h"
+#include "ScriptedHost.h"
 
 #include "app/ProcessParameters.h"
+#include "app/SceneLoader.h"
 
 #include <optional>
 
@@ -48,13 +49,11 @@ TEST(ProcessParameterConversions, ExaggerationIsHundredthsWithAFloor)
 
 TEST_F(THostLinkTest, ParametersAreTrimmedAndConvertedWithTheHelpFile)
 {
-    THostScript script;
-    script.Parameters = {"", "", "  sub/t.rst ", " None", "\tpal ", "2", "263", "150", "1"};
-    script.Text = "/help/skyglide.html";
-    UseHost(script);
-    ASSERT_TRUE(ConnectHostServer());
+    Script.Parameters = {"", "", "  sub/t.rst ", " None", "\tpal ", "2", "263", "150", "1"};
+    Script.Text = "/help/skyglide.html";
+    ASSERT_TRUE(Host.Connect());
 
-    const TProcessParameters parameters = ReadProcessParameters();
+    const TProcessParameters parameters = ReadProcessParameters(Host);
     EXPECT_EQ(parameters.SurfaceFileName, "sub/t.rst");
     EXPECT_EQ(parameters.DrapeFileName, "None") << "trimmed, and not the keyword";
     EXPECT_EQ(parameters.PaletteName, "pal");
@@ -65,6 +64,20 @@ TEST_F(THostLinkTest, ParametersAreTrimmedAndConvertedWithTheHelpFile)
     EXPECT_EQ(parameters.HelpFile, "/help/skyglide.html");
     for (const char* text : {"01", " 1", "true", "0", ""})
         EXPECT_FALSE(IsStartMaximized(text)) << "only exactly \"1\" starts maximized: " << text;
+}
+
+TEST(DetailLevel, BoxStepAndSamplingFactor)
+{
+    const struct
+    {
+        int Mode, Columns, Rows, Step, Factor;
+    } rows[] = {{1, 4000, 1000, 3, 20}, {2, 2401, 1201, 1, 15}, {3, 8000, 8000, 3, 5},
+                {0, 8000, 8000, 1, 10}, {255, 4000, 4000, 1, 10}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(DecimationStep(std::uint8_t(row.Mode), row.Columns, row.Rows), row.Step)
+            << "mode " << row.Mode << ", " << row.Columns << " x " << row.Rows;
+        EXPECT_EQ(ResolutionBoxFor(std::uint8_t(row.Mode)).MeshSamplingFactor, row.Factor);
+    }
 }
 
 } // namespace

@@ -1,7 +1,8 @@
+#include "app/SkyGlideApplication.h"
+
 #include "FakeUserDialogs.h"
 
-#include "app/SkyGlideApplication.h"
-#include "host/AppLifecycle.h"
+#include "host/HostLink.h"
 
 #include <QEvent>
 
@@ -35,19 +36,14 @@ TEST(SkyGlideApplication, QuitCountsAsShuttingDown)
 {
     EXPECT_EQ(QGuiApplication::applicationDisplayName(), "SkyGlide");
     EXPECT_FALSE(QGuiApplication::quitOnLastWindowClosed());
-    SetApplicationShuttingDown(false);
+    THostLink host;
+    auto* application = static_cast<TSkyGlideApplication*>(QCoreApplication::instance());
+    application->SetHostLink(&host);
     QEvent quit(QEvent::Quit);
-    QCoreApplication::sendEvent(QCoreApplication::instance(), &quit);
-    EXPECT_TRUE(ApplicationShuttingDown());
-    SetApplicationShuttingDown(false);
+    QCoreApplication::sendEvent(application, &quit);
+    application->SetHostLink(nullptr);
+    EXPECT_TRUE(host.ShuttingDown());
 }
 
 } // namespace
 } // namespace skyglide::test
-
-int main(int argc, char** argv)
-{
-    skyglide::TSkyGlideApplication application(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

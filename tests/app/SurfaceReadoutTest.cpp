@@ -1,4 +1,4 @@
-#include "../data/DataTestFiles.h"
+#include "DataFiles.h"
 
 #include "app/SurfaceReadout.h"
 #include "data/RasterFile.h"
@@ -11,22 +11,22 @@
 namespace skyglide::test {
 namespace {
 
-namespace files = skyglide::testing;
+namespace files = skyglide::test;
 
 // A 5 × 3 grid whose cell (c, r) holds 10 r + c, documented from minValue to
 // maxValue over the map extent 0…40 by 0…30.
 std::unique_ptr<TRasterFile> Grid(const std::string& minValue, const std::string& maxValue)
 {
-    const auto folder = files::testFolder();
+    const auto folder = files::TestFolder();
     std::vector<std::string> doc = files::docValues("integer", 5, 3);
     doc[15] = minValue;
     doc[16] = maxValue;
-    files::writeBytes(folder / "grid.rdc", files::docText(doc));
+    files::WriteBytes(folder / "grid.rdc", files::docText(doc));
     std::vector<int> cells;
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 5; ++c)
             cells.push_back(10 * r + c);
-    files::writeBytes(folder / "grid.rst", files::int16Cells(cells));
+    files::WriteBytes(folder / "grid.rst", files::int16Cells(cells));
     auto raster = std::make_unique<TRasterFile>();
     raster->LoadSurface((folder / "grid.rst").string());
     EXPECT_EQ(raster->Bitmap().Width(), 5);
@@ -56,9 +56,9 @@ TEST(SurfaceHeight, TheCellUnderTheMeshPointScaledToTheDocumentedRange)
             << row.Name;
     EXPECT_EQ(SurfaceHeight(nullptr, 0.5f, 0.5f), 0.0f);
 
-    const auto folder = files::testFolder();
-    files::writeBytes(folder / "nan.rdc", files::docText(files::docValues("real", 2, 1)));
-    files::writeBytes(folder / "nan.rst",
+    const auto folder = files::TestFolder();
+    files::WriteBytes(folder / "nan.rdc", files::docText(files::docValues("real", 2, 1)));
+    files::WriteBytes(folder / "nan.rst",
                       files::floatCells({std::numeric_limits<float>::quiet_NaN(), 50.0f}));
     TRasterFile real;
     real.LoadSurface((folder / "nan.rst").string());

@@ -2,9 +2,8 @@
 // session bus: the host's call log, the window the X server shows, the end of
 // the run.
 #include "HostRun.h"
-#include "ViewerTestSupport.h"
-
-#include <QFile>
+#include "ScriptedHost.h"
+#include "TestSupport.h"
 
 namespace skyglide::test {
 namespace {
@@ -16,11 +15,7 @@ QString SampleFile(const char* name)
 
 bool SendShutdownRequest()
 {
-    QProcess gdbus;
-    gdbus.start("gdbus", {"call", "--session", "--dest", "org.kartova.skyglide_msghndlr",
-                          "--object-path", "/skyglide_msghndlr", "--method",
-                          "org.kartova.MessageWindow.SendMessage", "37021", "4242", "2424"});
-    return gdbus.waitForFinished(10000) && gdbus.exitCode() == 0;
+    return SendWindowMessage("37021 4242 2424") == "(int64 0,)";
 }
 
 std::optional<QString> VisibleWindows()
@@ -34,10 +29,11 @@ TEST(Viewer, StartsOnTheSampleTerrainAndEndsOnTheShutdownRequest)
     const auto window = Xdotool({"search", "--sync", "--onlyvisible", "--name", "Sky Glide"});
     ASSERT_TRUE(window.has_value()) << qPrintable(host.Stderr());
     EXPECT_EQ(Xdotool({"getwindowname", window->section('\n', 0, 0)}), "Sky Glide");
-    EXPECT_FALSE(host.WaitForExit(300)) << "the viewer waits for its user";
 
-    ASSERT_TRUE(SendShutdownRequest());
-    ASSERT_TRUE(host.WaitForExit(20000)) << "the viewer did not end";
+    // The message window is published once the start-up is over.
+    ASSERT_TRUE(host.WaitForBusName("org.kartova.skyglide_msghndlr"));
+    ASSERT_TRUE(SendShutdownRequest()) << "the viewer waits for its user";
+    ASSERT_TRUE(host.WaitForExit()) << "the viewer did not end";
     EXPECT_EQ(host.ExitCode(), 0) << qPrintable(host.Stderr());
     EXPECT_FALSE(host.Stderr().contains("reports error"));
     EXPECT_EQ(VisibleWindows(), std::nullopt) << "a window outlived the run";
@@ -67,13 +63,13 @@ TEST(Viewer, StartsOnTheSampleTerrainAndEndsOnTheShutdownRequest)
 
 TEST(Viewer, MissingSurfaceShowsNoWindowAndReportsNoError)
 {
-    auto folder = TestFolder();
-    THostRun host({folder->filePath("missing.rst")});
+    THostRun host({QString::fromStdString((TestFolder() / "missing.rst").string())});
+    // The message window is published once the load is over: no window can
+    // come after it.
     ASSERT_TRUE(host.WaitForBusName("org.kartova.skyglide_msghndlr")) << qPrintable(host.Stderr());
-    Settle(500);
     EXPECT_EQ(VisibleWindows(), std::nullopt) << "a visible window exists";
     ASSERT_TRUE(SendShutdownRequest());
-    ASSERT_TRUE(host.WaitForExit(20000));
+    ASSERT_TRUE(host.WaitForExit());
     EXPECT_EQ(host.ExitCode(), 0);
     EXPECT_FALSE(host.Stderr().contains("reports error")) << qPrintable(host.Stderr());
     const QStringList calls = host.CallTexts();
@@ -83,14 +79,10 @@ TEST(Viewer, MissingSurfaceShowsNoWindowAndReportsNoError)
 
 TEST(Viewer, UnreadablePaletteReportsTheFailureAndShowsNoWindow)
 {
-    auto folder = TestFolder();
-    const QString palette = folder->filePath("short.smp");
-    QFile file(palette);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("short");
-    file.close();
-    THostRun host({SampleFile("trinidad.rst"), "--palette", palette});
-    ASSERT_TRUE(host.WaitForExit(30000)) << "the viewer did not end";
+    const std::filesystem::path palette = TestFolder() / "short.smp";
+    WriteBytes(palette, "short");
+    THostRun host({SampleFile("trinidad.rst"), "--palette", QString::fromStdString(palette.string())});
+    ASSERT_TRUE(host.WaitForExit()) << "the viewer did not end";
     EXPECT_EQ(host.ExitCode(), 0);
     EXPECT_TRUE(host.Stderr().contains("process 1 reports error -999: Sky Glide: skyglide"))
         << qPrintable(host.Stderr());
@@ -107,10 +99,3 @@ TEST(Viewer, UnreadablePaletteReportsTheFailureAndShowsNoWindow)
 
 } // namespace
 } // namespace skyglide::test
-
-int main(int argc, char** argv)
-{
-    QCoreApplication application(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -1,20 +1,20 @@
 #include "data/ImgDoc.h"
 
-#include "DataTestFiles.h"
+#include "DataFiles.h"
 
 #include <map>
 
 namespace skyglide {
 namespace {
 
-using namespace skyglide::testing;
+using namespace skyglide::test;
 using TStrings = std::vector<std::string>;
 
 std::string writeDoc(const std::string& text, const char* name = "doc.rdc")
 {
     static std::filesystem::path folder;
-    folder = testFolder();
-    writeBytes(folder / name, text);
+    folder = TestFolder();
+    WriteBytes(folder / name, text);
     return (folder / name).string();
 }
 
@@ -93,7 +93,7 @@ TEST(ImgDocTest, StatusAndStateLeft)
         if (c.Line > 0)
             values[static_cast<std::size_t>(c.Line - 1)] = c.Value;
         values.resize(static_cast<std::size_t>(std::max(c.Keep, 0)));
-        const std::string file = c.Keep < 0 ? testFolder().string() : writeDoc(docText(values));
+        const std::string file = c.Keep < 0 ? TestFolder().string() : writeDoc(docText(values));
         EXPECT_EQ(doc.ReadDoc(file), c.Status);
         EXPECT_EQ(doc.DataType, c.DataType);
         EXPECT_EQ(doc.Columns, c.Columns);

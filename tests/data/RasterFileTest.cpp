@@ -1,21 +1,21 @@
 #include "data/RasterFile.h"
 
-#include "DataTestFiles.h"
+#include "DataFiles.h"
 
 #include <limits>
 
 namespace skyglide {
 namespace {
 
-using namespace skyglide::testing;
+using namespace skyglide::test;
 using TStrings = std::vector<std::string>;
 
 /// Writes NAME.rst and NAME.rdc; returns the image file's name.
 std::string writeRaster(const std::filesystem::path& folder, const TStrings& doc,
                         const std::string& cells, const std::string& name = "grid")
 {
-    writeBytes(folder / (name + ".rdc"), docText(doc));
-    writeBytes(folder / (name + ".rst"), cells);
+    WriteBytes(folder / (name + ".rdc"), docText(doc));
+    WriteBytes(folder / (name + ".rst"), cells);
     return (folder / (name + ".rst")).string();
 }
 
@@ -62,15 +62,15 @@ TEST(RasterFileTest, CalcStep)
 
 TEST(RasterFileTest, FileNameDecidesValidity)
 {
-    const auto folder = testFolder();
+    const auto folder = TestFolder();
     const std::string good = writeRaster(folder, docValues(), std::string(24, '\0'));
     TStrings badDoc = docValues();
     badDoc[4] = "many";
     const std::string bad = writeRaster(folder, badDoc, "", "bad");
     for (const char* name : {"nodoc.rst", "upper.RST", "image.bin"})
-        writeBytes(folder / name, "x");
+        WriteBytes(folder / name, "x");
     std::filesystem::create_directories(folder / "a.b");
-    writeBytes(folder / "a.b" / "plain", "x");
+    WriteBytes(folder / "a.b" / "plain", "x");
     const std::string f = folder.string() + "/";
     const std::vector<std::tuple<std::string, bool, std::optional<int>>> cases = {
         {good, true, 0},
@@ -115,7 +115,7 @@ TEST(RasterFileTest, LoadSurfaceKeepsDecimatedCells)
         const std::string low = type == "rgb24" ? "0 0 0" : "0";
         const std::string high = type == "rgb24" ? "9 0 0" : "9";
         const std::string file =
-            writeRaster(testFolder(), docFor(type, 5, 4, {low, high, low, high}), cells);
+            writeRaster(TestFolder(), docFor(type, 5, 4, {low, high, low, high}), cells);
         for (const std::uint16_t step : {1, 2, 3}) {
             SCOPED_TRACE(type + " at step " + std::to_string(step));
             TRasterFile raster;
@@ -149,9 +149,9 @@ TEST(RasterFileTest, LoadSurfaceKeepsDecimatedCells)
 
 TEST(RasterFileTest, ProgressAfterEveryRowAndNothingWhenInvalid)
 {
-    const auto folder = testFolder();
+    const auto folder = TestFolder();
     const std::string file = writeRaster(folder, docValues("byte", 3, 7), std::string(21, '\5'));
-    writeBytes(folder / "nodoc.rst", "x");
+    WriteBytes(folder / "nodoc.rst", "x");
     for (const bool image : {false, true}) {
         TRasterFile raster;
         raster.SetStep(2);
@@ -212,7 +212,7 @@ TEST(RasterFileTest, LoadImageMapsCells)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
         TRasterFile raster;
-        raster.LoadImage(writeRaster(testFolder(), c.Doc, c.Cells), c.Stretch, 16);
+        raster.LoadImage(writeRaster(TestFolder(), c.Doc, c.Cells), c.Stretch, 16);
         EXPECT_EQ(raster.Bitmap().PixelFormat(),
                   c.Doc[2] == "rgb24" ? TPixelFormat::pf24bit : TPixelFormat::pf8bit);
         EXPECT_EQ(pixels(raster.Bitmap()), c.Pixels);
@@ -221,10 +221,10 @@ TEST(RasterFileTest, LoadImageMapsCells)
 
 TEST(RasterFileTest, PaletteFiles)
 {
-    const auto folder = testFolder();
+    const auto folder = TestFolder();
     const std::string name = (folder / "p.smp").string();
     // Stretch range 2 … 11 gives K = 10 colours: indices v × 9 / 90.
-    writeBytes(name, paletteBytes(255, 2, 11));
+    WriteBytes(name, paletteBytes(255, 2, 11));
     const std::string file = writeRaster(folder, docFor("byte", 4, 1, {"0", "90", "0", "90"}),
                                          byteCells({0, 45, 90, 89}));
     TRasterFile raster;
@@ -243,7 +243,7 @@ TEST(RasterFileTest, PaletteFiles)
                                                    {255, 250, 300, 1, 51, 1, 0}};
     for (const auto& [highest, first, last, stretch, colours, from, to] : cases) {
         SCOPED_TRACE(std::to_string(first) + " … " + std::to_string(last));
-        writeBytes(name, paletteBytes(highest, first, last, 40));
+        WriteBytes(name, paletteBytes(highest, first, last, 40));
         EXPECT_EQ(raster.ReadPalette(name, stretch != 0), colours);
         for (int i = 0; i < 256; ++i) {
             const auto k = static_cast<std::uint8_t>(i);
@@ -267,7 +267,7 @@ TEST(RasterFileTest, PaletteFiles)
         if (bytes.empty())
             std::filesystem::remove(name);
         else
-            writeBytes(name, bytes);
+            WriteBytes(name, bytes);
         EXPECT_EQ(thrownMessage([&] { raster.ReadPalette(name, true); }), name + ": " + message);
         EXPECT_EQ(raster.Bitmap().Palette(), before);
     }
@@ -277,7 +277,7 @@ TEST(RasterFileTest, PaletteFiles)
 // cannot be, end the load before any memory is taken.
 TEST(RasterFileTest, BadSizesAreRefused)
 {
-    const auto folder = testFolder();
+    const auto folder = TestFolder();
     const std::vector<std::tuple<TStrings, std::string, std::string>> cases = {
         {docValues("integer", 4, 3), std::string(22, '\0'),
          "image file too short, expected 24 bytes but got 22"},
@@ -308,7 +308,7 @@ TEST(RasterFileTest, BadSizesAreRefused)
 
 TEST(RasterFileTest, EmptyGridsLoadNothing)
 {
-    const auto folder = testFolder();
+    const auto folder = TestFolder();
     // columns, rows, step (0 is taken as 1)
     for (const auto& [columns, rows, step] : {std::array{0, 5, 1}, {5, 0, 0}, {3, 3, 4}}) {
         const std::string file =

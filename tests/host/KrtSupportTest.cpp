@@ -1,10 +1,9 @@
-#include "HostLinkFixture.h"
-#include "HostRun.h"
+#include "ScriptedHost.h"
+#include "TestSupport.h"
 
 #include "host/KrtSupport.h"
 
 #include <filesystem>
-#include <fstream>
 
 namespace skyglide::test {
 namespace {
@@ -40,36 +39,35 @@ struct TResolveCase
 class ResolveFileNameOnDisk : public testing::TestWithParam<TResolveCase>
 {
 protected:
-    static void SetUpTestSuite()
+    void SetUp() override
     {
-        Root = TestFolder().release();
+        Root = TestFolder();
         for (const char* file :
              {"{R2}greyscale.smp", "{W}both.smp", "{R1}both.smp", "{R1}order.smp", "{R2}order.smp",
               "{R2}late.smp", "{P}late.smp", "{P}special.smp", "{R1}latlong.ref", "{G}utm.ref",
               "{S}beep.wav", "{W}sub/x.rst", "{W}v1.2/pal.smp"}) {
             const std::filesystem::path path = Expand(file);
             std::filesystem::create_directories(path.parent_path());
-            std::ofstream(path) << "x";
+            WriteBytes(path, "x");
         }
         std::filesystem::create_directories(Expand("{W}dir.smp")); // a folder, not a file
     }
-    static void TearDownTestSuite() { delete Root; }
 
     // Folder texts end in "/", as the host hands them out.
-    static std::string Expand(std::string text)
+    std::string Expand(std::string text) const
     {
         static const std::pair<const char*, const char*> folders[] = {
             {"{W}", "working"},  {"{R1}", "resource1"}, {"{R2}", "resource2"},
             {"{P}", "palettes"}, {"{G}", "georef"},     {"{S}", "sounds"}};
         for (const auto& [key, folder] : folders) {
-            const std::string path = Root->filePath(folder).toStdString() + "/";
+            const std::string path = (Root / folder).string() + "/";
             for (auto at = text.find(key); at != std::string::npos; at = text.find(key))
                 text.replace(at, std::string(key).size(), path);
         }
         return text;
     }
 
-    static inline QTemporaryDir* Root = nullptr;
+    std::filesystem::path Root;
 };
 
 TEST_P(ResolveFileNameOnDisk, FindsTheFileInTheHostsFolders)

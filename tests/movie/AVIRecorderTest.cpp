@@ -1,5 +1,7 @@
 #include "movie/AVIRecorder.h"
 
+#include "TestSupport.h"
+
 #include <algorithm>
 #include <array>
 #include <csignal>
@@ -13,10 +15,10 @@
 #include <sys/resource.h>
 
 using namespace skyglide;
+using namespace skyglide::test;
 namespace fs = std::filesystem;
 using Compressor = TAVICompressor;
 using Restriction = TAVISizeRestriction;
-using RGB = std::array<int, 3>;
 
 namespace {
 
@@ -54,7 +56,7 @@ struct LastFrame
         rgb = run("ffmpeg", movie, "-f rawvideo -pix_fmt rgb24 - 2>/dev/null");
         frames = int(rgb.size() / (std::size_t(width) * height * 3));
     }
-    RGB at(int x, int y) const
+    TColour at(int x, int y) const
     {
         const std::size_t i = rgb.size() - (std::size_t(height - y) * width - x) * 3;
         return {std::uint8_t(rgb[i]), std::uint8_t(rgb[i + 1]), std::uint8_t(rgb[i + 2])};
@@ -63,16 +65,16 @@ struct LastFrame
     std::string rgb;
 };
 
-const RGB kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kGrey{128, 128, 128};
+const TColour kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kGrey{128, 128, 128};
 
-bool near(const RGB& a, const RGB& b)
+bool near(const TColour& a, const TColour& b)
 {
-    return std::abs(a[0] - b[0]) < 48 && std::abs(a[1] - b[1]) < 48 && std::abs(a[2] - b[2]) < 48;
+    return Near(a, b, 47);
 }
 
 // The test picture: top half red on the left and green on the right, bottom
 // half blue. (x, y) counts from the top-left corner.
-RGB pattern(int x, int y, int width, int height)
+TColour pattern(int x, int y, int width, int height)
 {
     return y < height / 2 ? (x < width / 2 ? kRed : kGreen) : kBlue;
 }
@@ -91,8 +93,9 @@ struct PatternSource : TAVIFrameSource
         calls.push_back("snapshot");
         image = {width, height, std::vector<std::uint8_t>(std::size_t(width) * height * 4)};
         for (int i = 0; i < width * height; ++i) { // bottom row first
-            const RGB c = pattern(i % width, height - 1 - i / width, width, height);
-            std::copy(c.begin(), c.end(), image.Pixels.begin() + i * 4);
+            const TColour c = pattern(i % width, height - 1 - i / width, width, height);
+            std::uint8_t* pixel = image.Pixels.data() + i * 4;
+            pixel[0] = std::uint8_t(c.R), pixel[1] = std::uint8_t(c.G), pixel[2] = std::uint8_t(c.B);
         }
     }
     void RenderToBitmap(TBitmap& b, int dpi) override
@@ -114,10 +117,8 @@ struct Session
     Session(int w, int h, Compressor compressor = Compressor::acDefault,
             PatternSource* source = nullptr)
     {
-        const char* root = std::getenv("SKYGLIDE_TEST_TMP");
-        std::string name = (fs::path(root ? root : "/tmp") / "movie-XXXXXX").string();
-        EXPECT_NE(::mkdtemp(name.data()), nullptr);
-        dir = name;
+        static int sessions = 0;
+        dir = TestFolder("-" + std::to_string(++sessions));
         file = dir / "m.avi";
         r.SetFPS(15);
         r.SetSizeRestriction(Restriction::srNoRestriction);
@@ -386,7 +387,7 @@ TEST(AVIRecorder, SnapshotDrawsAtTopLeftAndKeepsTheRest)
                     if (frame == 0)
                         std::fill_n(p, 3, 128);
                     else
-                        ASSERT_EQ((RGB{p[2], p[1], p[0]}),
+                        ASSERT_EQ((TColour{p[2], p[1], p[0]}),
                                   covered ? pattern(x, y, width, height) : kGrey)
                             << x << "," << y;
                 }

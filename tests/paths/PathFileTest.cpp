@@ -1,10 +1,11 @@
 #include "paths/PathFile.h"
 
+#include "TestSupport.h"
+
 #include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <locale>
 
@@ -13,32 +14,11 @@
 #include <sys/stat.h>
 
 using namespace skyglide;
+using namespace skyglide::test;
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
 namespace {
-
-// An empty folder of the running test's own (`row` tells a loop's rows apart).
-fs::path testFolder(const std::string& row = "")
-{
-    const char* root = std::getenv("SKYGLIDE_TEST_TMP");
-    const auto folder = fs::path(root ? root : "/tmp") / "paths" /
-                        (testing::UnitTest::GetInstance()->current_test_info()->name() + row);
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    return folder;
-}
-
-std::string readBytes(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void writeBytes(const fs::path& file, const std::string& bytes)
-{
-    std::ofstream(file, std::ios::binary) << bytes;
-}
 
 TPathFile pathOf(int lines)
 {
@@ -171,7 +151,7 @@ TEST(PathFile, ignoresCommaDecimalLocales)
     } restore{std::locale::global(std::locale(std::locale::classic(), new CommaPoint))};
     const bool cLocale = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
 
-    const std::string file = testFolder() / "comma.csv";
+    const std::string file = TestFolder() / "comma.csv";
     TPathFile path;
     path.Add(formatPoseLine(0, kPose));
     path.Add(formatPoseLine(1, {{1234.5f, -0.25f, 3.0f}, {}, {}}));
@@ -189,24 +169,24 @@ TEST(PathFile, ignoresCommaDecimalLocales)
 
 TEST(PathFile, readsEveryLineEndAndWritesCrLf)
 {
-    const fs::path folder = testFolder();
+    const fs::path folder = TestFolder();
     for (std::string bytes : {"a\r\nb\r\n", "a\nb\n", "a\rb\r", "a\r\nb",
                               "\xEF\xBB\xBF"
                               "a\nb"}) {
-        writeBytes(folder / "in.csv", bytes);
+        WriteBytes(folder / "in.csv", bytes);
         TPathFile path;
         path.LoadFromFile(folder / "in.csv");
         path.SaveToFile(folder / "out.csv");
-        EXPECT_EQ(readBytes(folder / "out.csv"), "a\r\nb\r\n") << bytes;
+        EXPECT_EQ(ReadBytes(folder / "out.csv"), "a\r\nb\r\n") << bytes;
     }
     // Empty lines and lone CRs survive, and a file written here reads back
     // and writes again byte for byte.
-    writeBytes(folder / "in.csv", "0,1\r\n\r\n2,\"x\"\r3\n");
+    WriteBytes(folder / "in.csv", "0,1\r\n\r\n2,\"x\"\r3\n");
     TPathFile path;
     for (const char* name : {"in.csv", "out.csv", "out.csv"}) {
         path.LoadFromFile(folder / name);
         path.SaveToFile(folder / "out.csv");
-        EXPECT_EQ(readBytes(folder / "out.csv"), "0,1\r\n\r\n2,\"x\"\r\n3\r\n");
+        EXPECT_EQ(ReadBytes(folder / "out.csv"), "0,1\r\n\r\n2,\"x\"\r\n3\r\n");
     }
 }
 
@@ -219,8 +199,8 @@ TEST(PathFile, failedSaveKeepsOldFileAndState)
         {"disk full half-way", [](auto& f) { return f / "p.csv"; }},
     };
     for (const auto& [name, target] : rows) {
-        const fs::path folder = testFolder(name);
-        writeBytes(folder / "p.csv", "old\r\n");
+        const fs::path folder = TestFolder(name);
+        WriteBytes(folder / "p.csv", "old\r\n");
         TPathFile path;
         for (int i = 0; i < 100; ++i)
             path.Add(formatPoseLine(i, kPose));
@@ -237,7 +217,7 @@ TEST(PathFile, failedSaveKeepsOldFileAndState)
         EXPECT_TRUE(error.starts_with("Cannot ") && error.find(file.string()) != error.npos)
             << name << ": " << error;
         EXPECT_EQ(stateOf(path), "100 lines, cursor 100, modified, '', fields ") << name;
-        EXPECT_EQ(readBytes(folder / "p.csv"), "old\r\n") << name;
+        EXPECT_EQ(ReadBytes(folder / "p.csv"), "old\r\n") << name;
         EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), fs::exists(folder / "d") + 1)
             << name << ": temporary left";
     }
@@ -245,13 +225,13 @@ TEST(PathFile, failedSaveKeepsOldFileAndState)
 
 TEST(PathFile, saveKeepsLinksAndPermissions)
 {
-    const fs::path folder = testFolder();
-    writeBytes(folder / "real.csv", "old\r\n");
+    const fs::path folder = TestFolder();
+    WriteBytes(folder / "real.csv", "old\r\n");
     fs::permissions(folder / "real.csv", fs::perms::owner_read | fs::perms::owner_write);
     fs::create_symlink("real.csv", folder / "link.csv");
     pathOf(1).SaveToFile(folder / "link.csv");
     EXPECT_TRUE(fs::is_symlink(folder / "link.csv"));
-    EXPECT_EQ(readBytes(folder / "real.csv"), "0,1.00,2.00\r\n");
+    EXPECT_EQ(ReadBytes(folder / "real.csv"), "0,1.00,2.00\r\n");
     EXPECT_EQ(fs::status(folder / "real.csv").permissions(),
               fs::perms::owner_read | fs::perms::owner_write);
 }
@@ -260,7 +240,7 @@ TEST(PathFile, saveKeepsLinksAndPermissions)
 // changes nothing.
 TEST(PathFile, failedLoadKeepsThePath)
 {
-    const fs::path folder = testFolder();
+    const fs::path folder = TestFolder();
     const std::string good = folder / "good.csv";
     fs::create_directory(folder / "dir.csv");
     ::mkfifo((folder / "fifo.csv").c_str(), 0600);

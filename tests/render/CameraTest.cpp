@@ -1,6 +1,12 @@
 #include "render/Camera.h"
 
-#include "ViewerComposition.h"
+#include "SceneViews.h"
+
+#include "app/SceneComposition.h"
+#include "render/Camera.h"
+#include "render/DummyCube.h"
+#include "render/HeightFieldMesh.h"
+#include "render/LightSource.h"
 
 #include <cmath>
 #include <limits>
@@ -9,15 +15,14 @@
 #include <gtest/gtest.h>
 
 using namespace skyglide;
-using skyglide::test::expectNear;
-using skyglide::test::ViewerComposition;
+using skyglide::test::ExpectNear;
 
 namespace {
 
 constexpr double kDegree = M_PI / 180.0;
 
 // Angle between the camera's absolute up and the target-to-camera direction.
-double orbitAngle(ViewerComposition& viewer)
+double orbitAngle(TSceneComposition& viewer)
 {
     const TAffineVector t2c = viewer.Camera->AbsolutePosition().Affine() -
                               viewer.CameraTarget->AbsolutePosition().Affine();
@@ -28,49 +33,39 @@ double orbitAngle(ViewerComposition& viewer)
 
 TEST(Camera, OrbitTargetRaisesAndSwingsTheCameraAboutItsTarget)
 {
-    ViewerComposition viewer; // the camera one unit behind its target, level
+    TSceneComposition viewer; // the camera one unit behind its target, level
     viewer.Camera->OrbitTarget(-2, 0);
     EXPECT_NEAR(orbitAngle(viewer), 88 * kDegree, 1e-5);
-    expectNear(viewer.Camera->Position().AsAffineVector(),
+    ExpectNear(viewer.Camera->Position().AsAffineVector(),
                {0, float(std::sin(2 * kDegree)), float(1 - std::cos(2 * kDegree))});
     // Orbiting moves the camera only: it keeps its own axes.
-    expectNear(viewer.Camera->Direction().AsAffineVector(), {0, 0, 1}, 0);
-    expectNear(viewer.Camera->Up().AsAffineVector(), {0, 1, 0}, 0);
+    ExpectNear(viewer.Camera->Direction().AsAffineVector(), {0, 0, 1}, 0);
+    ExpectNear(viewer.Camera->Up().AsAffineVector(), {0, 1, 0}, 0);
 
     // A turn swings it about Up, wherever the observer stands and faces.
-    ViewerComposition turned;
+    TSceneComposition turned;
     turned.Observer->Position().SetAsAffineVector({30, 4, -20});
     turned.Observer->Turn(37);
     turned.Camera->OrbitTarget(0, 90);
     EXPECT_NEAR(orbitAngle(turned), M_PI / 2, 2e-5);
-    expectNear(turned.Camera->Position().AsAffineVector(), {-1, 0, 1}, 2e-5f);
+    ExpectNear(turned.Camera->Position().AsAffineVector(), {-1, 0, 1}, 2e-5f);
 }
 
 // ---- projection -------------------------------------------------------------
 
-TEST(Camera, ProjectionFollowsTheWindowAndTheFocalLength)
+TEST(Camera, ProjectionKeepsTheWindowsShapeAndRefusesAnEmptyWindow)
 {
     TCamera camera;
     camera.SetFocalLength(100);
     camera.SetDepthOfView(100000);
-    auto p = camera.LoadProjection({0, 0, 827, 530}, 827, 530, 96);
-    ASSERT_TRUE(p);
-    EXPECT_NEAR(p->Right / p->Near, 0.547, 5e-4); // 827 × 25.4 / (4 × 100 × 96)
-    EXPECT_NEAR(p->Top / p->Near, 530 * 25.4 / (4 * 100 * 96), 1e-5);
-    EXPECT_NEAR(p->Left, -p->Right, 1e-6);
-    EXPECT_NEAR(p->Near, 100 * 2 * 96 / (25.4 * 827), 1e-5);
-    EXPECT_NEAR(p->Far, p->Near + 100000, 1e-2);
-    EXPECT_NEAR(camera.ViewPortRadius(), std::hypot(p->Top, p->Right) / p->Near, 1e-5);
-
-    // A portrait window measures its larger side, its height, for the near
-    // plane; the scene scale narrows the view.
-    camera.SetSceneScale(2);
-    p = camera.LoadProjection({0, 0, 530, 827}, 530, 827, 96);
-    ASSERT_TRUE(p);
-    EXPECT_NEAR(p->Right / p->Near, 530 * 25.4 / (4 * 100 * 96 * 2), 1e-5);
-    EXPECT_NEAR(p->Top / p->Near, 827 * 25.4 / (4 * 100 * 96 * 2), 1e-5);
-    EXPECT_NEAR(p->Near, 100 * 2 * 96 / (25.4 * 827), 1e-5);
-
+    for (const auto& [width, height] : {std::pair{827, 530}, {530, 827}}) {
+        const auto p = camera.LoadProjection({0, 0, width, height}, width, height, 96);
+        ASSERT_TRUE(p);
+        EXPECT_NEAR(p->Right / p->Top, double(width) / height, 1e-5);
+        EXPECT_NEAR(p->Left, -p->Right, 1e-6);
+        EXPECT_NEAR(p->Far - p->Near, 100000, 1e-2);
+        EXPECT_NEAR(camera.ViewPortRadius(), std::hypot(p->Top, p->Right) / p->Near, 1e-5);
+    }
     EXPECT_FALSE(camera.LoadProjection({0, 0, 0, 530}, 0, 530, 96));
     EXPECT_FALSE(camera.LoadProjection({0, 0, 827, 0}, 827, -1, 96));
 }
@@ -98,19 +93,19 @@ TEST(Camera, SettingsThatWouldBreakTheFrameAreReplacedOrRefused)
 
 TEST(Camera, ViewLooksAtTheTargetWithTheCamerasOwnUp)
 {
-    ViewerComposition viewer;
+    TSceneComposition viewer;
     viewer.Observer->Position().SetAsAffineVector({10, 5, 0});
     viewer.Observer->Turn(90);
     viewer.Observer->Up().SetAsAffineVector({0.1f, 1, 0}); // a rolled observer
     const TViewTransform view = viewer.Camera->ViewTransform();
-    expectNear(view.Eye, viewer.Camera->AbsolutePosition().Affine(), 0);
-    expectNear(view.Centre, viewer.CameraTarget->AbsolutePosition().Affine(), 0);
-    expectNear(view.Up, {0, 1, 0}, 0); // as stored, not carried by the parents
+    ExpectNear(view.Eye, viewer.Camera->AbsolutePosition().Affine(), 0);
+    ExpectNear(view.Centre, viewer.CameraTarget->AbsolutePosition().Affine(), 0);
+    ExpectNear(view.Up, {0, 1, 0}, 0); // as stored, not carried by the parents
 }
 
 TEST(Camera, WithoutATargetTheCameraLooksAheadAndCannotOrbit)
 {
-    ViewerComposition viewer;
+    TSceneComposition viewer;
     viewer.Observer->Position().SetAsAffineVector({10, 5, 0});
     viewer.Observer->Turn(90);
     viewer.Observer->DeleteChild(*viewer.CameraTarget);
@@ -118,14 +113,14 @@ TEST(Camera, WithoutATargetTheCameraLooksAheadAndCannotOrbit)
     EXPECT_EQ(viewer.Camera->TargetObject(), nullptr);
     viewer.Camera->OrbitTarget(-30, 10); // nothing to orbit
     const TViewTransform view = viewer.Camera->ViewTransform();
-    expectNear(view.Eye, {10, 5, 0});
-    expectNear(view.Centre, {9, 5, 0}); // along the observer's direction
-    expectNear(view.Up, {0, 1, 0});
+    ExpectNear(view.Eye, {10, 5, 0});
+    ExpectNear(view.Centre, {9, 5, 0}); // along the observer's direction
+    ExpectNear(view.Up, {0, 1, 0});
 }
 
 TEST(Camera, CameraDestroyedBeforeItsTargetSignsOff)
 {
-    ViewerComposition viewer;
+    TSceneComposition viewer;
     viewer.Scene1.SetCurrentCamera(viewer.Camera);
     viewer.Observer->DeleteChild(*viewer.Camera);
     EXPECT_EQ(viewer.Scene1.CurrentCamera(), nullptr);

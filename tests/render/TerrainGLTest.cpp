@@ -1,20 +1,20 @@
 // The bundled Trinidad terrain rendered as the viewer starts: its scene
-// composition, its real heights through the height callback, its colour-ramp
-// texture, the sky shown, from the observer's start pose beyond the surface's
-// south-west corner, at 827 × 530. The frame is written as a PNG into the
-// test output folder to be looked at.
+// composition laid out for the surface, its real heights through the height
+// callback, its colour-ramp texture, the sky shown, at 827 × 530. The frame
+// is written as a PNG into the test output folder to be looked at.
 
-#include "GLTestSupport.h"
+#include "SceneViews.h"
 
+#include "app/SceneComposition.h"
+#include "app/SceneLoader.h"
+#include "app/SurfaceReadout.h"
 #include "data/RasterFile.h"
+#include "render/HeightFieldMesh.h"
+#include "render/SkyDome.h"
 
 #include <QImage>
-#include <QString>
 
-#include <algorithm>
-#include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <iostream>
 
 using namespace skyglide;
@@ -22,35 +22,7 @@ using namespace skyglide::test;
 
 namespace {
 
-// What the window does when it is shown, for a surface of w × h samples.
-void showSurface(ViewerComposition& scene, TRasterFile& surface, TRasterFile& drape,
-                 int samplingFactor)
-{
-    const int width = surface.Bitmap().Width(), height = surface.Bitmap().Height();
-    const float w = float(width), h = float(height), m = std::max(w, h);
-    scene.HeightField1->Scale().SetAsAffineVector({w, h, m * 0.05f});
-    scene.Observer->Position().SetAsAffineVector({0.4f * w, m * 0.05f * 1.5f, -0.4f * h});
-    scene.Observer->Turn(std::atan(w / h) / cPIdiv180);
-    scene.Camera->OrbitTarget(-2, 0);
-    scene.HeightField1->XSamplingScale().SetStep(float(samplingFactor) / w);
-    scene.HeightField1->YSamplingScale().SetStep(float(samplingFactor) / h);
-
-    const double minValue = surface.Doc().MinValue;
-    const double range = surface.Doc().MaxValue - minValue;
-    scene.HeightField1->SetOnGetHeight([&surface, minValue, range, width, height](
-                                           float x, float y, float& z, TVector4f&, TTexPoint&) {
-        const int column = int(std::nearbyint(double(width - 1) * double(x)));
-        const int row = int(std::nearbyint(double(height - 1) * (1.0 - double(y))));
-        double value = 0;
-        surface.GetValue(column, row, value);
-        z = float((value - minValue) / range);
-    });
-    scene.HeightField1->Material().Texture().SetImage(std::move(drape.Bitmap()));
-    scene.HeightField1->Material().Texture().SetDisabled(false);
-    scene.SkyDome1->SetVisible(true);
-}
-
-QImage toImage(const TBitmap32& frame)
+QImage ToImage(const TBitmap32& frame)
 {
     QImage image(frame.Width(), frame.Height(), QImage::Format_RGBA8888);
     for (int y = 0; y < frame.Height(); ++y)
@@ -59,66 +31,53 @@ QImage toImage(const TBitmap32& frame)
     return image.convertToFormat(QImage::Format_RGB888);
 }
 
-// The host's detail level 1: a view of at most 1024 × 768 samples, every
-// 20th drawn.
+// The host's detail level 1: a grid of at most 1024 × 768 cells, a mesh
+// vertex every 20th.
 TEST(Trinidad, RendersUnderTheSkyFromTheStartPose)
 {
-    const char* samples = std::getenv("SKYGLIDE_SAMPLES_DIR");
-    const std::string surfaceFile = std::string(samples ? samples : "samples") + "/trinidad.rst";
+    const std::string file = Sample("trinidad.rst");
     TRasterFile surface, drape;
-    surface.SetFileName(surfaceFile);
-    drape.SetFileName(surfaceFile);
-    drape.SetPalletFile(std::string(samples ? samples : "samples") + "/palettes/elevation.smp");
-    ASSERT_TRUE(surface.Valid());
-    const std::uint16_t step =
-        TRasterFile::CalcStep(surface.Doc().Columns, surface.Doc().Rows, 1024, 768);
-    ASSERT_EQ(step, 2);
+    surface.SetFileName(file);
+    drape.SetFileName(file);
+    drape.SetPalletFile(Sample("palettes/elevation.smp"));
+    const std::uint16_t step = DecimationStep(1, surface.Doc().Columns, surface.Doc().Rows);
     surface.SetStep(step);
     drape.SetStep(step);
-    drape.LoadImage(surfaceFile, true, 16);
-    surface.LoadSurface(surfaceFile);
+    drape.LoadImage(file, true, 16);
+    surface.LoadSurface(file);
 
-    ViewerComposition scene;
-    showSurface(scene, surface, drape, 20);
-    ShownViewer v(scene.Camera, 827, 530);
-    const TBitmap32 frame = v.frame();
+    TSceneComposition scene;
+    scene.ShowSurface(&surface, &drape, 1.0f, ResolutionBoxFor(1).MeshSamplingFactor);
+    scene.HeightField1->SetOnGetHeight([&surface](float x, float y, float& z, TVector4f&,
+                                                  TTexPoint&) { z = SurfaceHeight(&surface, x, y); });
+    scene.SkyDome1->SetVisible(true);
+    TShownViewer v(scene.Camera, 827, 530);
+    const TBitmap32 frame = v.Frame();
     ASSERT_EQ(frame.Width(), 824);
     ASSERT_EQ(frame.Height(), 530);
-
-    const char* out = std::getenv("SKYGLIDE_TEST_TMP");
-    const std::filesystem::path png =
-        std::filesystem::path(out ? out : ".") / "trinidad-detail1.png";
-    ASSERT_TRUE(toImage(frame).save(QString::fromStdString(png.string()), "PNG"))
-        << "cannot write " << png;
-    std::cout << "frame written to " << png.string() << "\n";
+    const std::string png = (TestFolder() / "trinidad-detail1.png").string();
+    ASSERT_TRUE(ToImage(frame).save(QString::fromStdString(png), "PNG")) << "cannot write " << png;
+    std::cout << "frame written to " << png << "\n";
 
     // The top of the view is sky: pale blue, brighter in blue than in red.
-    const RGB sky = pixelAt(frame, 412, 525);
-    EXPECT_GT(sky[2], sky[0]);
-    EXPECT_GT(sky[0], 80);
+    const TColour sky = PixelAt(frame, 412, 525);
+    EXPECT_GT(sky.B, sky.R);
+    EXPECT_GT(sky.R, 80);
     // Below the horizon the terrain shows the ramp's colours: greens low,
     // browns up the mountains; where there is no terrain, the background.
     int green = 0, brown = 0;
     for (int row = 0; row < frame.Height(); ++row) {
         for (int x = 0; x < frame.Width(); ++x) {
-            const RGB p = pixelAt(frame, x, row);
-            green += p[1] > p[0] + 20 && p[1] > p[2] + 20;
-            brown += p[0] > p[1] && p[1] > p[2] + 10;
+            const TColour p = PixelAt(frame, x, row);
+            green += p.G > p.R + 20 && p.G > p.B + 20;
+            brown += p.R > p.G && p.G > p.B + 10;
         }
     }
     const int pixels = frame.Width() * frame.Height();
     EXPECT_GT(green, pixels / 50);
     EXPECT_GT(brown, pixels / 500);
-    EXPECT_EQ(pixelAt(frame, 412, 0), (RGB{0, 0, 0}));
+    EXPECT_TRUE(Near(PixelAt(frame, 412, 0), {0, 0, 0}, 0));
     EXPECT_GT(scene.HeightField1->EmittedTriangles(), 0);
 }
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    TSceneViewer::SetDefaultSurfaceFormat();
-    QApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "host/UserDialogs.h"
+#include "app/UserDialogs.h"
 
 #include <QColor>
 #include <QString>

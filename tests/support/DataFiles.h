@@ -1,37 +1,16 @@
 #pragma once
 
-// Small documentation, image and palette files for the surface data and
-// raster tool tests, each test in a folder of its own.
+// The bytes of small documentation, image and palette files, for the tests
+// of surface data, of the read-out and of the raster tool.
 
-#include <algorithm>
+#include "TestSupport.h"
+
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
-namespace skyglide::testing {
-
-/// A fresh folder for the running test under SKYGLIDE_TEST_TMP.
-inline std::filesystem::path testFolder()
-{
-    const char* root = std::getenv("SKYGLIDE_TEST_TMP");
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "." + info->name();
-    std::replace(name.begin(), name.end(), '/', '_');
-    const auto folder = std::filesystem::path(root ? root : "/tmp") / "data" / name;
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-    return folder;
-}
-
-inline void writeBytes(const std::filesystem::path& file, const std::string& bytes)
-{
-    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
-}
+namespace skyglide::test {
 
 /// The values of the 24 fixed lines of a small documentation (index 0 is line 1).
 inline std::vector<std::string> docValues(const std::string& dataType = "integer", int columns = 4,
@@ -99,4 +78,4 @@ inline std::string paletteBytes(int highest, int first, int last, int offset = 1
     return bytes;
 }
 
-} // namespace skyglide::testing
+} // namespace skyglide::test

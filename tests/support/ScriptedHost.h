@@ -1,9 +1,11 @@
 #pragma once
 
-#include "FakeUserDialogs.h"
+// A host that answers from a script, for the viewer's side of the
+// conversation without a bus.
 
-#include "host/AppLifecycle.h"
-#include "host/KrtServices.h"
+#include "host/HostLink.h"
+
+#include <QStringList>
 
 #include <gtest/gtest.h>
 
@@ -30,15 +32,21 @@ struct THostScript
     std::set<std::string> Failing; // methods that answer with an error
 };
 
+// The twelve reads of a connection, in their order.
+QStringList ConnectionReads();
+
 // A host that answers from a script and writes every call, with its
 // arguments, to Calls: "ConfirmProcess(42)".
 class TScriptedHost : public IKartovaAPIServer
 {
 public:
-    explicit TScriptedHost(THostScript script) : Script(std::move(script)) {}
+    explicit TScriptedHost(THostScript script, QStringList* calls = nullptr)
+        : Script(std::move(script)), Calls(calls)
+    {
+    }
 
     THostScript Script;
-    std::vector<std::string>* Calls = nullptr; // outlives the host in tests
+    QStringList* Calls; // outlives the host in tests
 
     int GetHostNumber() override { return Reply(1, __func__); }
     std::string HostText13() override { return Reply(Folder(Script.Folder13), __func__); }
@@ -54,7 +62,7 @@ public:
     bool ConfirmProcess(int pn) override { return Reply(Script.Confirm, __func__, pn); }
     std::string GetProcessParameter(int pn, int index) override
     {
-        return Reply(Script.Parameters.at(index), __func__, pn, index);
+        return Reply(Script.Parameters.at(std::size_t(index)), __func__, pn, index);
     }
     int FinishProcess(int pn) override { return Reply(0, __func__, pn); }
     std::string HostText37() override { return Reply(Script.Text, __func__); }
@@ -74,7 +82,7 @@ public:
     }
     std::string GetResourceFolder(int index) override
     {
-        return Reply(Script.ResourceFolders.at(index - 1), __func__, index);
+        return Reply(Script.ResourceFolders.at(std::size_t(index - 1)), __func__, index);
     }
     bool ConfirmNewProcess(int pn) override { return Reply(Script.ConfirmNew, __func__, pn); }
     std::string HostCode71() override { return Reply(Script.Text, __func__); }
@@ -105,7 +113,7 @@ private:
         ((text << separator << args, separator = ","), ...);
         text << ')';
         if (Calls)
-            Calls->push_back(text.str());
+            Calls->push_back(QString::fromStdString(text.str()));
         if (Script.Failing.count(method))
             throw EHostServerError(method, "the host fails");
         return value;
@@ -117,46 +125,22 @@ struct TProgramEnded
 {
 };
 
-// A scripted host behind ConnectHostServer(), answered dialogs, and an end
-// of the program that can be observed. Every host call lands in Calls.
+// A link to a scripted host whose end of the program can be observed.
+// Every host call lands in Calls, every message of a failed connection in
+// NotFound.
 class THostLinkTest : public testing::Test
 {
 protected:
-    void SetUp() override
+    THostLinkTest() : Host([this] { return std::make_unique<TScriptedHost>(Script, &Calls); })
     {
-        SetEndProgramHook([] { throw TProgramEnded{}; });
-        SetApplicationShuttingDown(false);
-        SetProcessNumber(0);
-        UseHost(THostScript{});
+        Host.OnEndProgram = [] { throw TProgramEnded{}; };
+        Host.OnServerNotFound = [this](const char* text) { NotFound << text; };
     }
 
-    void TearDown() override
-    {
-        ReleaseHostServer();
-        SetHostServerFactory({});
-        SetEndProgramHook({});
-        SetApplicationShuttingDown(false);
-    }
-
-    void UseHost(const THostScript& script)
-    {
-        SetHostServerFactory([this, script] {
-            auto host = std::make_unique<TScriptedHost>(script);
-            host->Calls = &Calls;
-            return host;
-        });
-    }
-
-    // The twelve reads of the connection, in their order.
-    static std::vector<std::string> ConnectionReads()
-    {
-        return {"GetWorkingFolder()", "HostText13()", "HostText52()", "HostText54()",
-                "HostText37()",       "HostText17()", "HostCode74()", "HostCode73()",
-                "HostCode72()",       "HostCode71()", "HostCode76()", "HostCode75()"};
-    }
-
-    std::vector<std::string> Calls;
-    TFakeUserDialogs Dialogs;
+    THostScript Script;
+    QStringList Calls;
+    QStringList NotFound;
+    THostLink Host;
 };
 
 } // namespace skyglide::test
