@@ -9,28 +9,13 @@
 #include "app/SceneComposition.h"
 #include "render/DummyCube.h"
 
-#include <QProcess>
+#include <QFile>
 
-#include <cmath>
-#include <numbers>
 
 namespace skyglide::test {
 namespace {
 
 using S = TPathState;
-
-// A level flight northwards, 15 units a line, the view tilted 8° down.
-std::vector<std::string> NorthwardFlight(int lines)
-{
-    const double tilt = 8 * std::numbers::pi / 180;
-    TPose pose{{-600, 95, 40}, {0, 0, 1}, {0, float(std::sin(tilt)), float(1 - std::cos(tilt))}};
-    std::vector<std::string> path;
-    for (int i = 0; i < lines; ++i) {
-        pose.ObserverPosition[2] = float(40 + 15 * i);
-        path.push_back(formatPoseLine(i, pose));
-    }
-    return path;
-}
 
 // A viewer that shows a grey picture of its size.
 struct TGreySource : TAVIFrameSource
@@ -42,18 +27,6 @@ struct TGreySource : TAVIFrameSource
     void RenderToBitmap(TBitmap&, int) override {}
     void CopyFrameBuffer(TBitmap&) override {}
 };
-
-// ffprobe's count of the frames of a movie, or its complaint.
-QString FramesIn(const std::filesystem::path& movie)
-{
-    QProcess ffprobe;
-    ffprobe.start("ffprobe", {"-v", "error", "-count_frames", "-show_entries",
-                              "stream=nb_read_frames", "-of", "csv=p=0",
-                              QString::fromStdString(movie.string())});
-    ffprobe.waitForFinished(120000);
-    return QString::fromUtf8(ffprobe.readAllStandardOutput() + ffprobe.readAllStandardError())
-        .trimmed();
-}
 
 // The controller of a composed scene, with what it reports.
 class FlightController : public testing::Test
@@ -223,31 +196,35 @@ TEST_F(FlightController, PathsWithoutASecondLineEndAtTheFirstTick)
     EXPECT_TRUE(Errors.isEmpty());
 }
 
-TEST_F(FlightController, MovieOfOneFramePerLine_StopKeepsAShorterOne_HaltDeletesIt)
+TEST_F(FlightController, MovieOfOneFramePerLine_NoneReplacedUnasked_StopKeepsAShorterOne_HaltDeletesIt)
 {
     const std::string path = Load(NorthwardFlight(10));
-    const auto movie = [this](const char* name) { return (Folder / name).string(); };
+    const auto movie = [this](const char* name) { return QString::fromStdString((Folder / name).string()); };
 
-    Flight.SaveMovie(movie("whole.avi"));
+    Flight.SaveMovie(movie("whole.avi").toStdString());
     EXPECT_EQ(Flight.PathState(), S::psSavingMovie);
-    EXPECT_EQ(Caption,
-              QString::fromStdString("Sky Glide - Save " + path + " to " + movie("whole.avi")));
+    EXPECT_EQ(Caption, QString::fromStdString("Sky Glide - Save " + path + " to ") + movie("whole.avi"));
     EXPECT_EQ(PlayThrough().size(), 9u) << "lines 2 to 9 and the end";
     EXPECT_FALSE(Flight.AVIRecorder1().Writing());
-    EXPECT_EQ(FramesIn(movie("whole.avi")), "8");
+    EXPECT_EQ(VideoStream(movie("whole.avi"))["nb_read_frames"].toString(), "8");
+    // No to the overwrite question leaves the movie and the state.
+    const std::string whole = ReadBytes(movie("whole.avi").toStdString());
+    Flight.SaveMovie(movie("whole.avi").toStdString());
+    EXPECT_EQ(Flight.PathState(), S::psStopped);
+    EXPECT_EQ(ReadBytes(movie("whole.avi").toStdString()), whole);
 
-    Flight.SaveMovie(movie("stopped.avi"));
+    Flight.SaveMovie(movie("stopped.avi").toStdString());
     for (int tick = 0; tick < 3; ++tick)
         Flight.Timer2Timer();
     Flight.Stop();
     EXPECT_EQ(Flight.PathFile().CurrentLine(), 0) << "Stop rewinds a movie's path";
-    EXPECT_EQ(FramesIn(movie("stopped.avi")), "3");
+    EXPECT_EQ(VideoStream(movie("stopped.avi"))["nb_read_frames"].toString(), "3");
 
-    Flight.SaveMovie(movie("closed.avi"));
+    Flight.SaveMovie(movie("closed.avi").toStdString());
     Flight.Timer2Timer();
     Flight.Halt();
     Flight.Timer2Timer();
-    EXPECT_FALSE(std::filesystem::exists(movie("closed.avi")));
+    EXPECT_FALSE(QFile::exists(movie("closed.avi")));
     EXPECT_FALSE(Flight.Timer2().isActive());
     EXPECT_TRUE(Errors.isEmpty());
 }

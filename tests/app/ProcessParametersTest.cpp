@@ -1,7 +1,6 @@
 #include "ScriptedHost.h"
 
 #include "app/ProcessParameters.h"
-#include "app/SceneLoader.h"
 
 #include <optional>
 
@@ -64,20 +63,6 @@ TEST_F(THostLinkTest, ParametersAreTrimmedAndConvertedWithTheHelpFile)
     EXPECT_EQ(parameters.HelpFile, "/help/skyglide.html");
     for (const char* text : {"01", " 1", "true", "0", ""})
         EXPECT_FALSE(IsStartMaximized(text)) << "only exactly \"1\" starts maximized: " << text;
-}
-
-TEST(DetailLevel, BoxStepAndSamplingFactor)
-{
-    const struct
-    {
-        int Mode, Columns, Rows, Step, Factor;
-    } rows[] = {{1, 4000, 1000, 3, 20}, {2, 2401, 1201, 1, 15}, {3, 8000, 8000, 3, 5},
-                {0, 8000, 8000, 1, 10}, {255, 4000, 4000, 1, 10}};
-    for (const auto& row : rows) {
-        EXPECT_EQ(DecimationStep(std::uint8_t(row.Mode), row.Columns, row.Rows), row.Step)
-            << "mode " << row.Mode << ", " << row.Columns << " x " << row.Rows;
-        EXPECT_EQ(ResolutionBoxFor(std::uint8_t(row.Mode)).MeshSamplingFactor, row.Factor);
-    }
 }
 
 } // namespace

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QStringList>
 
 namespace skyglide {
 namespace {
@@ -27,23 +26,6 @@ TEST(SceneCommands, PathCommandsAreEnabledByThePathsState)
         for (const C always : {C::actPosition, C::actIncrease, C::actHelp})
             EXPECT_TRUE(CommandEnabled(always, state));
     }
-}
-
-TEST(SceneCommands, TheTableIsInCommandOrderAndThePopupMenuShowsEveryCommandOnce)
-{
-    for (std::size_t i = 0; i < SceneCommands.size(); ++i)
-        EXPECT_EQ(std::size_t(SceneCommands[i].Command), i) << SceneCommands[i].Name;
-    QStringList entries;
-    for (const TPopupEntry& entry : PopupMenuLayout)
-        entries << (entry.Kind == TPopupEntry::Command     ? CommandInfo(entry.Item).Caption
-                    : entry.Kind == TPopupEntry::Separator ? "-"
-                    : entry.Kind == TPopupEntry::SubmenuBegin
-                        ? ChangeVelocityCaption
-                        : "<");
-    EXPECT_EQ(entries.join('|'), "View Observer Position|View Surface Axes|View Sky|Smooth Pixel|"
-                                 "Change Background|Change Velocity|Decrease|Restore|Increase|<|-|"
-                                 "Record|Play|Pause|Stop|Restart|-|Load Path|Save Path|-|"
-                                 "Save as AVI...|-|Help");
 }
 
 TEST(SceneCommands, HelpOpensAnHTMLHelpFileAtContext718)

@@ -21,14 +21,12 @@ std::unique_ptr<TRasterFile> Grid(const std::string& minValue, const std::string
     std::vector<std::string> doc = files::docValues("integer", 5, 3);
     doc[15] = minValue;
     doc[16] = maxValue;
-    files::WriteBytes(folder / "grid.rdc", files::docText(doc));
     std::vector<int> cells;
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 5; ++c)
             cells.push_back(10 * r + c);
-    files::WriteBytes(folder / "grid.rst", files::int16Cells(cells));
     auto raster = std::make_unique<TRasterFile>();
-    raster->LoadSurface((folder / "grid.rst").string());
+    raster->LoadSurface(files::WriteRaster(folder, doc, files::int16Cells(cells)));
     EXPECT_EQ(raster->Bitmap().Width(), 5);
     return raster;
 }

@@ -10,15 +10,6 @@ namespace {
 using namespace skyglide::test;
 using TStrings = std::vector<std::string>;
 
-/// Writes NAME.rst and NAME.rdc; returns the image file's name.
-std::string writeRaster(const std::filesystem::path& folder, const TStrings& doc,
-                        const std::string& cells, const std::string& name = "grid")
-{
-    WriteBytes(folder / (name + ".rdc"), docText(doc));
-    WriteBytes(folder / (name + ".rst"), cells);
-    return (folder / (name + ".rst")).string();
-}
-
 /// A documentation with its value range and display limits (lines 16 to 19).
 TStrings docFor(const std::string& type, int columns, int rows, const TStrings& limits)
 {
@@ -38,16 +29,6 @@ std::vector<int> pixels(const TBitmap& bitmap)
     return out;
 }
 
-template <typename F> std::string thrownMessage(F&& action)
-{
-    try {
-        action();
-    } catch (const TRasterError& error) {
-        return error.what();
-    }
-    return "(nothing thrown)";
-}
-
 TEST(RasterFileTest, CalcStep)
 {
     const std::vector<std::array<int, 5>> cases = {
@@ -63,10 +44,10 @@ TEST(RasterFileTest, CalcStep)
 TEST(RasterFileTest, FileNameDecidesValidity)
 {
     const auto folder = TestFolder();
-    const std::string good = writeRaster(folder, docValues(), std::string(24, '\0'));
+    const std::string good = WriteRaster(folder, docValues(), std::string(24, '\0'));
     TStrings badDoc = docValues();
     badDoc[4] = "many";
-    const std::string bad = writeRaster(folder, badDoc, "", "bad");
+    const std::string bad = WriteRaster(folder, badDoc, "", "bad");
     for (const char* name : {"nodoc.rst", "upper.RST", "image.bin"})
         WriteBytes(folder / name, "x");
     std::filesystem::create_directories(folder / "a.b");
@@ -115,7 +96,7 @@ TEST(RasterFileTest, LoadSurfaceKeepsDecimatedCells)
         const std::string low = type == "rgb24" ? "0 0 0" : "0";
         const std::string high = type == "rgb24" ? "9 0 0" : "9";
         const std::string file =
-            writeRaster(TestFolder(), docFor(type, 5, 4, {low, high, low, high}), cells);
+            WriteRaster(TestFolder(), docFor(type, 5, 4, {low, high, low, high}), cells);
         for (const std::uint16_t step : {1, 2, 3}) {
             SCOPED_TRACE(type + " at step " + std::to_string(step));
             TRasterFile raster;
@@ -150,7 +131,7 @@ TEST(RasterFileTest, LoadSurfaceKeepsDecimatedCells)
 TEST(RasterFileTest, ProgressAfterEveryRowAndNothingWhenInvalid)
 {
     const auto folder = TestFolder();
-    const std::string file = writeRaster(folder, docValues("byte", 3, 7), std::string(21, '\5'));
+    const std::string file = WriteRaster(folder, docValues("byte", 3, 7), std::string(21, '\5'));
     WriteBytes(folder / "nodoc.rst", "x");
     for (const bool image : {false, true}) {
         TRasterFile raster;
@@ -212,7 +193,7 @@ TEST(RasterFileTest, LoadImageMapsCells)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
         TRasterFile raster;
-        raster.LoadImage(writeRaster(TestFolder(), c.Doc, c.Cells), c.Stretch, 16);
+        raster.LoadImage(WriteRaster(TestFolder(), c.Doc, c.Cells), c.Stretch, 16);
         EXPECT_EQ(raster.Bitmap().PixelFormat(),
                   c.Doc[2] == "rgb24" ? TPixelFormat::pf24bit : TPixelFormat::pf8bit);
         EXPECT_EQ(pixels(raster.Bitmap()), c.Pixels);
@@ -225,7 +206,7 @@ TEST(RasterFileTest, PaletteFiles)
     const std::string name = (folder / "p.smp").string();
     // Stretch range 2 … 11 gives K = 10 colours: indices v × 9 / 90.
     WriteBytes(name, paletteBytes(255, 2, 11));
-    const std::string file = writeRaster(folder, docFor("byte", 4, 1, {"0", "90", "0", "90"}),
+    const std::string file = WriteRaster(folder, docFor("byte", 4, 1, {"0", "90", "0", "90"}),
                                          byteCells({0, 45, 90, 89}));
     TRasterFile raster;
     raster.SetPalletFile(name);
@@ -268,7 +249,7 @@ TEST(RasterFileTest, PaletteFiles)
             std::filesystem::remove(name);
         else
             WriteBytes(name, bytes);
-        EXPECT_EQ(thrownMessage([&] { raster.ReadPalette(name, true); }), name + ": " + message);
+        EXPECT_EQ(ErrorOf([&] { raster.ReadPalette(name, true); }), name + ": " + message);
         EXPECT_EQ(raster.Bitmap().Palette(), before);
     }
 }
@@ -288,9 +269,9 @@ TEST(RasterFileTest, BadSizesAreRefused)
          "image file too short, expected 4000000000000000000 bytes but got 2"}};
     for (const auto& [doc, cells, message] : cases) {
         for (const bool image : {false, true}) {
-            const std::string file = writeRaster(folder, doc, cells);
+            const std::string file = WriteRaster(folder, doc, cells);
             TRasterFile raster;
-            EXPECT_EQ(thrownMessage([&] {
+            EXPECT_EQ(ErrorOf([&] {
                           image ? raster.LoadImage(file, true, 16) : raster.LoadSurface(file);
                       }),
                       file + ": " + message);
@@ -298,11 +279,11 @@ TEST(RasterFileTest, BadSizesAreRefused)
             EXPECT_FALSE(raster.StreamOpen());
         }
     }
-    const std::string file = writeRaster(folder, docValues("byte", 1, 1), "x");
+    const std::string file = WriteRaster(folder, docValues("byte", 1, 1), "x");
     TRasterFile raster;
     raster.SetFileName(file);
     std::filesystem::remove(file);
-    EXPECT_EQ(thrownMessage([&] { raster.LoadSurface({}); }),
+    EXPECT_EQ(ErrorOf([&] { raster.LoadSurface({}); }),
               file + ": cannot open image file: No such file or directory");
 }
 
@@ -312,7 +293,7 @@ TEST(RasterFileTest, EmptyGridsLoadNothing)
     // columns, rows, step (0 is taken as 1)
     for (const auto& [columns, rows, step] : {std::array{0, 5, 1}, {5, 0, 0}, {3, 3, 4}}) {
         const std::string file =
-            writeRaster(folder, docValues("byte", columns, rows), std::string(25, '\1'));
+            WriteRaster(folder, docValues("byte", columns, rows), std::string(25, '\1'));
         TRasterFile raster;
         raster.SetStep(static_cast<std::uint16_t>(step));
         EXPECT_GE(raster.Step(), 1);

@@ -67,15 +67,5 @@ INSTANTIATE_TEST_SUITE_P(
                      "t.rst"}),
     [](const testing::TestParamInfo<TServiceCase>& info) { return info.param.Name; });
 
-TEST_F(THostLinkTest, FinishRunTellsTheHostAndReturnsAFailure)
-{
-    EXPECT_EQ(Host.FinishRun(), std::nullopt) << "nothing to tell without a host";
-    Script.Failing = {"FinishProcess"};
-    ASSERT_TRUE(Host.Connect());
-    Host.SetProcessNumber(3);
-    EXPECT_EQ(Host.FinishRun(), "FinishProcess: the host fails");
-    EXPECT_EQ(Calls.last(), "FinishProcess(3)");
-}
-
 } // namespace
 } // namespace skyglide::test

@@ -8,23 +8,6 @@
 namespace skyglide::test {
 namespace {
 
-TEST(FileTypeExtension, GivesEachTypesExtension)
-{
-    const struct
-    {
-        int Type;
-        const char* Expected;
-    } rows[] = {
-        {-2, "keep"},        {-1, ""},           {0, "keep"},   {12, ".smp"},  {79, ""},
-        {104, "imag_*.dat"}, {120, ".rdc;.vdc"}, {131, "keep"}, {132, ".bip"}, {133, "keep"},
-    };
-    for (const auto& row : rows) {
-        std::string text = "keep";
-        FileTypeExtension(row.Type, text);
-        EXPECT_EQ(text, row.Expected) << "type " << row.Type;
-    }
-}
-
 struct TResolveCase
 {
     const char* Name;

@@ -84,13 +84,12 @@ std::string sizeOf(int w, int h)
     return std::to_string(w) + "x" + std::to_string(h);
 }
 
-// A viewer that shows the test picture and logs what it was asked for.
+// A viewer that shows the test picture.
 struct PatternSource : TAVIFrameSource
 {
     PatternSource(int w, int h) : width(w), height(h) {}
     void SnapShot(TAVISnapshot& image) override
     {
-        calls.push_back("snapshot");
         image = {width, height, std::vector<std::uint8_t>(std::size_t(width) * height * 4)};
         for (int i = 0; i < width * height; ++i) { // bottom row first
             const TColour c = pattern(i % width, height - 1 - i / width, width, height);
@@ -98,16 +97,9 @@ struct PatternSource : TAVIFrameSource
             pixel[0] = std::uint8_t(c.R), pixel[1] = std::uint8_t(c.G), pixel[2] = std::uint8_t(c.B);
         }
     }
-    void RenderToBitmap(TBitmap& b, int dpi) override
-    {
-        calls.push_back("render " + std::to_string(dpi) + " " + sizeOf(b.Width(), b.Height()));
-    }
-    void CopyFrameBuffer(TBitmap& b) override
-    {
-        calls.push_back("copy " + sizeOf(b.Width(), b.Height()));
-    }
+    void RenderToBitmap(TBitmap&, int) override {}
+    void CopyFrameBuffer(TBitmap&) override {}
     int width, height;
-    std::vector<std::string> calls;
 };
 
 // A recorder set up as the scene window sets its own (15 fps, the viewer's
@@ -129,26 +121,11 @@ struct Session
         r.SetImageRetrievalMode(TAVIImageRetrievalMode::irmSnapShot);
         r.SetSceneViewer(source);
     }
-    ~Session()
-    {
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
-    }
     int entries() const { return int(std::distance(fs::directory_iterator(dir), {})); }
     fs::path dir, file;
     std::optional<TAVIRecorder> recorder{std::in_place};
     TAVIRecorder& r = *recorder;
 };
-
-std::string errorOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "";
-}
 
 constexpr auto sr8 = Restriction::srForceBlock8x8, sr4 = Restriction::srForceBlock4x4,
                sr2 = Restriction::srForceBlock2x2, srNo = Restriction::srNoRestriction;
@@ -187,9 +164,7 @@ TEST(AVIRecorder, MoviesReadBackInFFmpeg)
     // compressor, answer of the encoder chooser (if set), size, what ffprobe reports
     // (the flight tests read back 827 x 530 movies of each compressor)
     const std::tuple<Compressor, std::optional<std::string>, int, int, const char*> rows[] = {
-        {acDefault, {}, 320, 200, "msvideo1,video,MSVC,320,200,15/1,5\n"},
         {acDefault, {}, 801, 603, "msvideo1,video,MSVC,804,604,15/1,5\n"},
-        {acDivX, {}, 320, 200, "mpeg4,video,divx,320,200,15/1,5\n"},
         {acDivX, {}, 827, 531, "mpeg4,video,divx,827,531,15/1,5\n"},
         {acShowDialog, {}, 320, 200, "rawvideo,video," RAW ",320,200,15/1,5\n"},
         {acShowDialog, "mpeg4", 322, 202, "mpeg4,video,FMP4,322,202,15/1,5\n"}};
@@ -328,7 +303,7 @@ TEST(AVIRecorder, FailedOpenLeavesNothingBehind)
         s.r.OnConfirmOverwrite = [](const std::string&) { return true; };
         setUp(s);
         const bool folder = fs::exists(s.file);
-        EXPECT_EQ(errorOf([&] { s.r.OpenMovieFile(); }), message);
+        EXPECT_EQ(ErrorOf([&] { s.r.OpenMovieFile(); }), message);
         EXPECT_FALSE(s.r.Writing());
         EXPECT_EQ(s.entries(), folder ? 1 : 0);
         EXPECT_EQ(folder, fs::exists(s.file / "sub"));
@@ -353,17 +328,17 @@ TEST(AVIRecorder, FullDiskLeavesNoBrokenMovie)
     };
     Session s(64, 64, acShowDialog);
     limitFileSize(2000);
-    EXPECT_EQ(errorOf([&] { s.r.OpenMovieFile(); }), "AVIStreamSetFormat Error");
+    EXPECT_EQ(ErrorOf([&] { s.r.OpenMovieFile(); }), "AVIStreamSetFormat Error");
     EXPECT_EQ(s.entries() + s.r.Writing(), 0);
 
     limitFileSize(100000);
     ASSERT_TRUE(s.r.OpenMovieFile());
     std::string error; // frames wait in a buffer of a few hundred kilobytes
     for (int i = 0; i < 100 && error.empty(); ++i)
-        error = errorOf([&] { s.r.AddMovieFrame(); });
+        error = ErrorOf([&] { s.r.AddMovieFrame(); });
     EXPECT_EQ(error, "Add Frame Error");
     EXPECT_TRUE(s.r.Writing());
-    error = errorOf([&] { s.r.CloseMovieFile(); });
+    error = ErrorOf([&] { s.r.CloseMovieFile(); });
     ::setrlimit(RLIMIT_FSIZE, &unlimited);
     EXPECT_EQ(error.rfind("Cannot finish AVI file \"" + s.file.string() + "\": ", 0), 0u) << error;
     EXPECT_EQ(s.entries() + s.r.Writing(), 0);
@@ -400,27 +375,6 @@ TEST(AVIRecorder, SnapshotDrawsAtTopLeftAndKeepsTheRest)
     }
 }
 
-TEST(AVIRecorder, FramesComeFromTheViewerSetLast)
-{
-    using Mode = TAVIImageRetrievalMode;
-    for (const auto& [mode, call] : {std::pair{Mode::irmSnapShot, "snapshot"},
-                                     {Mode::irmRenderToBitmap, "render 96 40x30"},
-                                     {Mode::irmBitBlt, "copy 40x30"}}) {
-        PatternSource scene(40, 30), offscreen(40, 30);
-        Session s(40, 30, acShowDialog, &scene);
-        s.r.SetImageRetrievalMode(mode);
-        s.r.SetNonVisualViewer(&offscreen);
-        ASSERT_TRUE(s.r.OpenMovieFile(96));
-        s.r.AddMovieFrame();
-        s.r.SetSceneViewer(nullptr); // clears the source, whichever it was
-        s.r.AddMovieFrame();
-        s.r.SetSceneViewer(&scene);
-        s.r.AddMovieFrame();
-        EXPECT_EQ(offscreen.calls, std::vector<std::string>{call});
-        EXPECT_EQ(scene.calls, std::vector<std::string>{call});
-    }
-}
-
 // A handler may break the frame bitmap, or let window messages through in
 // which a closing window aborts the movie; an idle recorder refuses frames
 // and closing.
@@ -429,7 +383,7 @@ TEST(AVIRecorder, HandlersThatBreakTheMovie)
     Session s(64, 48, acShowDialog);
     s.r.OnPostProcessEvent = [](TAVIRecorder&, TBitmap& frame) { frame.SetSize(10, 10); };
     ASSERT_TRUE(s.r.OpenMovieFile());
-    EXPECT_EQ(errorOf([&] { s.r.AddMovieFrame(); }), "Add Frame Error");
+    EXPECT_EQ(ErrorOf([&] { s.r.AddMovieFrame(); }), "Add Frame Error");
     s.r.OnPostProcessEvent = nullptr;
     s.r.AddMovieFrame();
     s.r.CloseMovieFile();
@@ -447,10 +401,10 @@ TEST(AVIRecorder, HandlersThatBreakTheMovie)
     s.r.OnPostProcessEvent = [](TAVIRecorder& sender, TBitmap&) { sender.CloseMovieFile(true); };
     ASSERT_TRUE(s.r.OpenMovieFile());
     const std::string notCreated = "Cannot add frame to AVI. AVI file not created.";
-    EXPECT_EQ(errorOf([&] { s.r.AddMovieFrame(); }), notCreated);
+    EXPECT_EQ(ErrorOf([&] { s.r.AddMovieFrame(); }), notCreated);
     EXPECT_EQ(s.entries() + s.r.Writing(), 0);
-    EXPECT_EQ(errorOf([&] { s.r.AddMovieFrame(); }), notCreated);
-    EXPECT_EQ(errorOf([&] { s.r.CloseMovieFile(); }),
+    EXPECT_EQ(ErrorOf([&] { s.r.AddMovieFrame(); }), notCreated);
+    EXPECT_EQ(ErrorOf([&] { s.r.CloseMovieFile(); }),
               "Cannot close AVI file. AVI file not created.");
 }
 

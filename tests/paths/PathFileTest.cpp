@@ -28,16 +28,6 @@ TPathFile pathOf(int lines)
     return path;
 }
 
-std::string errorOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "no error";
-}
-
 // Everything a path holds besides its lines, in one comparable text.
 std::string stateOf(const TPathFile& path)
 {
@@ -114,7 +104,7 @@ TEST(PathFile, formatsPoseLinesAndReadsThemBack)
         EXPECT_DOUBLE_EQ(pathTextToReal(text), value) << text;
     for (std::string text :
          {"", " ", "1,5", "1.2.3", "nan", "inf", "0x10", "1e", "+", "1e400", "1 2"})
-        EXPECT_EQ(errorOf([&] { pathTextToReal(text); }),
+        EXPECT_EQ(ErrorOf([&] { pathTextToReal(text); }),
                   "'" + text + "' is not a valid floating point value");
 
     // A pose is converted whole before it is returned: a short line or one
@@ -131,7 +121,7 @@ TEST(PathFile, formatsPoseLinesAndReadsThemBack)
          {"List index out of bounds (3)", "'x.5' is not a valid floating point value",
           "'1e39' is not a valid floating point value"}) {
         path.Next();
-        EXPECT_EQ(errorOf([&] { path.currentPose(); }), error);
+        EXPECT_EQ(ErrorOf([&] { path.currentPose(); }), error);
     }
 }
 
@@ -211,7 +201,7 @@ TEST(PathFile, failedSaveKeepsOldFileAndState)
         const rlimit limit{1000, saved.rlim_max};
         const auto handler = std::signal(SIGXFSZ, SIG_IGN);
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        const std::string error = errorOf([&] { path.SaveToFile(file); });
+        const std::string error = ErrorOf([&] { path.SaveToFile(file); });
         ::setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, handler);
         EXPECT_TRUE(error.starts_with("Cannot ") && error.find(file.string()) != error.npos)
@@ -256,7 +246,7 @@ TEST(PathFile, failedLoadKeepsThePath)
                                        {"dir.csv", "Is a directory"},
                                        {"fifo.csv", "not a regular file"}}) {
         const std::string file = folder / name;
-        EXPECT_EQ(errorOf([&] { path.LoadFromFile(file); }),
+        EXPECT_EQ(ErrorOf([&] { path.LoadFromFile(file); }),
                   "Cannot open file \"" + file + "\": " + reason);
         EXPECT_EQ(stateOf(path), before);
     }
@@ -265,5 +255,5 @@ TEST(PathFile, failedLoadKeepsThePath)
     path.Next();
     path.Clear();
     EXPECT_EQ(stateOf(path), "0 lines, cursor 0, saved, '', fields ");
-    EXPECT_EQ(errorOf([&] { path.Strings(0); }), "List index out of bounds (0)");
+    EXPECT_EQ(ErrorOf([&] { path.Strings(0); }), "List index out of bounds (0)");
 }

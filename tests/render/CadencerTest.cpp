@@ -150,10 +150,7 @@ TEST(Cadencer, SubscribersGetEveryStepUntilTheyGo)
     struct Subscriber : TCadencerSubscriber
     {
         std::vector<Step> steps;
-        void DoProgress(double deltaTime, double newTime) override
-        {
-            steps.push_back({deltaTime, newTime});
-        }
+        void DoProgress(double dt, double t) override { steps.push_back({dt, t}); }
     };
     Timed t;
     Subscriber kept;
@@ -187,16 +184,6 @@ TEST(Cadencer, RefusesToStepInsideItsOwnStepAndRecoversFromAFailedOne)
     t.after(1);
     EXPECT_EQ(sceneSteps, 3);
     EXPECT_EQ(t.steps.size(), 2u);
-}
-
-TEST(Cadencer, ForgetsADestroyedScene)
-{
-    ManualClock clock;
-    TCadencer cadencer(&clock);
-    auto scene = std::make_unique<TScene>();
-    cadencer.SetScene(scene.get());
-    scene.reset();
-    EXPECT_EQ(cadencer.Scene(), nullptr);
 }
 
 // ---- the brake of the event-loop pump ---------------------------------------

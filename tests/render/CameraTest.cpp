@@ -91,18 +91,6 @@ TEST(Camera, SettingsThatWouldBreakTheFrameAreReplacedOrRefused)
 
 // ---- view transform and target ----------------------------------------------
 
-TEST(Camera, ViewLooksAtTheTargetWithTheCamerasOwnUp)
-{
-    TSceneComposition viewer;
-    viewer.Observer->Position().SetAsAffineVector({10, 5, 0});
-    viewer.Observer->Turn(90);
-    viewer.Observer->Up().SetAsAffineVector({0.1f, 1, 0}); // a rolled observer
-    const TViewTransform view = viewer.Camera->ViewTransform();
-    ExpectNear(view.Eye, viewer.Camera->AbsolutePosition().Affine(), 0);
-    ExpectNear(view.Centre, viewer.CameraTarget->AbsolutePosition().Affine(), 0);
-    ExpectNear(view.Up, {0, 1, 0}, 0); // as stored, not carried by the parents
-}
-
 TEST(Camera, WithoutATargetTheCameraLooksAheadAndCannotOrbit)
 {
     TSceneComposition viewer;
@@ -116,15 +104,6 @@ TEST(Camera, WithoutATargetTheCameraLooksAheadAndCannotOrbit)
     ExpectNear(view.Eye, {10, 5, 0});
     ExpectNear(view.Centre, {9, 5, 0}); // along the observer's direction
     ExpectNear(view.Up, {0, 1, 0});
-}
-
-TEST(Camera, CameraDestroyedBeforeItsTargetSignsOff)
-{
-    TSceneComposition viewer;
-    viewer.Scene1.SetCurrentCamera(viewer.Camera);
-    viewer.Observer->DeleteChild(*viewer.Camera);
-    EXPECT_EQ(viewer.Scene1.CurrentCamera(), nullptr);
-    viewer.Observer->DeleteChild(*viewer.CameraTarget); // no one left to tell
 }
 
 } // namespace

@@ -2,14 +2,16 @@
 // frames rendered by the viewer widget and read back as a person would see
 // them.
 
-#include "SceneViews.h"
+#include "TestSupport.h"
 
 #include "app/SceneComposition.h"
 #include "data/Bitmap.h"
 #include "render/Camera.h"
 #include "render/DummyCube.h"
 #include "render/HeightFieldMesh.h"
+#include "render/LightSource.h"
 #include "render/Scene.h"
+#include "render/SceneViewer.h"
 #include "render/SkyDome.h"
 
 #include <QWidget>
@@ -22,6 +24,72 @@ using namespace skyglide;
 using namespace skyglide::test;
 
 namespace {
+
+// A scene with a camera at eye looking at target (the viewer's focal length
+// and depth of view), and no light yet.
+struct TCameraScene
+{
+    TScene& Scene;
+    TCamera* Camera = nullptr;
+
+    TCameraScene(TScene& scene, const TAffineVector& eye, const TAffineVector& target)
+        : Scene(scene)
+    {
+        Scene.SetObjectsSorting(TObjectsSorting::osNone);
+        auto& targetCube = Scene.Objects().AddNewChild<TDummyCube>();
+        targetCube.Position().SetAsAffineVector(target);
+        Camera = &Scene.Objects().AddNewChild<TCamera>();
+        Camera->Position().SetAsAffineVector(eye);
+        Camera->Up().SetAsAffineVector({0, 1, 0});
+        Camera->SetFocalLength(100);
+        Camera->SetDepthOfView(100000);
+        Camera->SetTargetObject(&targetCube);
+    }
+    // A light shining straight down, like a sun at the zenith.
+    void AddSun()
+    {
+        auto& sun = Scene.Objects().AddNewChild<TLightSource>();
+        sun.SetLightStyle(TLightStyle::lsParallel);
+        sun.SpotDirection().SetAsAffineVector({0, 1, 0});
+    }
+};
+
+// A viewer of width × height showing a camera's scene on a black
+// background, shown and past its first frame. Errors of its frames are
+// collected in Errors, which a test that provokes one clears.
+struct TShownViewer
+{
+    TSceneViewer Viewer;
+    std::string Errors;
+
+    TShownViewer(TCamera* camera, int width, int height)
+    {
+        Viewer.OnRenderError = [this](std::exception_ptr error) {
+            try {
+                std::rethrow_exception(error);
+            } catch (const std::exception& e) {
+                Errors += e.what();
+            }
+        };
+        Viewer.SetCamera(camera);
+        Viewer.Buffer().SetBackgroundColor({0, 0, 0, 1});
+        Viewer.resize(width, height);
+        Viewer.show();
+        EXPECT_TRUE(WaitUntil([this] { return Frames() > 0; })) << "the viewer never painted";
+    }
+    ~TShownViewer() { EXPECT_EQ(Errors, "") << "render errors"; }
+
+    long long Frames() const { return Viewer.Buffer().Statistics().FramesRendered; }
+    const TRenderStatistics& Statistics() const { return Viewer.Buffer().Statistics(); }
+    // Asks for a frame (or lets change cause one), waits for it and reads it back.
+    TBitmap32 Frame(const std::function<void()>& change = {})
+    {
+        const long long before = Frames();
+        change ? change() : Viewer.update();
+        EXPECT_TRUE(WaitUntil([&] { return Frames() > before; })) << "no repaint";
+        return Viewer.ReadFrameImage();
+    }
+};
 
 // A flat square mesh in the viewer's orientation (object x along world −X,
 // object y along world +Z, heights along world +Y), `size` units across and
@@ -106,46 +174,39 @@ struct TexturedScene
     }
 };
 
-TEST(RenderGL, TheNorthRowOfTheTextureLiesAtTheFarEdgeAndSmoothingOnlySetsParameters)
-{
-    TexturedScene t;
-    TShownViewer v(t.S.Camera, 400, 300);
-    const TBitmap32 image = v.Frame();
-    const int far = firstLitRow(image, 200, true);
-    const int nearEdge = firstLitRow(image, 200, false);
-    ASSERT_GT(far, nearEdge + 40) << "the mesh is not in view";
-    EXPECT_TRUE(Near(PixelAt(image, 200, far - 3), {255, 0, 0}, 10)) << "far edge";
-    EXPECT_TRUE(Near(PixelAt(image, 200, nearEdge + 3), {0, 255, 0}, 10)) << "near edge";
-
-    const TRenderStatistics before = v.Statistics();
-    ASSERT_EQ(before.TexturesUploaded, 1);
-    v.Frame([&] { t.Field->Material().Texture().SetMagFilter(TMagFilter::maLinear); });
-    EXPECT_EQ(v.Statistics().TexturesUploaded, before.TexturesUploaded);
-    EXPECT_EQ(v.Statistics().ListsCompiled, before.ListsCompiled);
-    EXPECT_EQ(v.Statistics().TextureParameterSets, before.TextureParameterSets + 1);
-}
-
-TEST(RenderGL, ANewContextGetsItsListsAndTexturesMadeAgain)
+// The north row of the picture lies at the far edge; a new filter costs a
+// parameter set, no upload and no compile; a new context (the viewer moved
+// to another top-level window) gets its lists and textures made again.
+TEST(RenderGL, TheTextureLiesNorthUpAndIsMadeAgainOnlyInANewContext)
 {
     QWidget window;
     TexturedScene t;
     TShownViewer v(t.S.Camera, 400, 300);
-    v.Frame();
+    for (const bool moved : {false, true}) {
+        SCOPED_TRACE(moved ? "in a new context" : "in the first context");
+        const TRenderStatistics before = v.Statistics();
+        const auto* oldResources = v.Viewer.Buffer().Resources().get();
+        const TBitmap32 image = v.Frame([&] {
+            if (!moved)
+                return v.Viewer.update();
+            v.Viewer.setParent(&window);
+            window.resize(400, 300);
+            window.show();
+            v.Viewer.show();
+        });
+        EXPECT_EQ(v.Viewer.Buffer().Resources().get() != oldResources, moved);
+        EXPECT_EQ(v.Statistics().TexturesUploaded, before.TexturesUploaded + (moved ? 1 : 0));
+        const int far = firstLitRow(image, 200, true);
+        const int nearEdge = firstLitRow(image, 200, false);
+        ASSERT_GT(far, nearEdge + 40) << "the mesh is not in view";
+        EXPECT_TRUE(Near(PixelAt(image, 200, far - 3), {255, 0, 0}, 10)) << "far edge";
+        EXPECT_TRUE(Near(PixelAt(image, 200, nearEdge + 3), {0, 255, 0}, 10)) << "near edge";
+    }
     const TRenderStatistics before = v.Statistics();
-    const auto* oldResources = v.Viewer.Buffer().Resources().get();
-    // Moving to another top-level window makes Qt replace the context.
-    const TBitmap32 image = v.Frame([&] {
-        v.Viewer.setParent(&window);
-        window.resize(400, 300);
-        window.show();
-        v.Viewer.show();
-    });
-    EXPECT_NE(v.Viewer.Buffer().Resources().get(), oldResources);
-    EXPECT_EQ(v.Statistics().TexturesUploaded, before.TexturesUploaded + 1);
-    EXPECT_GT(v.Statistics().ListsCompiled, before.ListsCompiled);
-    const int far = firstLitRow(image, 200, true);
-    ASSERT_GT(far, 0);
-    EXPECT_TRUE(Near(PixelAt(image, 200, far - 3), {255, 0, 0}, 10));
+    v.Frame([&] { t.Field->Material().Texture().SetMagFilter(TMagFilter::maLinear); });
+    EXPECT_EQ(v.Statistics().TexturesUploaded, before.TexturesUploaded);
+    EXPECT_EQ(v.Statistics().ListsCompiled, before.ListsCompiled);
+    EXPECT_EQ(v.Statistics().TextureParameterSets, before.TextureParameterSets + 1);
 }
 
 TEST(RenderGL, TheSkyStartsAtTheHorizonAndANewBackgroundShowsBelowIt)
@@ -281,31 +342,21 @@ TEST(RenderGL, AGLErrorEndsTheFrameWithGLUsText)
     EXPECT_FALSE(v.Viewer.Buffer().Rendering());
 }
 
+// Frames per second over the frames since the last reset only.
 TEST(RenderGL, TheFrameRateCountsOnlyFramesSinceTheReset)
 {
     TScene scene;
     TCameraScene s(scene, {0, 0, 0}, {0, 0, 1});
     TShownViewer v(s.Camera, 200, 150);
-    const std::int64_t start = 1'000'000'000;
-    std::int64_t now = start;
+    std::int64_t now = 0;
     TSceneBuffer& buffer = v.Viewer.Buffer();
     buffer.SetClock([&now] { return now; });
-    const auto frameAt = [&](std::int64_t t) {
-        now = t;
-        v.Frame();
-    };
-    buffer.ResetPerformanceMonitor();
-    frameAt(start);
-    frameAt(start + 10'000'000);
-    EXPECT_FLOAT_EQ(buffer.FrameRate(), float(buffer.FrameCount()) / 0.010f);
-
+    for (const std::int64_t t : {1'000'000'000, 1'010'000'000}) // a second earlier
+        now = t, v.Frame();
     buffer.ResetPerformanceMonitor();
     EXPECT_EQ(buffer.FrameRate(), 0.0f);
-    EXPECT_EQ(buffer.FrameCount(), 0);
-    frameAt(start + 1'000'000'000); // the first frame after the reset starts the count
-    EXPECT_EQ(buffer.FrameRate(), 0.0f);
-    frameAt(start + 1'010'000'000);
-    // Frames since the reset over 10 ms: the ones a second earlier do not count.
+    for (const std::int64_t t : {2'000'000'000, 2'010'000'000})
+        now = t, v.Frame();
     EXPECT_FLOAT_EQ(buffer.FrameRate(), float(buffer.FrameCount()) / 0.010f);
     EXPECT_GT(buffer.FrameRate(), 150.0f);
 }

@@ -103,17 +103,6 @@ TEST(SceneNotice, ChangesAskForTheRightNumberOfRepaints)
     }
 }
 
-TEST(SceneNotice, CameraOrbitInvalidatesTheView)
-{
-    Viewer viewer;
-    const TViewTransform before = viewer.Camera->ViewTransform();
-    viewer.Camera->OrbitTarget(-10, 0);
-    EXPECT_EQ(viewer.recorder.requests, std::vector<TBaseSceneObject*>{viewer.Camera});
-    const TViewTransform after = viewer.Camera->ViewTransform();
-    EXPECT_GT(after.Eye.Y, before.Eye.Y); // the camera rose: the view tilts down
-    EXPECT_EQ(after.Centre, before.Centre);
-}
-
 TEST(SceneNotice, ListenersAndScenesMayGoInEitherOrder)
 {
     auto scene = std::make_unique<TScene>();

@@ -90,17 +90,6 @@ TEST(SceneObject, ParentMoveReachesEveryDescendant)
     ExpectNear(grandchild.AbsoluteDirection().Affine(), {-1, 0, 0});
 }
 
-TEST(SceneObject, AbsolutePositionRoundTripsThroughAScaledTurnedParent)
-{
-    TBaseSceneObject parent;
-    auto& child = parent.AddNewChild<TBaseSceneObject>();
-    parent.Position().SetAsAffineVector({1, 2, 3});
-    parent.Scale().SetAsAffineVector({2, 0.5f, 4});
-    parent.Turn(30);
-    child.SetAbsolutePosition({-7, 5, 11});
-    ExpectNear(child.AbsolutePosition().Affine(), {-7, 5, 11}, 1e-5f);
-}
-
 // ---- tree ownership ---------------------------------------------------------
 
 struct Recorder : TFreeNotificationListener
@@ -135,23 +124,6 @@ TEST(SceneObject, AnObjectCannotBecomeItsOwnDescendant)
 }
 
 // ---- lights -----------------------------------------------------------------
-
-TEST(LightSource, ViewerLightIsAnOmniPointLightAtItsWorldPlace)
-{
-    TSceneComposition viewer;
-    const std::vector<TLightSetup> setups = viewer.Scene1.LightSetups(8);
-    ASSERT_EQ(setups.size(), 8u);
-    const TLightSetup& light = setups[0];
-    EXPECT_TRUE(light.Shining);
-    ExpectNear(light.WorldPosition.Affine(), {-51, 6, 50});
-    EXPECT_EQ(light.Position, (TVector4f{-1, 0, 0, 1}));
-    EXPECT_FALSE(light.SetSpotDirection);
-    EXPECT_EQ(light.SpotCutOff, 180.0f);
-    EXPECT_EQ(light.ConstAttenuation, 1.0f);
-    EXPECT_EQ(light.Diffuse, (TVector4f{1, 1, 1, 1}));
-    for (std::size_t i = 1; i < setups.size(); ++i)
-        EXPECT_FALSE(setups[i].Shining) << "GL light " << i;
-}
 
 TEST(LightSource, SlotsAreKeptAndReused)
 {

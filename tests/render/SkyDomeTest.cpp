@@ -1,8 +1,6 @@
-// The sky dome's bands without a GL context: their settings and the repaints
-// their changes ask for.
+// The sky dome's bands without a GL context.
 
 #include "render/SkyDome.h"
-#include "render/Scene.h"
 
 #include <functional>
 
@@ -11,12 +9,6 @@
 using namespace skyglide;
 
 namespace {
-
-struct CountingListener : TSceneListener
-{
-    int notices = 0;
-    void NotifyChange(TBaseSceneObject*) override { ++notices; }
-};
 
 // A new band runs from 0° to 0° in 12 slices and 1 stack; its setters keep
 // it drawable.
@@ -39,20 +31,6 @@ TEST(SkyDome, BandSettersKeepTheBandDrawable)
         EXPECT_EQ(band.Slices(), slices) << name;
         EXPECT_EQ(band.Stacks(), stacks) << name;
     }
-}
-
-TEST(SkyDome, EveryBandChangeAsksForARepaint)
-{
-    TScene scene;
-    CountingListener viewer;
-    scene.AddListener(&viewer);
-    auto& dome = scene.Objects().AddNewChild<TSkyDome>();
-    viewer.notices = 0;
-    dome.Bands()[0].SetStartColor({0.9f, 0.9f, 1, 1});
-    dome.Bands()[0].SetStartColor({0.8f, 0.9f, 1, 1});
-    dome.Bands()[1].SetStacks(3);
-    dome.Bands().Clear();
-    EXPECT_EQ(viewer.notices, 4) << "the dome is drawn afresh every frame, so each change repaints";
 }
 
 } // namespace

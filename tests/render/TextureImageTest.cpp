@@ -104,8 +104,7 @@ TEST(TextureImage, SidesGrowToAPowerOfTwoWithinTheContextsLimit)
 {
     // side, GL_MAX_TEXTURE_SIZE, texture side
     const std::vector<std::array<int, 3>> rows = {
-        {0, 4096, 1},       {1, 4096, 1},       {3, 4096, 4},       {1000, 4096, 1024},
-        {1024, 4096, 1024}, {2404, 4096, 4096}, {5000, 4096, 4096}, {3000, 2048, 2048}};
+        {0, 4096, 1}, {3, 4096, 4}, {1024, 4096, 1024}, {5000, 4096, 4096}, {3000, 2048, 2048}};
     for (const auto& [size, maxSize, target] : rows)
         EXPECT_EQ(TextureTargetSize(size, maxSize), target) << size << " within " << maxSize;
 }

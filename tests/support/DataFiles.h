@@ -78,4 +78,16 @@ inline std::string paletteBytes(int highest, int first, int last, int offset = 1
     return bytes;
 }
 
+/// Writes folder/NAME.rdc (doc, then extra lines) and folder/NAME.rst; the
+/// image file's name.
+inline std::string WriteRaster(const std::filesystem::path& folder,
+                               const std::vector<std::string>& doc, const std::string& cells,
+                               const std::string& name = "grid",
+                               const std::vector<std::string>& extra = {})
+{
+    WriteBytes(folder / (name + ".rdc"), docText(doc, extra));
+    WriteBytes(folder / (name + ".rst"), cells);
+    return (folder / (name + ".rst")).string();
+}
+
 } // namespace skyglide::test

@@ -40,8 +40,13 @@ public:
     // Waits for the host to end; false when it is still running after that.
     bool WaitForExit(int timeoutMs = 60000) { return m_process.waitForFinished(timeoutMs); }
     bool Running() const { return m_process.state() != QProcess::NotRunning; }
-    // Ctrl+C, or SIGTERM.
-    void Signal(int signal) { ::kill(static_cast<pid_t>(m_process.processId()), signal); }
+    // Ctrl+C, or SIGTERM; nothing once the host has gone (a process number
+    // of 0 would signal the test's own process group).
+    void Signal(int signal)
+    {
+        if (m_process.processId() > 0)
+            ::kill(static_cast<pid_t>(m_process.processId()), signal);
+    }
 
     int ExitCode() const { return m_process.exitCode(); }
     QString Stdout() { return read(m_stdout, QProcess::StandardOutput); }

@@ -2,8 +2,8 @@
 
 #include "app/SceneComposition.h"
 #include "render/Camera.h"
-#include "render/DummyCube.h"
-#include "render/LightSource.h"
+
+#include <functional>
 
 namespace skyglide::test {
 
@@ -23,56 +23,6 @@ void ReadAsAFrame(TSceneComposition& scene)
             visit(object.Child(i));
     };
     visit(scene.Scene1.Objects());
-}
-
-TCameraScene::TCameraScene(TScene& scene, const TAffineVector& eye, const TAffineVector& target)
-    : Scene(scene)
-{
-    Scene.SetObjectsSorting(TObjectsSorting::osNone);
-    auto& targetCube = Scene.Objects().AddNewChild<TDummyCube>();
-    targetCube.Position().SetAsAffineVector(target);
-    Camera = &Scene.Objects().AddNewChild<TCamera>();
-    Camera->Position().SetAsAffineVector(eye);
-    Camera->Up().SetAsAffineVector({0, 1, 0});
-    Camera->SetFocalLength(100);
-    Camera->SetDepthOfView(100000);
-    Camera->SetTargetObject(&targetCube);
-}
-
-void TCameraScene::AddSun()
-{
-    auto& sun = Scene.Objects().AddNewChild<TLightSource>();
-    sun.SetLightStyle(TLightStyle::lsParallel);
-    sun.SpotDirection().SetAsAffineVector({0, 1, 0});
-}
-
-TShownViewer::TShownViewer(TCamera* camera, int width, int height)
-{
-    Viewer.OnRenderError = [this](std::exception_ptr error) {
-        try {
-            std::rethrow_exception(error);
-        } catch (const std::exception& e) {
-            Errors += e.what();
-        }
-    };
-    Viewer.SetCamera(camera);
-    Viewer.Buffer().SetBackgroundColor({0, 0, 0, 1});
-    Viewer.resize(width, height);
-    Viewer.show();
-    EXPECT_TRUE(WaitUntil([this] { return Frames() > 0; })) << "the viewer never painted";
-}
-
-TShownViewer::~TShownViewer()
-{
-    EXPECT_EQ(Errors, "") << "render errors";
-}
-
-TBitmap32 TShownViewer::Frame(const std::function<void()>& change)
-{
-    const long long before = Frames();
-    change ? change() : Viewer.update();
-    EXPECT_TRUE(WaitUntil([&] { return Frames() > before; })) << "no repaint";
-    return Viewer.ReadFrameImage();
 }
 
 } // namespace skyglide::test

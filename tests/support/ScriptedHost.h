@@ -33,7 +33,12 @@ struct THostScript
 };
 
 // The twelve reads of a connection, in their order.
-QStringList ConnectionReads();
+inline QStringList ConnectionReads()
+{
+    return {"GetWorkingFolder()", "HostText13()", "HostText52()", "HostText54()",
+            "HostText37()",       "HostText17()", "HostCode74()", "HostCode73()",
+            "HostCode72()",       "HostCode71()", "HostCode76()", "HostCode75()"};
+}
 
 // A host that answers from a script and writes every call, with its
 // arguments, to Calls: "ConfirmProcess(42)".

@@ -3,8 +3,11 @@
 // What every test of the project may use: its folders, waiting for an event,
 // vectors and colours compared with a tolerance.
 
+#include "paths/PathFile.h"
 #include "render/VectorGeometry.h"
 
+#include <QByteArray>
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 
@@ -16,6 +19,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 
 
@@ -46,6 +50,9 @@ std::string ReadBytes(const std::filesystem::path& file);
 // waits for an event that proves the moment has passed.
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 60000);
 
+// The message of what action throws; empty when it throws nothing.
+std::string ErrorOf(const std::function<void()>& action);
+
 void ExpectNear(const TAffineVector& actual, const TAffineVector& expected,
                 float tolerance = 1e-6f);
 
@@ -64,6 +71,20 @@ struct TColour
 bool Near(const TColour& a, const TColour& b, int tolerance);
 // Pixel x of row rowFromBottom of a read-back frame.
 TColour PixelAt(const TBitmap32& image, int x, int rowFromBottom);
+
+// Line i of a level flight northwards over the middle of the Trinidad
+// sample at detail 1 (1200 × 600 cells, heights up to 60), the view tilted
+// 8° down: in place up to line movingFrom, then 15 units a line.
+TPose NorthwardPose(int i, int movingFrom = 0);
+std::vector<std::string> NorthwardFlight(int lines, int movingFrom = 0);
+
+// ffprobe's only stream of a movie (codec, tag, size, rate), its frames
+// counted by decoding (nb_read_frames). ffprobe and ffmpeg, programs this
+// project did not write, are the readers of every movie.
+QJsonObject VideoStream(const QString& movie);
+// Every frame of a movie decoded as 24-bit RGB, top row first, one after
+// the other.
+QByteArray DecodeFrames(const QString& movie);
 
 // Runs xdotool on the test's X server: its output, or nullopt when it failed
 // or hung.
