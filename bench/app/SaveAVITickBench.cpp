@@ -18,8 +18,8 @@
 #include "app/SceneData.h"
 #include "app/SceneForm.h"
 #include "app/SceneLoader.h"
-#include "host/HostLink.h"
 #include "app/SkyGlideApplication.h"
+#include "host/HostLink.h"
 #include "paths/PathFile.h"
 #include "render/SceneViewer.h"
 

@@ -54,8 +54,7 @@ void Tmsghndlr::Publish()
                                          QDBusConnectionInterface::DontAllowReplacement);
     if (!reply.isValid()) {
         std::fprintf(stderr, "skyglide: Tmsghndlr: cannot ask for the bus name %s: %s\n",
-                     MessageWindowBusName,
-                     reply.error().message().toLocal8Bit().constData());
+                     MessageWindowBusName, reply.error().message().toLocal8Bit().constData());
         return;
     }
     m_published = true;

@@ -44,20 +44,6 @@ public:
     MatrixGuard& operator=(const MatrixGuard&) = delete;
 };
 
-// Marks the buffer as rendering for a scope, however the scope is left:
-// notices are dropped and no second frame starts meanwhile.
-class RenderingFlag
-{
-public:
-    explicit RenderingFlag(bool& flag) : m_flag(flag) { m_flag = true; }
-    ~RenderingFlag() { m_flag = false; }
-    RenderingFlag(const RenderingFlag&) = delete;
-    RenderingFlag& operator=(const RenderingFlag&) = delete;
-
-private:
-    bool& m_flag;
-};
-
 TObjectsSorting effectiveSorting(const TBaseSceneObject& object, TObjectsSorting inherited)
 {
     return object.ObjectsSorting() == TObjectsSorting::osInherited ? inherited
@@ -87,7 +73,7 @@ TSceneBuffer::~TSceneBuffer()
 void TSceneBuffer::CreateRC(TRenderContext& context)
 {
     DestroyRC();
-    const RenderingFlag rendering(m_rendering);
+    const TScopedFlag rendering(m_rendering);
     context.Activate();
     m_extensions = TGLExtensions::Detect();
     if (!m_extensions.AtLeast(1, 1)) {
@@ -109,7 +95,7 @@ void TSceneBuffer::DestroyRC()
     if (!m_context)
         return;
     TRenderContext* context = m_context;
-    const RenderingFlag rendering(m_rendering);
+    const TScopedFlag rendering(m_rendering);
     try {
         context->Activate();
         m_resources->DeleteAll();
@@ -262,11 +248,10 @@ void TSceneBuffer::setupRenderingState()
 
 void TSceneBuffer::renderFrozen()
 {
-    const RenderingFlag rendering(m_rendering);
+    const TScopedFlag rendering(m_rendering);
     m_context->Activate();
     glViewport(0, 0, m_width, m_height);
-    glClearColor(m_backgroundColor.X, m_backgroundColor.Y, m_backgroundColor.Z,
-                 m_backgroundAlpha);
+    glClearColor(m_backgroundColor.X, m_backgroundColor.Y, m_backgroundColor.Z, m_backgroundAlpha);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -303,7 +288,7 @@ void TSceneBuffer::RenderFrame()
     if (m_camera)
         m_camera->AbsoluteMatrix();
 
-    const RenderingFlag rendering(m_rendering);
+    const TScopedFlag rendering(m_rendering);
     bool active = false;
     try {
         m_context->Activate();

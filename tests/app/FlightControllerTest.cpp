@@ -11,7 +11,6 @@
 
 #include <QFile>
 
-
 namespace skyglide::test {
 namespace {
 
@@ -122,17 +121,6 @@ TEST_F(FlightController, RecordsOnePosePerTickAndPlaysThemBackLineByLine)
     EXPECT_EQ(Caption, QString::fromStdString("Sky Glide - Path loaded " + file));
     EXPECT_EQ(Progress, 0);
 
-    // Pause keeps the place, Restart plays from line 1.
-    Flight.Play();
-    Flight.Timer2Timer();
-    Flight.Timer2Timer();
-    Flight.Pause();
-    EXPECT_EQ(Caption, QString::fromStdString("Sky Glide - Paused " + file));
-    Flight.Timer2Timer();
-    EXPECT_EQ(path.CurrentLine(), 2);
-    Flight.Restart();
-    Flight.Timer2Timer();
-    EXPECT_EQ(path.CurrentLine(), 1);
     EXPECT_TRUE(Errors.isEmpty());
 }
 
@@ -183,27 +171,18 @@ TEST_F(FlightController, MalformedLinesShowOneErrorEachAndPlayOn)
     EXPECT_EQ(Scene.Scene1.UpdateCount(), 0) << "the scene's notices are resumed";
 }
 
-TEST_F(FlightController, PathsWithoutASecondLineEndAtTheFirstTick)
-{
-    const TPose start = Pose();
-    for (const int lines : {0, 1}) {
-        Load(NorthwardFlight(lines));
-        EXPECT_EQ(Pose().ObserverPosition, start.ObserverPosition);
-        Flight.Play();
-        EXPECT_EQ(PlayThrough().size(), 1u) << lines;
-        EXPECT_EQ(Progress, 0);
-    }
-    EXPECT_TRUE(Errors.isEmpty());
-}
-
-TEST_F(FlightController, MovieOfOneFramePerLine_NoneReplacedUnasked_StopKeepsAShorterOne_HaltDeletesIt)
+TEST_F(FlightController,
+       MovieOfOneFramePerLine_NoneReplacedUnasked_StopKeepsAShorterOne_HaltDeletesIt)
 {
     const std::string path = Load(NorthwardFlight(10));
-    const auto movie = [this](const char* name) { return QString::fromStdString((Folder / name).string()); };
+    const auto movie = [this](const char* name) {
+        return QString::fromStdString((Folder / name).string());
+    };
 
     Flight.SaveMovie(movie("whole.avi").toStdString());
     EXPECT_EQ(Flight.PathState(), S::psSavingMovie);
-    EXPECT_EQ(Caption, QString::fromStdString("Sky Glide - Save " + path + " to ") + movie("whole.avi"));
+    EXPECT_EQ(Caption,
+              QString::fromStdString("Sky Glide - Save " + path + " to ") + movie("whole.avi"));
     EXPECT_EQ(PlayThrough().size(), 9u) << "lines 2 to 9 and the end";
     EXPECT_FALSE(Flight.AVIRecorder1().Writing());
     EXPECT_EQ(VideoStream(movie("whole.avi"))["nb_read_frames"].toString(), "8");

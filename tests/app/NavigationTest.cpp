@@ -70,28 +70,20 @@ struct TRigModel
 
     double Dx() const { return -std::sin(Heading * std::numbers::pi / 180); }
     double Dz() const { return std::cos(Heading * std::numbers::pi / 180); }
-    // One poll at velocity 100 (turn 50, lift 80), in the key table's order.
+    // One poll at velocity 100 (turn 50, lift 80), in the key table's order;
+    // the orbit stops 0.025 short of the poles.
     void Fly(const std::vector<int>& keys, double dt)
     {
         const auto held = [&](int key) { return int(std::count(keys.begin(), keys.end(), key)); };
-        const double stop = 0.025;
         Phi += (held(Qt::Key_PageUp) - held(Qt::Key_PageDown)) * float(50 * dt) *
                (std::numbers::pi / 180);
-        Phi = std::clamp(Phi, stop, std::numbers::pi - stop);
+        Phi = std::clamp(Phi, 0.025, std::numbers::pi - 0.025);
         Heading += (held(Qt::Key_Right) - held(Qt::Key_Left)) * double(float(50 * dt));
         Y += (held(Qt::Key_Shift) - held(Qt::Key_Control)) * 80 * dt;
         const double distance = (held(Qt::Key_Up) - held(Qt::Key_Down)) * double(float(100 * dt));
         X += Dx() * distance;
         Z += Dz() * distance;
     }
-};
-
-struct TManualClock : TCadencerClock
-{
-    double Seconds = 100;
-    double RealTimeSeconds() override { return Seconds; }
-    double PerformanceCounterSeconds() override { return Seconds; }
-    void Sleep(int) override {}
 };
 
 // The scene window's flight without the window: the cadencer (time

@@ -35,8 +35,8 @@ TEST(SceneCommands, HelpOpensAnHTMLHelpFileAtContext718)
         {"/h/Help.HTM", "file:///h/Help.HTM#718"},
         {"/h/help.pdf", "file:///h/help.pdf"},
         {"https://example.org/help.htm", "https://example.org/help.htm#718"},
-        {"help.html", QUrl::fromLocalFile(QDir::current().filePath("help.html")).toString() +
-                          "#718"}};
+        {"help.html",
+         QUrl::fromLocalFile(QDir::current().filePath("help.html")).toString() + "#718"}};
     for (const auto& [file, url] : rows)
         EXPECT_EQ(HelpUrl(file).toString().toStdString(), url.toStdString()) << file;
 }

@@ -70,7 +70,13 @@ TEST(PositionReadout, OffTheGridKeepsTheValueReadLastAndClampsTheCell)
 {
     auto grid = Grid("0", "100");
     const TAffineVector scale{5, 3, 2};
-    EXPECT_EQ(ReadPosition(*grid, {-2.7f, 1.0f, 1.2f}, scale).Value, 12.0);
+    const TPositionReadout inside = ReadPosition(*grid, {-2.7f, 1.0f, 1.2f}, scale);
+    EXPECT_EQ(inside.Value, 12.0);
+    EXPECT_EQ(inside.Column, 2);
+    EXPECT_EQ(inside.Row, 1);
+    EXPECT_NEAR(inside.MapX, 21.6, 1e-5); // 2.7 of 5 columns over 0 … 40
+    EXPECT_NEAR(inside.MapY, 12.0, 1e-5); // 1.2 of 3 rows over 0 … 30
+    EXPECT_EQ(inside.Height, 50.0);       // half the scale of 0 … 100
     const TPositionReadout outside = ReadPosition(*grid, {1.5f, -4.0f, 4.5f}, scale);
     EXPECT_EQ(outside.Column, -1);
     EXPECT_EQ(outside.Row, -1);

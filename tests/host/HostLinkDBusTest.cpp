@@ -89,6 +89,7 @@ TEST_P(Start, MakesTheCallsInOrderAndEndsWithoutHanging)
     }
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Routes, Start,
     testing::Values(
@@ -98,9 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
         TStartCase{"noArgument", "--no-process-number --process-number 9", true,
                    QStringList{"ObtainProcessNumber()", "ConfirmNewProcess(9)"} + Started(9)},
         TStartCase{"malformedNumber", "--viewer-argument krt4x", false, {}},
-        TStartCase{"refusedNewProcess",
-                   "--no-process-number --refuse-new",
-                   false,
+        TStartCase{"refusedNewProcess", "--no-process-number --refuse-new", false,
                    {"ObtainProcessNumber()", "ConfirmNewProcess(1)", "AbandonProcess(1)"}},
         TStartCase{"refusedProcess", "--refuse-confirm", false, {"ConfirmProcess(1)"}},
         TStartCase{"failingMethod", "--fail GetProcessParameter", false,
@@ -110,6 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
         TStartCase{"unansweredCall", "--stall GetProcessParameter", false,
                    Accepted(1) + LoaderReads(1).mid(0, 2) + ErrorReport}),
     [](const testing::TestParamInfo<TStartCase>& info) { return info.param.Name; });
+// clang-format on
 
 // --- The viewer's side, in this process -----------------------------------
 
@@ -129,37 +129,6 @@ TEST(InProcess, SilentHostIsNotFoundWithinTheCallTimeout)
     EXPECT_LT(clock.elapsed(), 20000);
     EXPECT_EQ(notFound, QStringList{HostServerNotFoundText});
     qunsetenv("SKYGLIDE_HOST_TIMEOUT_MS");
-}
-
-TEST(InProcess, MessageWindowIsPublishedOnceCreatedAndAnswersTheShutdownRequestFirst)
-{
-    QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
-    THostLink link;
-    bool ownedDuringCreation = true;
-    Tmsghndlr window(
-        link, [&](Tmsghndlr&) { ownedDuringCreation = bus->isServiceRegistered(WindowName); });
-    EXPECT_FALSE(ownedDuringCreation);
-    ASSERT_TRUE(window.Published());
-    EXPECT_TRUE(bus->isServiceRegistered(WindowName).value());
-    EXPECT_EQ(window.windowTitle(), "skyglide_msghndlr");
-    EXPECT_FALSE(window.isVisible());
-
-    int requests = 0;
-    window.OnShutdownRequest = [&] { ++requests; };
-    EXPECT_EQ(window.SendMessage(37021, 4242, 2424), 0);
-    EXPECT_EQ(requests, 0) << "the host gets its answer before the shutdown runs";
-    QCoreApplication::processEvents();
-    EXPECT_EQ(requests, 1);
-    EXPECT_TRUE(link.ShuttingDown()) << "closing the message window ends the application";
-}
-
-TEST(InProcess, FailedStartupLeavesTheMessageWindowUnpublished)
-{
-    THostLink link;
-    Tmsghndlr window(link, [&](Tmsghndlr&) { link.TerminateApplication(); });
-    EXPECT_FALSE(window.Published());
-    EXPECT_FALSE(
-        QDBusConnection::sessionBus().interface()->isServiceRegistered(WindowName).value());
 }
 
 TEST(InProcess, SecondViewerQueuesBehindTheFirst)

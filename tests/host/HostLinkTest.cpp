@@ -15,8 +15,8 @@ TEST_F(THostLinkTest, ConnectReadsTheSettingsInOrder_AFailedOneLeavesNoHostBehin
     EXPECT_FALSE(Host.Connect());
     EXPECT_EQ(Calls, ConnectionReads()) << "the last of the twelve reads fails";
     EXPECT_EQ(Host.Server(), nullptr);
-    EXPECT_EQ(NotFound, QStringList{
-                            "Kartova server application not found.  This process cannot be created."});
+    const char* text = "Kartova server application not found.  This process cannot be created.";
+    EXPECT_EQ(NotFound, QStringList{text});
 }
 
 // One service of the run, what it asks of the host, and its text result.
@@ -53,18 +53,20 @@ TEST_P(Services, ForwardWithTheProcessNumber_EndWhenShuttingDown_SkipWithoutAHos
 
 INSTANTIATE_TEST_SUITE_P(
     All, Services,
-    testing::Values(
-        TServiceCase{"ReportProgress", [](THostLink& h) { return h.ReportProgress(0.25f), ""; },
-                     {"ReportProgress(5,0.25)"}},
-        TServiceCase{"ClearProgress", [](THostLink& h) { return h.ClearProgress(), ""; },
-                     {"ClearProgress(5)"}},
-        TServiceCase{"ReportProcessError",
-                     [](THostLink& h) { return h.ReportProcessError(-999), ""; },
-                     {"GetProcessTextB(5)", "GetProcessTextA(5)", "ReportProcessError(5,-999,A,B)"}},
-        TServiceCase{"GetProcessParameter",
-                     [](THostLink& h) { return h.GetProcessParameter(2); },
-                     {"GetProcessParameter(5,2)"},
-                     "t.rst"}),
+    testing::Values(TServiceCase{"ReportProgress",
+                                 [](THostLink& h) { return h.ReportProgress(0.25f), ""; },
+                                 {"ReportProgress(5,0.25)"}},
+                    TServiceCase{"ClearProgress",
+                                 [](THostLink& h) { return h.ClearProgress(), ""; },
+                                 {"ClearProgress(5)"}},
+                    TServiceCase{"ReportProcessError",
+                                 [](THostLink& h) { return h.ReportProcessError(-999), ""; },
+                                 {"GetProcessTextB(5)", "GetProcessTextA(5)",
+                                  "ReportProcessError(5,-999,A,B)"}},
+                    TServiceCase{"GetProcessParameter",
+                                 [](THostLink& h) { return h.GetProcessParameter(2); },
+                                 {"GetProcessParameter(5,2)"},
+                                 "t.rst"}),
     [](const testing::TestParamInfo<TServiceCase>& info) { return info.param.Name; });
 
 } // namespace

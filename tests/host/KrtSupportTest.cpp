@@ -98,14 +98,5 @@ INSTANTIATE_TEST_SUITE_P(
         TResolveCase{"typeThatKeepsItsName", 0, "both.smp", "{W}both.smp", 0}),
     [](const testing::TestParamInfo<TResolveCase>& info) { return info.param.Name; });
 
-TEST(ResolveFileName, WithoutAHostTriesOnlyTheNameAsItStands)
-{
-    std::string name = "greyscale";
-    std::int32_t code = 0;
-    EXPECT_FALSE(ResolveFileName(nullptr, ftPalette, name, code));
-    EXPECT_EQ(name, "greyscale.smp");
-    EXPECT_EQ(code, rfEmptyName);
-}
-
 } // namespace
 } // namespace skyglide::test

@@ -94,7 +94,8 @@ struct PatternSource : TAVIFrameSource
         for (int i = 0; i < width * height; ++i) { // bottom row first
             const TColour c = pattern(i % width, height - 1 - i / width, width, height);
             std::uint8_t* pixel = image.Pixels.data() + i * 4;
-            pixel[0] = std::uint8_t(c.R), pixel[1] = std::uint8_t(c.G), pixel[2] = std::uint8_t(c.B);
+            pixel[0] = std::uint8_t(c.R), pixel[1] = std::uint8_t(c.G),
+            pixel[2] = std::uint8_t(c.B);
         }
     }
     void RenderToBitmap(TBitmap&, int) override {}
@@ -133,28 +134,6 @@ constexpr auto acDefault = Compressor::acDefault, acDivX = Compressor::acDivX,
                acShowDialog = Compressor::acShowDialog;
 
 } // namespace
-
-// Setters round by the restriction and ignore values below 1, a changed
-// restriction re-rounds, and FrameSize pads rows to 4 bytes.
-TEST(AVIRecorder, SizeRules)
-{
-    // restriction, width and height set, restriction after, size, FrameSize
-    const std::tuple<Restriction, int, int, Restriction, const char*, std::size_t> rows[] = {
-        {sr8, 321, 207, sr8, "320x200", 192000},      {sr8, 7, 7, sr8, "0x0", 0},
-        {sr8, 0, 0, sr8, "320x200", 192000},          {sr8, -16, -8, sr8, "320x200", 192000},
-        {srNo, 321, 200, srNo, "321x200", 964 * 200}, {srNo, 1, 1, srNo, "1x1", 4},
-        {sr2, 321, 201, sr2, "320x200", 192000},      {sr4, 323, 203, sr4, "320x200", 192000},
-        {srNo, 322, 201, sr4, "320x200", 192000},     {sr8, 327, 207, srNo, "320x200", 192000}};
-    for (const auto& [before, width, height, after, size, frameSize] : rows) {
-        TAVIRecorder r;
-        r.SetSizeRestriction(before);
-        r.SetWidth(width);
-        r.SetHeight(height);
-        r.SetSizeRestriction(after);
-        EXPECT_EQ(sizeOf(r.Width(), r.Height()), size) << sizeOf(width, height);
-        EXPECT_EQ(r.FrameSize(), frameSize) << sizeOf(width, height);
-    }
-}
 
 // Five frames read back in ffprobe and ffmpeg with the size, rate, frame
 // count, key frames and orientation the movie was opened with.
@@ -213,30 +192,6 @@ TEST(AVIRecorder, MoviesReadBackInFFmpeg)
         // Padding repeats the right and bottom edges.
         EXPECT_TRUE(near(d.at(d.width - 1, h / 4), kGreen));
         EXPECT_TRUE(near(d.at(w / 4, d.height - 1), kBlue));
-    }
-}
-
-// Close keeps a complete movie (also one without frames); abort and the
-// destructor delete an unfinished one.
-TEST(AVIRecorder, KeepsOnlyFinishedMovies)
-{
-    enum Ending { Close, Abort, Destroy };
-    for (const auto& [frames, ending] :
-         {std::pair{3, Close}, {0, Close}, {3, Abort}, {3, Destroy}}) {
-        SCOPED_TRACE(std::to_string(frames) + " frames, ending " + std::to_string(ending));
-        Session s(64, 48);
-        ASSERT_TRUE(s.r.OpenMovieFile());
-        for (int i = 0; i < frames; ++i)
-            s.r.AddMovieFrame();
-        if (ending != Destroy)
-            s.r.CloseMovieFile(ending == Abort);
-        EXPECT_EQ(s.r.Writing(), ending == Destroy);
-        s.recorder.reset();
-        EXPECT_EQ(s.entries(), ending == Close ? 1 : 0);
-        if (ending == Close) { // ffprobe shows a count of 0 as N/A
-            EXPECT_EQ(probe(s.file, "nb_read_packets", "-count_packets"), frames ? "3\n" : "N/A\n");
-            EXPECT_EQ(decodeErrors(s.file), "");
-        }
     }
 }
 

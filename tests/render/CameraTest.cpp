@@ -1,74 +1,16 @@
 #include "render/Camera.h"
 
-#include "SceneViews.h"
+#include "TestSupport.h"
 
 #include "app/SceneComposition.h"
-#include "render/Camera.h"
 #include "render/DummyCube.h"
-#include "render/HeightFieldMesh.h"
-#include "render/LightSource.h"
 
-#include <cmath>
 #include <limits>
-#include <string>
-
-#include <gtest/gtest.h>
 
 using namespace skyglide;
 using skyglide::test::ExpectNear;
 
 namespace {
-
-constexpr double kDegree = M_PI / 180.0;
-
-// Angle between the camera's absolute up and the target-to-camera direction.
-double orbitAngle(TSceneComposition& viewer)
-{
-    const TAffineVector t2c = viewer.Camera->AbsolutePosition().Affine() -
-                              viewer.CameraTarget->AbsolutePosition().Affine();
-    return std::acos(double(dotProduct(normalized(t2c), viewer.Camera->AbsoluteUp().Affine())));
-}
-
-// ---- orbiting the target ----------------------------------------------------
-
-TEST(Camera, OrbitTargetRaisesAndSwingsTheCameraAboutItsTarget)
-{
-    TSceneComposition viewer; // the camera one unit behind its target, level
-    viewer.Camera->OrbitTarget(-2, 0);
-    EXPECT_NEAR(orbitAngle(viewer), 88 * kDegree, 1e-5);
-    ExpectNear(viewer.Camera->Position().AsAffineVector(),
-               {0, float(std::sin(2 * kDegree)), float(1 - std::cos(2 * kDegree))});
-    // Orbiting moves the camera only: it keeps its own axes.
-    ExpectNear(viewer.Camera->Direction().AsAffineVector(), {0, 0, 1}, 0);
-    ExpectNear(viewer.Camera->Up().AsAffineVector(), {0, 1, 0}, 0);
-
-    // A turn swings it about Up, wherever the observer stands and faces.
-    TSceneComposition turned;
-    turned.Observer->Position().SetAsAffineVector({30, 4, -20});
-    turned.Observer->Turn(37);
-    turned.Camera->OrbitTarget(0, 90);
-    EXPECT_NEAR(orbitAngle(turned), M_PI / 2, 2e-5);
-    ExpectNear(turned.Camera->Position().AsAffineVector(), {-1, 0, 1}, 2e-5f);
-}
-
-// ---- projection -------------------------------------------------------------
-
-TEST(Camera, ProjectionKeepsTheWindowsShapeAndRefusesAnEmptyWindow)
-{
-    TCamera camera;
-    camera.SetFocalLength(100);
-    camera.SetDepthOfView(100000);
-    for (const auto& [width, height] : {std::pair{827, 530}, {530, 827}}) {
-        const auto p = camera.LoadProjection({0, 0, width, height}, width, height, 96);
-        ASSERT_TRUE(p);
-        EXPECT_NEAR(p->Right / p->Top, double(width) / height, 1e-5);
-        EXPECT_NEAR(p->Left, -p->Right, 1e-6);
-        EXPECT_NEAR(p->Far - p->Near, 100000, 1e-2);
-        EXPECT_NEAR(camera.ViewPortRadius(), std::hypot(p->Top, p->Right) / p->Near, 1e-5);
-    }
-    EXPECT_FALSE(camera.LoadProjection({0, 0, 0, 530}, 0, 530, 96));
-    EXPECT_FALSE(camera.LoadProjection({0, 0, 827, 0}, 827, -1, 96));
-}
 
 // ---- settings ---------------------------------------------------------------
 

@@ -2,10 +2,8 @@
 // the normals, the strips and the rebuild marks.
 
 #include "render/HeightFieldMesh.h"
-#include "render/Scene.h"
 
 #include <cmath>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -50,34 +48,6 @@ void setSampling(THeightField& field, float xMax, float xStep, float yMax, float
     field.XSamplingScale().SetStep(xStep);
     field.YSamplingScale().SetMax(yMax);
     field.YSamplingScale().SetStep(yStep);
-}
-
-// ---- sampling scale ---------------------------------------------------------------
-
-TEST(SamplingScale, FirstSampleAndStepCount)
-{
-    const struct
-    {
-        const char* name;
-        float min, max, origin, step;
-        float firstSample;
-        int stepCountLimit;
-    } rows[] = {
-        {"hundredths: the tie rounds down to even", 0, 1, 0, 0.01f, 0, 100},
-        {"the tie rounds up to even", 0, 101, 0, 1, 0, 102},
-        {"an origin off the grid moves the first sample", 0, 1, 0.5f, 0.2f, 0.1f, 6},
-        {"an origin below Min steps in from it", 0, 1, -0.3f, 0.2f, 0.1f, 6},
-        {"thirtieths count thirty", 0, 1, 0, 10.0f / 300.0f, 0, 30},
-    };
-    for (const auto& c : rows) {
-        TSamplingScale scale(nullptr);
-        scale.SetMax(c.max);
-        scale.SetMin(c.min);
-        scale.SetOrigin(c.origin);
-        scale.SetStep(c.step);
-        EXPECT_FLOAT_EQ(scale.FirstSample(), c.firstSample) << c.name;
-        EXPECT_EQ(scale.StepCountLimit(), c.stepCountLimit) << c.name;
-    }
 }
 
 // ---- mesh shape -------------------------------------------------------------------
@@ -162,37 +132,6 @@ TEST(HeightFieldMesh, StripsCarryTheCallbacksValuesAndNormals)
             EXPECT_TRUE(n.X < 0 && n.Y < 0 && n.Z > 0) << v.X << ", " << v.Y;
             EXPECT_NEAR(vectorLength(n), 1.0f, 1e-6f);
         }
-    }
-}
-
-// ---- rebuild marks ----------------------------------------------------------------
-
-struct CountingListener : TSceneListener
-{
-    int notices = 0;
-    void NotifyChange(TBaseSceneObject*) override { ++notices; }
-};
-
-TEST(HeightFieldMesh, OnlyRealChangesRebuildTheMeshAndMovesNever)
-{
-    TScene scene;
-    CountingListener viewer;
-    scene.AddListener(&viewer);
-    auto& field = scene.Objects().AddNewChild<THeightField>();
-    field.ClearGeometryStale();
-    field.SetOptions(THeightFieldOption::hfoTwoSided); // the default
-    field.Scale().SetZ(5);
-    field.Position().SetX(3);
-    EXPECT_FALSE(field.GeometryStale());
-    for (const std::function<void()>& rebuild : std::vector<std::function<void()>>{
-             [&] { field.SetOptions(THeightFieldOption::hfoTextureCoordinates); },
-             [&] { field.SetColorMode(THeightFieldColorMode::hfcmDiffuse); },
-             [&] { field.YSamplingScale().SetOrigin(0); }, // unchanged, still a rebuild
-             [&] { field.SetOnGetHeight(nullptr); }}) {   // any assignment rebuilds
-        field.ClearGeometryStale();
-        const int before = viewer.notices;
-        rebuild();
-        EXPECT_TRUE(field.GeometryStale() && viewer.notices > before);
     }
 }
 

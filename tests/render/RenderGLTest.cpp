@@ -12,7 +12,6 @@
 #include "render/LightSource.h"
 #include "render/Scene.h"
 #include "render/SceneViewer.h"
-#include "render/SkyDome.h"
 
 #include <QWidget>
 
@@ -209,41 +208,6 @@ TEST(RenderGL, TheTextureLiesNorthUpAndIsMadeAgainOnlyInANewContext)
     EXPECT_EQ(v.Statistics().TextureParameterSets, before.TextureParameterSets + 1);
 }
 
-TEST(RenderGL, TheSkyStartsAtTheHorizonAndANewBackgroundShowsBelowIt)
-{
-    TScene scene;
-    TCameraScene s(scene, {0, 0, 0}, {0, 0, 1});
-    ComposeSky(scene.Objects().AddNewChild<TSkyDome>());
-    TShownViewer v(s.Camera, 400, 300);
-    const TVector4f background{20.0f / 255, 40.0f / 255, 60.0f / 255, 1};
-    const TBitmap32 image = v.Frame([&] { v.Viewer.Buffer().SetBackgroundColor(background); });
-    for (int x : {1, 100, 200, 398}) {
-        SCOPED_TRACE(x);
-        EXPECT_TRUE(Near(PixelAt(image, x, 153), {230, 230, 255}, 3));
-        EXPECT_TRUE(Near(PixelAt(image, x, 146), {20, 40, 60}, 1));
-        EXPECT_TRUE(Near(PixelAt(image, x, 0), {20, 40, 60}, 1));
-    }
-}
-
-TEST(RenderGL, TheAxesShowTheirSixColoursFlatInALitScene)
-{
-    TScene scene;
-    TCameraScene s(scene, {3, 4, -10}, {0, 0, 0});
-    s.AddSun();
-    scene.Objects().AddNewChild<TDummyCube>().SetShowAxes(true);
-    TShownViewer v(s.Camera, 300, 300);
-    const TBitmap32 image = v.Frame();
-    const TColour colours[6] = {{128, 0, 0}, {255, 0, 0}, {0, 128, 0},
-                                {0, 255, 0}, {0, 0, 128}, {0, 0, 255}};
-    int counts[6] = {};
-    for (int row = 0; row < image.Height(); ++row)
-        for (int x = 0; x < image.Width(); ++x)
-            for (int i = 0; i < 6; ++i)
-                counts[i] += Near(PixelAt(image, x, row), colours[i], 1);
-    for (int i = 0; i < 6; ++i)
-        EXPECT_GT(counts[i], 20) << "axis colour " << i;
-}
-
 // A lit flat mesh fills the lower half of a level view; a snapshot of an
 // 801-pixel-wide view is 800 wide.
 TEST(RenderGL, ALitFlatMeshFillsTheLowerHalfAndTheSnapshotIsCutToFours)
@@ -340,25 +304,6 @@ TEST(RenderGL, AGLErrorEndsTheFrameWithGLUsText)
     EXPECT_EQ(v.Errors, "invalid enumerant");
     v.Errors.clear();
     EXPECT_FALSE(v.Viewer.Buffer().Rendering());
-}
-
-// Frames per second over the frames since the last reset only.
-TEST(RenderGL, TheFrameRateCountsOnlyFramesSinceTheReset)
-{
-    TScene scene;
-    TCameraScene s(scene, {0, 0, 0}, {0, 0, 1});
-    TShownViewer v(s.Camera, 200, 150);
-    std::int64_t now = 0;
-    TSceneBuffer& buffer = v.Viewer.Buffer();
-    buffer.SetClock([&now] { return now; });
-    for (const std::int64_t t : {1'000'000'000, 1'010'000'000}) // a second earlier
-        now = t, v.Frame();
-    buffer.ResetPerformanceMonitor();
-    EXPECT_EQ(buffer.FrameRate(), 0.0f);
-    for (const std::int64_t t : {2'000'000'000, 2'010'000'000})
-        now = t, v.Frame();
-    EXPECT_FLOAT_EQ(buffer.FrameRate(), float(buffer.FrameCount()) / 0.010f);
-    EXPECT_GT(buffer.FrameRate(), 150.0f);
 }
 
 } // namespace

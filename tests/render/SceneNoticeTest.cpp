@@ -8,11 +8,9 @@
 #include "render/Camera.h"
 #include "render/DummyCube.h"
 #include "render/HeightFieldMesh.h"
-#include "render/LightSource.h"
 
 #include <functional>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>

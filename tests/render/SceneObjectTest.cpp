@@ -1,17 +1,13 @@
 #include "render/SceneObject.h"
 
-#include "SceneViews.h"
+#include "TestSupport.h"
 
-#include "app/SceneComposition.h"
-#include "render/Camera.h"
 #include "render/DummyCube.h"
-#include "render/HeightFieldMesh.h"
-#include "render/LightSource.h"
+#include "render/Scene.h"
 
 #include <cmath>
 #include <functional>
 #include <limits>
-#include <string>
 
 #include <gtest/gtest.h>
 
@@ -121,19 +117,6 @@ TEST(SceneObject, AnObjectCannotBecomeItsOwnDescendant)
     EXPECT_THROW(inner.AddChild(std::move(top)), std::invalid_argument);
     ASSERT_TRUE(top); // still the caller's, tree and all
     EXPECT_EQ(inner.Parent()->Parent(), top.get());
-}
-
-// ---- lights -----------------------------------------------------------------
-
-TEST(LightSource, SlotsAreKeptAndReused)
-{
-    TScene scene;
-    auto& first = scene.Objects().AddNewChild<TLightSource>();
-    auto& second = scene.Objects().AddNewChild<TLightSource>();
-    scene.Objects().DeleteChild(first);
-    EXPECT_EQ(second.LightID(), 1); // GL light 1 stays this light's
-    EXPECT_FALSE(scene.LightSetups(2)[0].Shining);
-    EXPECT_EQ(scene.Objects().AddNewChild<TLightSource>().LightID(), 0);
 }
 
 } // namespace

@@ -24,9 +24,8 @@ QString TLoggedCall::Text() const
 THostRun::THostRun(const QStringList& arguments, const QProcessEnvironment& environment)
 {
     static int runs = 0;
-    m_logFile = QString::fromStdString((TestFolder("-host" + std::to_string(++runs)) /
-                                        "calls.jsonl")
-                                           .string());
+    m_logFile = QString::fromStdString(
+        (TestFolder("-host" + std::to_string(++runs)) / "calls.jsonl").string());
     m_process.setProcessEnvironment(environment);
     m_process.start(ProgramPath(QStringLiteral("skyglide-host")),
                     QStringList{QStringLiteral("--log"), m_logFile} + arguments);

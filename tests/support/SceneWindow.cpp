@@ -9,12 +9,10 @@
 namespace skyglide::test {
 
 THostScript ViewerScript(const std::string& surface, const std::string& detail,
-                         const std::string& velocity, const std::string& drape,
-                         const std::string& palette, const std::string& exaggeration)
+                         const std::string& drape, const std::string& palette)
 {
     THostScript script;
-    script.Parameters = {"",     "skyglide", surface,      drape, palette,
-                         detail, velocity,   exaggeration, "0"};
+    script.Parameters = {"", "skyglide", surface, drape, palette, detail, "5", "100", "0"};
     script.ResourceFolders = {Sample("palettes/")};
     return script;
 }
@@ -23,11 +21,12 @@ bool TKeyEvents::eventFilter(QObject*, QEvent* event)
 {
     if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        if (!key->isAutoRepeat()) {
-            const bool press = event->type() == QEvent::KeyPress;
-            (press ? Presses : Releases) += 1;
-            (press ? Pressed : Released) = key->timestamp();
-        }
+        // A busy X connection can make a repeat look like a release and a
+        // press: the hold runs from the first press to the last release.
+        if (event->type() == QEvent::KeyRelease)
+            ++Releases, Released = key->timestamp();
+        else if (!key->isAutoRepeat() && Presses++ == 0)
+            Pressed = key->timestamp();
     }
     return false;
 }
@@ -55,8 +54,8 @@ void SceneWindow::Start(const THostScript& script, bool focus)
         Loader->Host(), [this](Tmsghndlr& window) { Loader->LoadScene(window, {"krt1"}); });
     Form = Loader->SceneForm();
     ASSERT_TRUE(Form) << "no scene window";
-    ASSERT_TRUE(
-        WaitUntil([this] { return Form->SceneViewer1().Buffer().Statistics().FramesRendered > 0; }));
+    ASSERT_TRUE(WaitUntil(
+        [this] { return Form->SceneViewer1().Buffer().Statistics().FramesRendered > 0; }));
     if (focus)
         Focus(*Form);
 }

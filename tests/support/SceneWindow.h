@@ -23,12 +23,11 @@ namespace skyglide::test {
 // What the host answers for a run of the viewer on surface (the palettes
 // among its resource folders, the test's folder its working folder).
 THostScript ViewerScript(const std::string& surface, const std::string& detail = "1",
-                         const std::string& velocity = "5", const std::string& drape = "none",
-                         const std::string& palette = "elevation",
-                         const std::string& exaggeration = "100");
+                         const std::string& drape = "none",
+                         const std::string& palette = "elevation");
 
-// The key presses and releases a widget receives (auto-repeats left out),
-// with the X server's time stamps of the last of each.
+// The key presses and releases a widget receives, with the X server's time
+// stamps of the first press and the last release.
 class TKeyEvents : public QObject
 {
 public:

@@ -1,7 +1,6 @@
 // The main() of the tests that need an application object, chosen by a
-// keyword of skyglide_add_test(): QT_CORE gives them Qt's core application
-// (event loops, processes, the session bus), VIEWER the viewer's own
-// application object, with the surface format the viewer asks for.
+// keyword of skyglide_add_test(): QT_CORE for Qt's core application, VIEWER
+// for the viewer's own, with the surface format the viewer asks for.
 #include <gtest/gtest.h>
 
 #if defined(SKYGLIDE_TEST_MAIN_VIEWER)

@@ -40,7 +40,8 @@ std::filesystem::path TestFolder(const std::string& row)
     const char* root = std::getenv("SKYGLIDE_TEST_TMP");
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = std::string(info->test_suite_name()) + "." + info->name() + row;
-    std::replace_if(name.begin(), name.end(), [](char c) { return c == '/' || c == ' '; }, '_');
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return c == '/' || c == ' '; }, '_');
     const auto folder = std::filesystem::path(root ? root : "/tmp") / name;
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);

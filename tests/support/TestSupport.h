@@ -4,6 +4,7 @@
 // vectors and colours compared with a tolerance.
 
 #include "paths/PathFile.h"
+#include "render/Cadencer.h"
 #include "render/VectorGeometry.h"
 
 #include <QByteArray>
@@ -20,8 +21,6 @@
 #include <ostream>
 #include <string>
 #include <vector>
-
-
 
 // Readable texts in test failures.
 void PrintTo(const QString& text, std::ostream* out);
@@ -49,6 +48,16 @@ std::string ReadBytes(const std::filesystem::path& file);
 // expects, never for a fixed time: a check that something does not happen
 // waits for an event that proves the moment has passed.
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 60000);
+
+// Time that stands still until a test moves it; the wall clock runs from an
+// unrelated origin, as a real one does.
+struct TManualClock : TCadencerClock
+{
+    double Seconds = 1000;
+    double RealTimeSeconds() override { return 1.7e9 + Seconds; }
+    double PerformanceCounterSeconds() override { return Seconds; }
+    void Sleep(int) override {}
+};
 
 // The message of what action throws; empty when it throws nothing.
 std::string ErrorOf(const std::function<void()>& action);

@@ -57,34 +57,23 @@ TEST_P(MisbehavingViewer, DoesNotHangTheHost)
     }
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Cases, MisbehavingViewer,
     testing::Values(
-        TViewerCase{"crashesAtStartup",
-                    "kill -SEGV $$",
-                    {},
-                    128 + SIGSEGV,
+        TViewerCase{"crashesAtStartup", "kill -SEGV $$", {}, 128 + SIGSEGV,
                     "the viewer ended by signal 11"},
-        TViewerCase{"hangsAtStartup",
-                    "exec sleep 600",
-                    {"--startup-timeout", "1"},
-                    128 + SIGTERM,
+        TViewerCase{"hangsAtStartup", "exec sleep 600", {"--startup-timeout", "1"}, 128 + SIGTERM,
                     "the viewer made no call for 1 s during its start-up; stopping it"},
         TViewerCase{"ignoresTermination",
                     "trap '' TERM; sleep 600 & echo $! >\"$0.child\"; wait; sleep 600",
-                    {"--startup-timeout", "1"},
-                    128 + SIGKILL,
-                    "stopping it"},
-        TViewerCase{"interruptedAtStartup",
-                    "exec sleep 600",
-                    {},
-                    128 + SIGTERM,
-                    "the viewer is still starting; stopping it",
-                    true},
+                    {"--startup-timeout", "1"}, 128 + SIGKILL, "stopping it"},
+        TViewerCase{"interruptedAtStartup", "exec sleep 600", {}, 128 + SIGTERM,
+                    "the viewer is still starting; stopping it", true},
         TViewerCase{"exitsWithAStatus", "exit 3", {}, 3, "the viewer exited with status 3"},
-        TViewerCase{
-            "isMissing", nullptr, {}, 127, "cannot start the viewer /nonexistent/skyglide"}),
+        TViewerCase{"isMissing", nullptr, {}, 127, "cannot start the viewer /nonexistent/skyglide"}),
     [](const testing::TestParamInfo<TViewerCase>& info) { return info.param.Name; });
+// clang-format on
 
 TEST(SkyGlideHost, RejectsBadCommandLines)
 {
@@ -153,8 +142,7 @@ TEST(SkyGlideHost, StartsAndRemovesAPrivateBusWhenNoneRuns)
     const auto announced = [&] {
         return QRegularExpression("private session bus (\\S+)").match(host.Stderr()).captured(1);
     };
-    ASSERT_TRUE(WaitUntil([&] { return !announced().isEmpty(); }))
-        << qPrintable(host.Stderr());
+    ASSERT_TRUE(WaitUntil([&] { return !announced().isEmpty(); })) << qPrintable(host.Stderr());
     const QString address = announced();
     {
         const QDBusConnection bus = QDBusConnection::connectToBus(address, "private");
