@@ -46,6 +46,7 @@ function(skyglide_add_test name)
       SKYGLIDE_SAMPLES_DIR=${SKYGLIDE_SAMPLES_DIR}
       SKYGLIDE_TEST_TMP=${CMAKE_BINARY_DIR}/test-output
       UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+      LSAN_OPTIONS=suppressions=${SKYGLIDE_HARNESS_DIR}/lsan.supp
       ${T_ENVIRONMENT})
   set(labels ${T_LABELS})
   if(T_GL)
