@@ -208,6 +208,25 @@ TEST(RenderGL, TheTextureLiesNorthUpAndIsMadeAgainOnlyInANewContext)
     EXPECT_EQ(v.Statistics().TextureParameterSets, before.TextureParameterSets + 1);
 }
 
+// The axes keep their six colours, flat, in a lit scene.
+TEST(RenderGL, TheAxesShowTheirSixColoursFlatInALitScene)
+{
+    TScene scene;
+    TCameraScene s(scene, {3, 4, -10}, {0, 0, 0});
+    s.AddSun();
+    scene.Objects().AddNewChild<TDummyCube>().SetShowAxes(true);
+    TShownViewer v(s.Camera, 300, 300);
+    const TBitmap32 image = v.Frame();
+    for (const TColour colour :
+         {TColour{128, 0, 0}, {255, 0, 0}, {0, 128, 0}, {0, 255, 0}, {0, 0, 128}, {0, 0, 255}}) {
+        int count = 0;
+        for (int row = 0; row < image.Height(); ++row)
+            for (int x = 0; x < image.Width(); ++x)
+                count += Near(PixelAt(image, x, row), colour, 1);
+        EXPECT_GT(count, 20) << colour.R << "," << colour.G << "," << colour.B;
+    }
+}
+
 // A lit flat mesh fills the lower half of a level view; a snapshot of an
 // 801-pixel-wide view is 800 wide.
 TEST(RenderGL, ALitFlatMeshFillsTheLowerHalfAndTheSnapshotIsCutToFours)
