@@ -56,3 +56,24 @@ endforeach()
 add_custom_target(skyglide_icons ALL DEPENDS ${icon_pngs})
 install(FILES ${icon_svg} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
+# The Debian package: `cpack -G DEB` in a build folder (scripts/package).
+set(CPACK_PACKAGE_NAME skyglide)
+set(CPACK_PACKAGE_VENDOR "Kartova")
+set(CPACK_PACKAGE_CONTACT "Sky Glide developers <skyglide@kartova.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "terrain fly-through viewer for elevation rasters")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_GENERATOR DEB)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Beyond the libraries the programs link: skyglide-host starts a session bus
+# of its own where none runs.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "dbus-daemon")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "Sky Glide shows an elevation raster as a lit, textured surface and lets you
+fly over it with the keyboard, record and play flight paths and render them
+into AVI movies. It is one of the processes of the Kartova desktop GIS; the
+stand-in host skyglide-host plays the GIS's part, so that a raster can be
+opened on its own. Sample terrain and palettes are included.")
+include(CPack)
