@@ -35,8 +35,8 @@ install(FILES ${SKYGLIDE_PACKAGING_DIR}/${SKYGLIDE_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${SKYGLIDE_PACKAGING_DIR}/${SKYGLIDE_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-install(FILES ${SKYGLIDE_PACKAGING_DIR}/${SKYGLIDE_APP_ID}.mime.xml
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME ${SKYGLIDE_APP_ID}.xml)
+install(FILES ${SKYGLIDE_PACKAGING_DIR}/application-x-kartova-raster.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
 
 # The icon is drawn once as SVG; the bitmap sizes that menus and software
 # centres ask for are rendered from it at build time.
