@@ -58,7 +58,6 @@ install(FILES ${icon_svg} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/sca
 
 # The Debian package: `cpack -G DEB` in a build folder (scripts/package).
 set(CPACK_PACKAGE_NAME skyglide)
-set(CPACK_PACKAGE_VENDOR "Kartova")
 set(CPACK_PACKAGE_CONTACT "Sky Glide developers <skyglide@kartova.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "terrain fly-through viewer for elevation rasters")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
