@@ -4,6 +4,7 @@
 #include "host/HostLink.h"
 
 #include <QEvent>
+#include <QIcon>
 
 #include <exception>
 
@@ -14,6 +15,11 @@ TSkyGlideApplication::TSkyGlideApplication(int& argc, char** argv) : QApplicatio
     // The title is the application's name, not a display name: the window
     // system would append a display name to every window's caption.
     setApplicationName(QString::fromLatin1(ApplicationTitle));
+    // Ties the windows to the installed desktop entry and its icon, so that
+    // docks and task bars show them as Sky Glide's; without an installed
+    // icon the windows keep the default one.
+    setDesktopFileName(QStringLiteral("org.kartova.SkyGlide"));
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("org.kartova.SkyGlide")));
     setQuitOnLastWindowClosed(false);
     connect(this, &QCoreApplication::aboutToQuit, this, &TSkyGlideApplication::shuttingDown);
 }
