@@ -18,6 +18,8 @@
 #include "data/RasterFile.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 
 using namespace skyglide;
 using skyglide::fuzz::Check;
@@ -62,6 +64,42 @@ void checkSize(const TRasterFile& raster, const TImgDoc& doc, int step)
           "a bitmap of the documented size decimated by the step");
 }
 
+// File cell (c × step, r × step) read straight from the image bytes: the
+// integer, the single, or the first byte of the cell.
+double fileCell(std::string_view image, const TImgDoc& doc, int step, int c, int r)
+{
+    const std::size_t cell = static_cast<std::size_t>(r) * static_cast<std::size_t>(step) *
+                                 static_cast<std::size_t>(doc.Columns) +
+                             static_cast<std::size_t>(c) * static_cast<std::size_t>(step);
+    const auto* p = reinterpret_cast<const unsigned char*>(image.data()) +
+                    cell * static_cast<std::size_t>(CellBytes(doc.DataType));
+    switch (doc.DataType) {
+    case dtInteger:
+        return static_cast<std::int16_t>(p[0] | p[1] << 8);
+    case dtReal: {
+        const std::uint32_t bits = p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+        float value = 0.0F;
+        std::memcpy(&value, &bits, sizeof value);
+        return value;
+    }
+    default:
+        return p[0];
+    }
+}
+
+// Every way a load refuses a raster leaves the bitmap as it was.
+struct TBitmapShape
+{
+    int Width;
+    int Height;
+    TPixelFormat Format;
+    explicit TBitmapShape(const TBitmap& bitmap)
+        : Width(bitmap.Width()), Height(bitmap.Height()), Format(bitmap.PixelFormat())
+    {
+    }
+    bool operator==(const TBitmapShape&) const = default;
+};
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -100,6 +138,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TProgressCheck progress;
     raster.OnProgress = [&progress](float fraction) { progress(fraction); };
 
+    TBitmapShape before(raster.Bitmap());
     try {
         raster.LoadSurface(imageName);
         Check(raster.Valid() == docRead, "a raster is valid when its documentation reads");
@@ -107,20 +146,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             checkSize(raster, doc, effectiveStep);
             const int w = raster.Bitmap().Width();
             const int h = raster.Bitmap().Height();
-            double value = 0.0;
-            for (const auto& [c, r] : {std::pair{0, 0}, {w - 1, h - 1}, {w / 2, h / 2}, {-1, 0},
-                                       {0, -1}, {w, 0}, {0, h}}) {
-                raster.GetValue(c, r, value);
+            for (const auto& [c, r] : {std::pair{0, 0}, {w - 1, h - 1}, {w / 2, h / 2}}) {
+                double value = 0.0;
+                if (c >= 0 && r >= 0 && c < w && r < h) {
+                    raster.GetValue(c, r, value);
+                    const double expected = fileCell(image, doc, effectiveStep, c, r);
+                    Check(value == expected || (std::isnan(value) && std::isnan(expected)),
+                          "a surface value is its file cell");
+                }
             }
+            const double last = raster.LastValue();
+            double outside = 12345.0;
+            for (const auto& [c, r] : {std::pair{-1, 0}, {0, -1}, {w, 0}, {0, h}}) {
+                raster.GetValue(c, r, outside);
+            }
+            Check(outside == 12345.0 && (raster.LastValue() == last || std::isnan(last)),
+                  "a value outside the grid changes nothing");
         }
     } catch (const TRasterError&) {
-        // Refused: too short, too long a row, or a type without cells.
+        Check(TBitmapShape(raster.Bitmap()) == before, "a refused surface leaves the bitmap");
     }
 
     progress = {};
     if (withPalette) {
         raster.SetPalletFile(fuzz::TFuzzFolder::Write("raster.smp", paletteFile(highest, first, last)));
     }
+    before = TBitmapShape(raster.Bitmap());
     try {
         raster.LoadImage(imageName, stretch, minRange);
         if (raster.Valid()) {
@@ -130,6 +181,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                   "a texture of 24 bits for rgb24 cells, of 8 bits for any other");
         }
     } catch (const TRasterError&) {
+        Check(TBitmapShape(raster.Bitmap()) == before, "a refused texture leaves the bitmap");
     }
     raster.CloseStream();
     return 0;
