@@ -77,7 +77,8 @@ double fileCell(std::string_view image, const TImgDoc& doc, int step, int c, int
     case dtInteger:
         return static_cast<std::int16_t>(p[0] | p[1] << 8);
     case dtReal: {
-        const std::uint32_t bits = p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+        const std::uint32_t bits =
+            p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
         float value = 0.0F;
         std::memcpy(&value, &bits, sizeof value);
         return value;
@@ -169,7 +170,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     progress = {};
     if (withPalette) {
-        raster.SetPalletFile(fuzz::TFuzzFolder::Write("raster.smp", paletteFile(highest, first, last)));
+        raster.SetPalletFile(
+            fuzz::TFuzzFolder::Write("raster.smp", paletteFile(highest, first, last)));
     }
     before = TBitmapShape(raster.Bitmap());
     try {

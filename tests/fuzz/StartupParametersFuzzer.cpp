@@ -37,8 +37,8 @@ bool decimalInteger(std::string_view text, std::int32_t& value)
         negative = text.front() == '-';
         text.remove_prefix(1);
     }
-    if (text.empty() || !std::all_of(text.begin(), text.end(),
-                                     [](char c) { return c >= '0' && c <= '9'; })) {
+    if (text.empty() ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         return false;
     }
     std::uint64_t magnitude = 0;
@@ -69,7 +69,8 @@ void checkFirstArgument(const std::string& argument)
 {
     static const bool hooked = [] {
         SetEndProgramHook([] { throw TEnded{}; });
-        SetHostServerFactory([] { return std::make_unique<test::TScriptedHost>(test::THostScript{}); });
+        SetHostServerFactory(
+            [] { return std::make_unique<test::TScriptedHost>(test::THostScript{}); });
         return true;
     }();
     (void)hooked;
@@ -96,7 +97,8 @@ void checkFirstArgument(const std::string& argument)
         return;
     }
     std::int32_t number = 0;
-    const bool parsed = TryParseInteger(argument.substr(std::min<std::size_t>(3, argument.size())), number);
+    const bool parsed =
+        TryParseInteger(argument.substr(std::min<std::size_t>(3, argument.size())), number);
     Check(goesOn == parsed, "the run goes on exactly when the number after the prefix reads");
     Check(!goesOn || ProcessNumber() == number, "the process number is the one after the prefix");
 }
