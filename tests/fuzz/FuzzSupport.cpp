@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <stdexcept>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -47,14 +46,9 @@ const TFolder& folder()
 
 } // namespace
 
-std::string TFuzzFolder::Path(const std::string& name)
+std::string WriteInputFile(const std::string& name, std::string_view contents)
 {
-    return folder().Path() + "/" + name;
-}
-
-std::string TFuzzFolder::Write(const std::string& name, std::string_view contents)
-{
-    const std::string path = Path(name);
+    const std::string path = folder().Path() + "/" + name;
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     Check(fd >= 0, "cannot create an input file");
     std::size_t done = 0;

@@ -13,16 +13,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
 namespace skyglide::fuzz {
 
-/// A private folder, made on first use under $TMPDIR (or /tmp) and removed
-/// when the process ends normally, that holds the files of one input.
-class TFuzzFolder
-{
-public:
-    /// Replaces the file `name` in the folder by `contents` and returns its path.
-    static std::string Write(const std::string& name, std::string_view contents);
-    /// The path of `name` in the folder, whether or not it exists.
-    static std::string Path(const std::string& name);
-};
+/// Replaces the file `name` by `contents` in a private folder, made on first
+/// use under $TMPDIR (or /tmp) and removed when the process ends normally,
+/// and returns the file's path.
+std::string WriteInputFile(const std::string& name, std::string_view contents);
 
 /// The input as text, NUL bytes included.
 inline std::string_view AsText(const std::uint8_t* data, std::size_t size)

@@ -14,7 +14,7 @@ using skyglide::fuzz::Check;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string_view text = fuzz::AsText(data, size);
-    const std::string file = fuzz::TFuzzFolder::Write("doc.rdc", text);
+    const std::string file = fuzz::WriteInputFile("doc.rdc", text);
 
     TImgDoc doc;
     const int status = doc.ReadDoc(file);

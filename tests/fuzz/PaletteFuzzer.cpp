@@ -26,12 +26,12 @@ std::string byteRaster()
     for (const char* value : values) {
         doc += std::string(TImgDoc::LabelWidth, ' ') + value + "\r\n";
     }
-    fuzz::TFuzzFolder::Write("check.rdc", doc);
+    fuzz::WriteInputFile("check.rdc", doc);
     std::string cells;
     for (int i = 0; i < 16; ++i) {
         cells += static_cast<char>(i * 17);
     }
-    return fuzz::TFuzzFolder::Write("check.rst", cells);
+    return fuzz::WriteInputFile("check.rst", cells);
 }
 
 } // namespace
@@ -39,7 +39,7 @@ std::string byteRaster()
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     static const std::string raster = byteRaster();
-    const std::string palette = fuzz::TFuzzFolder::Write("palette.smp", fuzz::AsText(data, size));
+    const std::string palette = fuzz::WriteInputFile("palette.smp", fuzz::AsText(data, size));
 
     for (const bool stretch : {false, true}) {
         TRasterFile file;

@@ -35,7 +35,7 @@ void checkRoundTrip(int index, const TPose& pose)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const std::string file = fuzz::TFuzzFolder::Write("path.csv", fuzz::AsText(data, size));
+    const std::string file = fuzz::WriteInputFile("path.csv", fuzz::AsText(data, size));
 
     TPathFile path;
     path.LoadFromFile(file);

@@ -117,7 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool withPalette = (flags & 4) != 0;
 
     const std::size_t end = std::min(input.find('\0'), input.size());
-    const std::string docName = fuzz::TFuzzFolder::Write("raster.rdc", input.substr(0, end));
+    const std::string docName = fuzz::WriteInputFile("raster.rdc", input.substr(0, end));
     std::string image(input.substr(std::min(end + 1, input.size())));
 
     TImgDoc doc;
@@ -130,7 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             image.resize(documented, '\0');
         }
     }
-    const std::string imageName = fuzz::TFuzzFolder::Write("raster.rst", image);
+    const std::string imageName = fuzz::WriteInputFile("raster.rst", image);
 
     TRasterFile raster;
     raster.SetStep(step);
@@ -170,8 +170,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     progress = {};
     if (withPalette) {
-        raster.SetPalletFile(
-            fuzz::TFuzzFolder::Write("raster.smp", paletteFile(highest, first, last)));
+        raster.SetPalletFile(fuzz::WriteInputFile("raster.smp", paletteFile(highest, first, last)));
     }
     before = TBitmapShape(raster.Bitmap());
     try {
