@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // The same reader reads a documentation again over the fields of the
-    // last one, as the viewer does when a raster is named twice.
+    // last one, as a raster does when it is named again.
     Check(doc.ReadDoc(file) == status, "the same status for the same file");
 
     float value = 0.0F;
