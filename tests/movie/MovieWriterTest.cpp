@@ -292,15 +292,14 @@ TEST(MovieWriterTest, FailuresLeaveNoFile)
     EXPECT_EQ(readFile(target), "an earlier movie");
 
     // Settings out of range are refused before anything is created.
-    for (const auto& [settings, message] :
-         {std::pair{TMovieSettings{"", F::mfMP4}, "no movie file name given"},
-          {TMovieSettings{"m", F::mfMP4, 3841, 2160},
-           "movie size 3841x2160 is outside 16x16 to 3840x2160"},
-          {TMovieSettings{"m", F::mfPNG, 640, 15},
-           "movie size 640x15 is outside 16x16 to 3840x2160"},
-          {TMovieSettings{"m", F::mfAVIRaw, 640, 480, 23}, "frame rate 23 is outside 24 to 60"},
-          {TMovieSettings{"m", F::mfMP4, 640, 480, 30, 52}, "quality 52 is outside 0 to 51"}})
-        EXPECT_EQ(errorOf([&] { TMovieWriter{settings}; }), message);
+    EXPECT_EQ(errorOf([&] {
+                  TMovieWriter({target.string(), F::mfMP4, 3841, 2160});
+              }),
+              "movie size 3841x2160 is outside 16x16 to 3840x2160");
+    EXPECT_EQ(errorOf([&] {
+                  TMovieWriter({target.string(), F::mfPNG, 640, 480, 23});
+              }),
+              "frame rate 23 is outside 24 to 60");
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"flight.mp4"});
 }
 
