@@ -1,59 +1,16 @@
 // skyglide-raster run as a user runs it: what it prints, writes and exits with.
-#include "../../data/DataTestFiles.h"
+#include "RasterToolRun.h"
 
 #include <QColor>
 #include <QImage>
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
 
-#include <cstdlib>
 #include <limits>
-#include <sstream>
 
 namespace skyglide {
 namespace {
 
 using namespace skyglide::testing;
-using TStrings = std::vector<std::string>;
-
-struct TRun
-{
-    int Status = -1; // -1: did not start, or did not exit normally
-    std::string Out, Err;
-};
-
-std::string binDir()
-{
-    const char* dir = std::getenv("SKYGLIDE_BIN_DIR");
-    return dir ? dir : ".";
-}
-
-TRun runProgram(const std::string& program, const TStrings& args)
-{
-    QStringList arguments;
-    for (const std::string& arg : args)
-        arguments << QString::fromStdString(arg);
-    QProcess process;
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start(QString::fromStdString(program), arguments);
-    const bool exited = process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit;
-    return {exited ? process.exitCode() : -1, process.readAllStandardOutput().toStdString(),
-            process.readAllStandardError().toStdString()};
-}
-
-TRun runTool(const TStrings& args)
-{
-    return runProgram(binDir() + "/skyglide-raster", args);
-}
-
-std::string readFile(const std::filesystem::path& file)
-{
-    std::ostringstream text;
-    text << std::ifstream(file, std::ios::binary).rdbuf();
-    return text.str();
-}
 
 std::string writeRaster(const std::filesystem::path& folder, const TStrings& doc,
                         const std::string& cells, const TStrings& extra = {})
@@ -61,21 +18,6 @@ std::string writeRaster(const std::filesystem::path& folder, const TStrings& doc
     writeBytes(folder / "grid.rdc", docText(doc, extra));
     writeBytes(folder / "grid.rst", cells);
     return (folder / "grid.rst").string();
-}
-
-QJsonObject json(const std::string& text)
-{
-    QJsonParseError error{};
-    const auto doc = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
-    EXPECT_EQ(error.error, QJsonParseError::NoError) << text;
-    return doc.object();
-}
-
-/// A failure is one line on stderr naming the tool, with exit status 1.
-void expectFailure(const TRun& run, const std::string& message)
-{
-    EXPECT_EQ(run.Status, 1);
-    EXPECT_EQ(run.Err, "skyglide-raster: " + message + "\n");
 }
 
 TEST(RasterToolTest, InfoPrintsEveryDocumentationField)
