@@ -62,8 +62,8 @@ using TDataset = std::unique_ptr<GDALDataset, TDatasetCloser>;
 
 TDataset openSource(const std::string& source)
 {
-    TDataset dataset(GDALDataset::Open(source.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY |
-                                                           GDAL_OF_VERBOSE_ERROR));
+    TDataset dataset(GDALDataset::Open(source.c_str(),
+                                       GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR));
     if (!dataset) {
         std::string reason = TGdalErrors::Reason();
         // Some drivers start with the file's name, which our message has already.
@@ -74,8 +74,8 @@ TDataset openSource(const std::string& source)
     }
     if (dataset->GetRasterCount() == 0) {
         std::string hint;
-        if (const char* first = CSLFetchNameValue(dataset->GetMetadata("SUBDATASETS"),
-                                                  "SUBDATASET_1_NAME")) {
+        if (const char* first =
+                CSLFetchNameValue(dataset->GetMetadata("SUBDATASETS"), "SUBDATASET_1_NAME")) {
             hint = "; it holds subdatasets, e.g. " + std::string(first);
         }
         throw TImportError("cannot import " + source + ": the raster has no bands" + hint);
@@ -110,16 +110,14 @@ TGeometry geometryOf(GDALDataset& dataset, const std::string& source)
         return geometry;
     }
     if (t[2] != 0.0 || t[4] != 0.0) {
-        throw TImportError("cannot import " + source +
-                           ": the grid is rotated or sheared (geotransform terms " +
-                           formatReal(t[2]) + " and " + formatReal(t[4]) +
-                           "), expected a north-up grid");
+        throw TImportError(
+            "cannot import " + source + ": the grid is rotated or sheared (geotransform terms " +
+            formatReal(t[2]) + " and " + formatReal(t[4]) + "), expected a north-up grid");
     }
     if (!(t[1] > 0.0) || t[5] == 0.0 || !std::isfinite(t[0]) || !std::isfinite(t[3]) ||
         !std::isfinite(t[5])) {
         throw TImportError("cannot import " + source + ": cells of " + formatReal(t[1]) + " by " +
-                           formatReal(t[5]) +
-                           " map units, expected columns running west to east");
+                           formatReal(t[5]) + " map units, expected columns running west to east");
     }
     geometry.Georeferenced = true;
     geometry.SouthUp = t[5] > 0.0;
@@ -168,8 +166,7 @@ std::string lowerCase(std::string text)
 std::string unitName(const std::string& name)
 {
     const std::string unit = lowerCase(name);
-    if (unit == "m" || unit == "metre" || unit == "meter" || unit == "metres" ||
-        unit == "meters") {
+    if (unit == "m" || unit == "metre" || unit == "meter" || unit == "metres" || unit == "meters") {
         return "m";
     }
     if (unit == "ft" || unit.find("foot") != std::string::npos ||
@@ -240,10 +237,7 @@ struct TLayout
     bool NanFlag = false;  ///< nodata is NaN: such cells take FlagCell
     float FlagCell = 0.0F; ///< the flag as a stored real cell
 
-    int CellBytes() const
-    {
-        return Cells == TCells::Integer ? 2 : Cells == TCells::Real ? 4 : 3;
-    }
+    int CellBytes() const { return Cells == TCells::Integer ? 2 : Cells == TCells::Real ? 4 : 3; }
 };
 
 TLayout layoutOf(GDALDataset& dataset, const std::string& source, int band)
@@ -279,14 +273,13 @@ TLayout layoutOf(GDALDataset& dataset, const std::string& source, int band)
     }
     int hasNoData = 0;
     const double noData = raster.GetNoDataValue(&hasNoData);
-    const bool noDataFitsInteger = !hasNoData || (noData == std::trunc(noData) &&
-                                                  noData >= -32768.0 && noData <= 32767.0);
+    const bool noDataFitsInteger =
+        !hasNoData || (noData == std::trunc(noData) && noData >= -32768.0 && noData <= 32767.0);
     bool integer = type == GDT_Byte || type == GDT_Int16;
     if (type == GDT_UInt16 && noDataFitsInteger) {
         // Whether every valid cell fits a signed cell takes one pass more.
         std::array<double, 2> range{};
-        integer = raster.ComputeRasterMinMax(FALSE, range.data()) == CE_None &&
-                  range[1] <= 32767.0;
+        integer = raster.ComputeRasterMinMax(FALSE, range.data()) == CE_None && range[1] <= 32767.0;
         CPLErrorReset();
     }
     layout.Cells = integer ? TCells::Integer : TCells::Real;
@@ -300,9 +293,9 @@ TLayout layoutOf(GDALDataset& dataset, const std::string& source, int band)
             layout.NanFlag = std::isnan(noData);
             constexpr double largest = std::numeric_limits<float>::max();
             // Cells beyond a single's range are read saturated, and so is the flag.
-            layout.FlagCell = layout.NanFlag ? -std::numeric_limits<float>::max()
-                                             : static_cast<float>(std::clamp(noData, -largest,
-                                                                             largest));
+            layout.FlagCell = layout.NanFlag
+                                  ? -std::numeric_limits<float>::max()
+                                  : static_cast<float>(std::clamp(noData, -largest, largest));
             layout.Flag = layout.FlagCell;
         }
     }
@@ -506,8 +499,7 @@ int rowsPerChunk(GDALDataset& dataset, const TLayout& layout, std::size_t rowByt
     constexpr std::size_t most = std::size_t{64} << 20;
     std::size_t rows = block * std::max<std::size_t>(1, wanted / (block * rowBytes));
     rows = std::min(rows, std::max<std::size_t>(1, most / rowBytes));
-    return static_cast<int>(
-        std::min(rows, static_cast<std::size_t>(dataset.GetRasterYSize())));
+    return static_cast<int>(std::min(rows, static_cast<std::size_t>(dataset.GetRasterYSize())));
 }
 
 std::string absoluteName(const std::string& source)
@@ -534,9 +526,9 @@ std::string formatOf(GDALDataset& dataset)
 
 /// Reads the whole source and, with a destination, writes it. `format`
 /// names the source's file format in the lineage.
-TRasterDoc importDataset(GDALDataset& dataset, const std::string& source,
-                         const std::string& format, const std::string& destination,
-                         const TImportOptions& options, const std::vector<std::string>& lineage)
+TRasterDoc importDataset(GDALDataset& dataset, const std::string& source, const std::string& format,
+                         const std::string& destination, const TImportOptions& options,
+                         const std::vector<std::string>& lineage)
 {
     const TGeometry geometry = geometryOf(dataset, source);
     const TLayout layout = layoutOf(dataset, source, options.Band);
@@ -561,13 +553,12 @@ TRasterDoc importDataset(GDALDataset& dataset, const std::string& source,
         const int count = std::min(chunk, rows - row);
         reader.Read(row, count, cells, range);
         if (image && !geometry.SouthUp) {
-            image->WriteAt(static_cast<std::uint64_t>(row) * rowBytes, cells.data(),
-                           cells.size());
+            image->WriteAt(static_cast<std::uint64_t>(row) * rowBytes, cells.data(), cells.size());
         } else if (image) {
             for (int i = 0; i < count; ++i) {
                 const auto stored = static_cast<std::uint64_t>(rows - 1 - (row + i));
-                image->WriteAt(stored * rowBytes, cells.data() + static_cast<std::size_t>(i) * rowBytes,
-                               rowBytes);
+                image->WriteAt(stored * rowBytes,
+                               cells.data() + static_cast<std::size_t>(i) * rowBytes, rowBytes);
             }
         }
         // Each block is read once: keeping it would only grow the cache.
@@ -625,8 +616,7 @@ TRasterDoc importDataset(GDALDataset& dataset, const std::string& source,
     }
     doc.DisplayMin = doc.MinValue;
     doc.DisplayMax = doc.MaxValue;
-    doc.Lineage.push_back("Imported from " + absoluteName(source) + " (" + format + "), " +
-                          bands);
+    doc.Lineage.push_back("Imported from " + absoluteName(source) + " (" + format + "), " + bands);
     doc.Lineage.insert(doc.Lineage.end(), lineage.begin(), lineage.end());
     if (!reference.Comment.empty()) {
         doc.Comments.push_back(reference.Comment);
@@ -654,8 +644,7 @@ bool endsWithRst(const std::string& name)
 void checkDestination(const std::string& destination)
 {
     if (!endsWithRst(destination)) {
-        throw TImportError("cannot write " + destination +
-                           ": expected a file name ending in .rst");
+        throw TImportError("cannot write " + destination + ": expected a file name ending in .rst");
     }
 }
 
@@ -713,7 +702,12 @@ TSurfaceGrid SurfaceGridOf(const std::string& surface)
                                ": not a readable raster documentation file");
         }
         const TGdalErrors errors;
-        grid = {doc.MinX, doc.MaxX, doc.MinY, doc.MaxY, doc.Columns, doc.Rows,
+        grid = {doc.MinX,
+                doc.MaxX,
+                doc.MinY,
+                doc.MaxY,
+                doc.Columns,
+                doc.Rows,
                 wktOfRefSystem(doc.RefSystem)};
         return grid;
     }
@@ -743,12 +737,11 @@ TRasterDoc ImportDrape(const std::string& drape, const TSurfaceGrid& grid,
     const bool reprojected =
         targetKnown && srs != nullptr && !srs->IsEmpty() && !srs->IsSame(&target);
     const auto near = [](double a, double b, double cell) { return std::fabs(a - b) <= cell / 2; };
-    const bool fits =
-        !geometry.Georeferenced ||
-        (!reprojected && near(geometry.MinX, grid.MinX, geometry.CellWidth) &&
-         near(geometry.MaxX, grid.MaxX, geometry.CellWidth) &&
-         near(geometry.MinY, grid.MinY, geometry.CellHeight) &&
-         near(geometry.MaxY, grid.MaxY, geometry.CellHeight));
+    const bool fits = !geometry.Georeferenced ||
+                      (!reprojected && near(geometry.MinX, grid.MinX, geometry.CellWidth) &&
+                       near(geometry.MaxX, grid.MaxX, geometry.CellWidth) &&
+                       near(geometry.MinY, grid.MinY, geometry.CellHeight) &&
+                       near(geometry.MaxY, grid.MaxY, geometry.CellHeight));
     if (fits || grid.Columns <= 0 || grid.Rows <= 0) {
         return importDataset(*dataset, drape, formatOf(*dataset), destination, options, {});
     }
@@ -784,13 +777,19 @@ TRasterDoc ImportDrape(const std::string& drape, const TSurfaceGrid& grid,
     const bool table = dataset->GetRasterBand(band)->GetColorTable() != nullptr;
     // Colour-table indices are never blended; an image much finer than the
     // grid is averaged rather than sampled.
-    const char* resampling = table                          ? "near"
-                             : cell * 1.5 < surfaceCell / k ? "average"
-                                                            : "bilinear";
-    std::vector<std::string> words = {"-of", "VRT", "-te", formatReal(grid.MinX),
-                                      formatReal(grid.MinY), formatReal(grid.MaxX),
-                                      formatReal(grid.MaxY), "-ts", std::to_string(columns),
-                                      std::to_string(rows), "-r", resampling};
+    const char* resampling = table ? "near" : cell * 1.5 < surfaceCell / k ? "average" : "bilinear";
+    std::vector<std::string> words = {"-of",
+                                      "VRT",
+                                      "-te",
+                                      formatReal(grid.MinX),
+                                      formatReal(grid.MinY),
+                                      formatReal(grid.MaxX),
+                                      formatReal(grid.MaxY),
+                                      "-ts",
+                                      std::to_string(columns),
+                                      std::to_string(rows),
+                                      "-r",
+                                      resampling};
     if (reprojected) {
         words.insert(words.end(), {"-t_srs", grid.Wkt});
     }
@@ -805,8 +804,8 @@ TRasterDoc ImportDrape(const std::string& drape, const TSurfaceGrid& grid,
         warpOptions ? GDALWarp("", nullptr, 1, &source, warpOptions, nullptr) : nullptr));
     GDALWarpAppOptionsFree(warpOptions);
     if (!warped) {
-        throw TImportError("cannot fit " + drape + " onto the surface's grid: " +
-                           TGdalErrors::Reason());
+        throw TImportError("cannot fit " + drape +
+                           " onto the surface's grid: " + TGdalErrors::Reason());
     }
     const std::string how = reprojected ? "warped from its own coordinate system"
                                         : std::string("resampled (") + resampling + ")";

@@ -57,8 +57,7 @@ QString TImportCache::Drape(const QString& drape, const QString& surface,
     const QString surfacePath = QFileInfo(surface).absoluteFilePath();
     return cached(QStringLiteral("drape\n") + path + QLatin1Char('\n') + surfacePath +
                       QLatin1Char('\n'),
-                  stampOf(path) + stampOf(surfacePath), path,
-                  [&](const std::string& destination) {
+                  stampOf(path) + stampOf(surfacePath), path, [&](const std::string& destination) {
                       ImportDrape(path.toStdString(), SurfaceGridOf(surfacePath.toStdString()),
                                   destination, options);
                   });
@@ -78,8 +77,8 @@ QString TImportCache::cached(const QString& identity, const QString& stamp, cons
     }
     const QString image = folder + QLatin1Char('/') + base + QStringLiteral(".rst");
     // The documentation is written last: with it there, the pair is whole.
-    if (QFileInfo::exists(image) && QFileInfo::exists(folder + QLatin1Char('/') + base +
-                                                      QStringLiteral(".rdc"))) {
+    if (QFileInfo::exists(image) &&
+        QFileInfo::exists(folder + QLatin1Char('/') + base + QStringLiteral(".rdc"))) {
         return image;
     }
     if (!QDir().mkpath(folder)) {

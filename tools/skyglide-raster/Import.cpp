@@ -32,12 +32,11 @@ int runImport(const TArgs& args)
     TImportOptions import = parseImportOptions(options);
     const TInterruptGuard interrupts;
     TProgressBar bar("Importing", false);
-    import.OnProgress = [&](double fraction) {
-        bar.Show(fraction);
-        return !TInterruptGuard::Interrupted();
-    };
-    ImportRaster(options.Operands[0], destination, import);
-    return 0;
-}
+    import.OnProgress = [&](double fraction) { bar.Show(fraction);
+    return !TInterruptGuard::Interrupted();
+};
+ImportRaster(options.Operands[0], destination, import);
+return 0;
+} // namespace skyglide::rastertool
 
 } // namespace skyglide::rastertool

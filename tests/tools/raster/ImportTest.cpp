@@ -1,5 +1,6 @@
 // skyglide-raster import and info of foreign rasters, made inside each test
 // from the bundled samples with GDAL's own programs.
+#include "../SampleRasters.h"
 #include "RasterToolRun.h"
 
 #include "data/ImgDoc.h"
@@ -13,53 +14,6 @@ namespace skyglide {
 namespace {
 
 using namespace skyglide::testing;
-
-std::filesystem::path samples()
-{
-    const char* dir = std::getenv("SKYGLIDE_SAMPLES_DIR");
-    return dir ? dir : "samples";
-}
-
-std::string text17(double value)
-{
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.17g", value);
-    return buffer;
-}
-
-/// A GDAL virtual raster that reads the bundled sample NAME.rst in place,
-/// with the extent and reference system of its documentation.
-std::string sampleVrt(const std::filesystem::path& folder, const std::string& name)
-{
-    TImgDoc doc;
-    EXPECT_EQ(doc.ReadDoc((samples() / (name + ".rdc")).string()), TImgDoc::StatusOk);
-    const std::string srs = doc.RefSystem == "latlong" ? "EPSG:4326" : "EPSG:32725";
-    const double width = (doc.MaxX - doc.MinX) / doc.Columns;
-    const double height = (doc.MaxY - doc.MinY) / doc.Rows;
-    const int bytes = CellBytes(doc.DataType);
-    std::string vrt = "<VRTDataset rasterXSize=\"" + std::to_string(doc.Columns) +
-                      "\" rasterYSize=\"" + std::to_string(doc.Rows) + "\"><SRS>" + srs +
-                      "</SRS><GeoTransform>" + text17(doc.MinX) + "," + text17(width) + ",0," +
-                      text17(doc.MaxY) + ",0," + text17(-height) + "</GeoTransform>";
-    const char* type = doc.DataType == dtInteger ? "Int16"
-                       : doc.DataType == dtReal  ? "Float32"
-                                                 : "Byte";
-    const int bands = doc.DataType == dtRgb24 ? 3 : 1;
-    for (int band = 1; band <= bands; ++band) {
-        // rgb24 cells are blue, green, red: band 1 (red) is the third byte.
-        const int offset = bands == 3 ? 3 - band : 0;
-        vrt += "<VRTRasterBand dataType=\"" + std::string(type) + "\" band=\"" +
-               std::to_string(band) + "\" subClass=\"VRTRawRasterBand\"><SourceFilename>" +
-               std::filesystem::absolute(samples() / (name + ".rst")).string() +
-               "</SourceFilename><ImageOffset>" + std::to_string(offset) +
-               "</ImageOffset><PixelOffset>" + std::to_string(bytes) +
-               "</PixelOffset><LineOffset>" + std::to_string(bytes * doc.Columns) +
-               "</LineOffset><ByteOrder>LSB</ByteOrder></VRTRasterBand>";
-    }
-    const std::string file = (folder / (name + ".vrt")).string();
-    writeBytes(file, vrt + "</VRTDataset>");
-    return file;
-}
 
 /// Runs a GDAL program, which must succeed.
 void gdal(const std::string& program, const TStrings& args)
@@ -129,8 +83,10 @@ TEST(ImportTest, RoundTripsOfTheElevationSample)
         EXPECT_EQ(doc.DataType, std::string(c.Type) == "integer" ? dtInteger : dtReal);
         EXPECT_EQ(doc.RefSystem, "latlong");
         const double maxX = sample.MinX + c.Columns * cell;
-        for (const auto& [got, wanted] : {std::pair{doc.MinX, sample.MinX}, {doc.MaxX, maxX},
-                                          {doc.MinY, sample.MinY}, {doc.MaxY, sample.MaxY}})
+        for (const auto& [got, wanted] : {std::pair{doc.MinX, sample.MinX},
+                                          {doc.MaxX, maxX},
+                                          {doc.MinY, sample.MinY},
+                                          {doc.MaxY, sample.MaxY}})
             EXPECT_NEAR(got, wanted, cell / 1000);
         std::vector<double> expected;
         for (int r = 0; r < sample.Rows; ++r)
@@ -203,8 +159,8 @@ TEST(ImportTest, ColourImagesBecomeRgbDrapes)
                    "\" c3=\"" + std::to_string(i / 2) + "\" c4=\"255\"/>";
     table.insert(table.find("<SourceFilename>"), entries + "</ColorTable>");
     table.erase(table.find("<VRTRasterBand", table.find("</VRTRasterBand>")),
-                table.rfind("</VRTDataset>") - table.find("<VRTRasterBand",
-                                                          table.find("</VRTRasterBand>")));
+                table.rfind("</VRTDataset>") -
+                    table.find("<VRTRasterBand", table.find("</VRTRasterBand>")));
     writeBytes(folder / "table.vrt", table);
     const std::string paletted = (folder / "paletted.tif").string();
     gdal("gdal_translate", {"-q", (folder / "table.vrt").string(), paletted});
@@ -225,7 +181,8 @@ TEST(ImportTest, ColourImagesBecomeRgbDrapes)
         EXPECT_TRUE(readFile(folder / "out.rst") == expected);
     }
     // info prints what the import wrote.
-    EXPECT_EQ(runTool({"info", paletted}).Out, runTool({"info", (folder / "out.rst").string()}).Out);
+    EXPECT_EQ(runTool({"info", paletted}).Out,
+              runTool({"info", (folder / "out.rst").string()}).Out);
 }
 
 TEST(ImportTest, RefusedWithOneLineAndNoOutput)
@@ -246,12 +203,14 @@ TEST(ImportTest, RefusedWithOneLineAndNoOutput)
         {"rotated.vrt", "cannot import " + f +
                             "rotated.vrt: the grid is rotated or sheared (geotransform terms 5 "
                             "and 0), expected a north-up grid"},
-        {"two.nc", "cannot import " + f + "two.nc: the raster has no bands; it holds "
-                                          "subdatasets, e.g. NETCDF:\"" + f + "two.nc\":Band1"},
+        {"two.nc", "cannot import " + f +
+                       "two.nc: the raster has no bands; it holds "
+                       "subdatasets, e.g. NETCDF:\"" +
+                       f + "two.nc\":Band1"},
         {"missing.tif", "cannot import " + f + "missing.tif: every cell is missing data"},
-        {"words.txt",
-         "cannot open " + f + "words.txt: `" + f + "words.txt' not recognized as a supported "
-                                                   "file format."},
+        {"words.txt", "cannot open " + f + "words.txt: `" + f +
+                          "words.txt' not recognized as a supported "
+                          "file format."},
     };
     std::filesystem::create_directory(folder / "out");
     for (const auto& [source, message] : cases) {
