@@ -240,6 +240,18 @@ struct TLayout
     int CellBytes() const { return Cells == TCells::Integer ? 2 : Cells == TCells::Real ? 4 : 3; }
 };
 
+/// A byte image of three or four bands: red, green, blue and maybe alpha.
+bool isColourImage(GDALDataset& dataset)
+{
+    const int bands = dataset.GetRasterCount();
+    for (int b = 1; b <= bands; ++b) {
+        if (dataset.GetRasterBand(b)->GetRasterDataType() != GDT_Byte) {
+            return false;
+        }
+    }
+    return bands == 3 || bands == 4;
+}
+
 TLayout layoutOf(GDALDataset& dataset, const std::string& source, int band)
 {
     const int bands = dataset.GetRasterCount();
@@ -248,15 +260,7 @@ TLayout layoutOf(GDALDataset& dataset, const std::string& source, int band)
                            ", it has " + std::to_string(bands));
     }
     TLayout layout;
-    const auto allBytes = [&] {
-        for (int b = 1; b <= bands; ++b) {
-            if (dataset.GetRasterBand(b)->GetRasterDataType() != GDT_Byte) {
-                return false;
-            }
-        }
-        return true;
-    };
-    if (band == 0 && (bands == 3 || bands == 4) && allBytes()) {
+    if (band == 0 && isColourImage(dataset)) {
         layout.Cells = TCells::Rgb24Bands;
         return layout;
     }
@@ -327,7 +331,9 @@ class TCellReader
 public:
     TCellReader(GDALDataset& dataset, const TLayout& layout, const std::string& source)
         : m_dataset(dataset), m_layout(layout), m_source(source),
-          m_columns(static_cast<std::size_t>(dataset.GetRasterXSize()))
+          m_columns(static_cast<std::size_t>(dataset.GetRasterXSize())),
+          m_alpha(layout.Cells == TCells::Rgb24Bands && dataset.GetRasterCount() == 4 &&
+                  dataset.GetRasterBand(4)->GetColorInterpretation() == GCI_AlphaBand)
     {
         if (layout.Cells == TCells::Rgb24Table) {
             const GDALColorTable& table = *dataset.GetRasterBand(layout.Band)->GetColorTable();
@@ -375,7 +381,14 @@ public:
                                         count, GDT_Byte, 3, bands.data(), 3,
                                         static_cast<GSpacing>(3 * m_columns), 1, nullptr);
             check(result, row, count);
-            addColours(cells, range);
+            if (m_alpha) {
+                m_indices.resize(n);
+                result = m_dataset.GetRasterBand(4)->RasterIO(GF_Read, 0, row, columns, count,
+                                                              m_indices.data(), columns, count,
+                                                              GDT_Byte, 0, 0, nullptr);
+                check(result, row, count);
+            }
+            addColours(cells, m_alpha ? m_indices.data() : nullptr, range);
             return;
         }
         case TCells::Rgb24Table:
@@ -388,7 +401,7 @@ public:
                 const auto& colour = m_colours[m_indices[i]];
                 std::copy(colour.begin(), colour.end(), cells.begin() + 3 * i);
             }
-            addColours(cells, range);
+            addColours(cells, nullptr, range);
             return;
         }
     }
@@ -449,13 +462,20 @@ private:
         }
     }
 
-    static void addColours(const std::vector<std::uint8_t>& cells, TRange& range)
+    /// Transparent pixels (alpha 0) do not count: they are not part of
+    /// the picture, such as the corners of a warped image.
+    static void addColours(const std::vector<std::uint8_t>& cells, const std::uint8_t* alpha,
+                           TRange& range)
     {
         std::array<std::array<bool, 256>, 3> seen{};
-        for (std::size_t i = 0; i + 2 < cells.size(); i += 3) {
+        for (std::size_t i = 0, pixel = 0; i + 2 < cells.size(); i += 3, ++pixel) {
+            if (alpha != nullptr && alpha[pixel] == 0) {
+                continue;
+            }
             seen[0][cells[i + 2]] = true;
             seen[1][cells[i + 1]] = true;
             seen[2][cells[i]] = true;
+            ++range.Valid;
         }
         for (std::size_t channel = 0; channel < 3; ++channel) {
             for (int v = 0; v < 256; ++v) {
@@ -464,7 +484,6 @@ private:
                 }
             }
         }
-        range.Valid += cells.size() / 3;
     }
 
     template <class T>
@@ -481,6 +500,7 @@ private:
     const TLayout& m_layout;
     const std::string& m_source;
     std::size_t m_columns;
+    bool m_alpha;
     std::vector<std::int16_t> m_integers;
     std::vector<float> m_reals;
     std::vector<std::uint8_t> m_indices;
@@ -579,6 +599,9 @@ TRasterDoc importDataset(GDALDataset& dataset, const std::string& source, const 
     doc.Extent = {formatCoordinate(geometry.MinX), formatCoordinate(geometry.MaxX),
                   formatCoordinate(geometry.MinY), formatCoordinate(geometry.MaxY)};
     doc.Resolution = formatSingle(static_cast<float>(geometry.CellWidth));
+    if (range.Valid == 0) {
+        throw TImportError("cannot import " + source + ": every cell is missing data");
+    }
     std::string bands;
     if (layout.Cells == TCells::Rgb24Bands || layout.Cells == TCells::Rgb24Table) {
         doc.DataType = "rgb24";
@@ -593,9 +616,6 @@ TRasterDoc importDataset(GDALDataset& dataset, const std::string& source, const 
                     ? "bands 1, 2, 3 as red, green, blue"
                     : "band " + std::to_string(layout.Band) + " through its colour table";
     } else {
-        if (range.Valid == 0) {
-            throw TImportError("cannot import " + source + ": every cell is missing data");
-        }
         const bool integer = layout.Cells == TCells::Integer;
         doc.DataType = integer ? "integer" : "real";
         const auto text = [&](double v) {
@@ -792,6 +812,10 @@ TRasterDoc ImportDrape(const std::string& drape, const TSurfaceGrid& grid,
                                       resampling};
     if (reprojected) {
         words.insert(words.end(), {"-t_srs", grid.Wkt});
+    }
+    if (options.Band == 0 && isColourImage(*dataset)) {
+        // Marks what the image does not cover, which is left out of its range.
+        words.push_back("-dstalpha");
     }
     std::vector<char*> argv;
     for (auto& word : words) {

@@ -66,6 +66,8 @@ TEST(HostImport, FliesAGeoTiffFromTheCacheAndImportsItAgainOnceChanged)
     EXPECT_EQ(drapeDoc.Columns, 3 * surfaceDoc.Columns) << "30 m cells within the 90 m ones";
     EXPECT_DOUBLE_EQ(drapeDoc.MaxX, surfaceDoc.MaxX);
     EXPECT_DOUBLE_EQ(drapeDoc.MinY, surfaceDoc.MinY);
+    EXPECT_NE(drapeDoc.MinValueText, "0 0 0") << "the strip the image does not cover is black "
+                                                 "but left out of its colour range";
 
     // A viewer that only asks for the surface and the drape.
     const QString viewer = folder->filePath("viewer.sh");
