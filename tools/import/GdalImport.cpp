@@ -24,6 +24,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 namespace skyglide {
@@ -362,7 +363,8 @@ public:
             result = band().RasterIO(GF_Read, 0, row, columns, count, m_integers.data(), columns,
                                      count, GDT_Int16, 0, 0, nullptr);
             check(result, row, count);
-            addIntegers(range);
+            addCells(m_integers, static_cast<std::int16_t>(m_layout.Flagged ? m_layout.Flag : 0.0),
+                     range);
             store(m_integers, cells);
             return;
         case TCells::Real:
@@ -370,7 +372,7 @@ public:
             result = band().RasterIO(GF_Read, 0, row, columns, count, m_reals.data(), columns,
                                      count, GDT_Float32, 0, 0, nullptr);
             check(result, row, count);
-            addReals(range);
+            addCells(m_reals, m_layout.FlagCell, range);
             store(m_reals, cells);
             return;
         case TCells::Rgb24Bands: {
@@ -418,37 +420,23 @@ private:
         }
     }
 
-    void addIntegers(TRange& range) const
+    /// Adds the valid cells to `range`: neither the flag nor, for reals,
+    /// NaN or infinity. NaN cells of a NaN nodata take the flag first.
+    template <class T> void addCells(std::vector<T>& cells, T flag, TRange& range) const
     {
-        const auto flag = static_cast<std::int16_t>(m_layout.Flagged ? m_layout.Flag : 0.0);
-        std::int16_t low = std::numeric_limits<std::int16_t>::max();
-        std::int16_t high = std::numeric_limits<std::int16_t>::min();
+        T low = std::numeric_limits<T>::max();
+        T high = std::numeric_limits<T>::lowest();
         std::uint64_t valid = 0;
-        for (const std::int16_t v : m_integers) {
+        for (T& v : cells) {
+            if constexpr (std::is_floating_point_v<T>) {
+                if (m_layout.NanFlag && std::isnan(v)) {
+                    v = flag;
+                }
+                if (!std::isfinite(v)) {
+                    continue;
+                }
+            }
             if (m_layout.Flagged && v == flag) {
-                continue;
-            }
-            low = std::min(low, v);
-            high = std::max(high, v);
-            ++valid;
-        }
-        if (valid > 0) {
-            range.Add(0, low);
-            range.Add(0, high);
-            range.Valid += valid;
-        }
-    }
-
-    void addReals(TRange& range)
-    {
-        float low = std::numeric_limits<float>::infinity();
-        float high = -low;
-        std::uint64_t valid = 0;
-        for (float& v : m_reals) {
-            if (m_layout.NanFlag && std::isnan(v)) {
-                v = m_layout.FlagCell;
-            }
-            if ((m_layout.Flagged && v == m_layout.FlagCell) || !std::isfinite(v)) {
                 continue;
             }
             low = std::min(low, v);
