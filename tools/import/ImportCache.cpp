@@ -64,7 +64,7 @@ QString TImportCache::Drape(const QString& drape, const QString& surface,
 }
 
 QString TImportCache::cached(const QString& identity, const QString& stamp, const QString& source,
-                             const std::function<void(const std::string&)>& import)
+                             const std::function<void(const std::string&)>& importInto)
 {
     const QString key = QString::fromLatin1(
         QCryptographicHash::hash((identity + stamp).toUtf8(), QCryptographicHash::Sha256)
@@ -88,7 +88,7 @@ QString TImportCache::cached(const QString& identity, const QString& stamp, cons
         OnImport(source, folder);
     }
     try {
-        import(image.toStdString());
+        importInto(image.toStdString());
         WriteFileAtomically((folder + QStringLiteral("/source")).toStdString(),
                             identity.toStdString());
     } catch (...) {

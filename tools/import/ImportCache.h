@@ -38,7 +38,7 @@ public:
 
 private:
     QString cached(const QString& identity, const QString& stamp, const QString& source,
-                   const std::function<void(const std::string&)>& import);
+                   const std::function<void(const std::string&)>& importInto);
 
     QString m_root;
 };

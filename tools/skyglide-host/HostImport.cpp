@@ -30,28 +30,29 @@ bool ImportForeignRasters(THostOptions& options)
 
     const TInterruptGuard interrupts;
     TProgressBar bar("Importing", false);
-    TImportOptions import;
-    import.OnProgress = [&bar](double fraction) { bar.Show(fraction);
-    return !TInterruptGuard::Interrupted();
-};
-TImportCache cache;
-cache.OnImport = [&bar](const QString& source, const QString& folder) {
-    bar.Restart();
-    std::fprintf(stderr, "skyglide-host: importing %s into %s\n", qPrintable(source),
-                 qPrintable(folder));
-};
-try {
-    const QString original = options.Surface;
-    if (surface)
-        options.Surface = cache.Surface(original, import);
-    if (drape)
-        options.Drape = cache.Drape(options.Drape, original, import);
-} catch (const TImportError& error) {
-    bar.End();
-    std::fprintf(stderr, "skyglide-host: %s\n", error.what());
-    return false;
+    TImportOptions settings;
+    settings.OnProgress = [&bar](double fraction) {
+        bar.Show(fraction);
+        return !TInterruptGuard::Interrupted();
+    };
+    TImportCache cache;
+    cache.OnImport = [&bar](const QString& source, const QString& folder) {
+        bar.Restart();
+        std::fprintf(stderr, "skyglide-host: importing %s into %s\n", qPrintable(source),
+                     qPrintable(folder));
+    };
+    try {
+        const QString original = options.Surface;
+        if (surface)
+            options.Surface = cache.Surface(original, settings);
+        if (drape)
+            options.Drape = cache.Drape(options.Drape, original, settings);
+    } catch (const TImportError& error) {
+        bar.End();
+        std::fprintf(stderr, "skyglide-host: %s\n", error.what());
+        return false;
+    }
+    return true;
 }
-return true;
-} // namespace skyglide
 
 } // namespace skyglide

@@ -7,15 +7,15 @@ namespace skyglide::rastertool {
 
 TImportOptions parseImportOptions(const TOptions& options)
 {
-    TImportOptions import;
+    TImportOptions settings;
     if (options.has("band")) {
-        import.Band = static_cast<int>(toInteger(options.get("band"), "--band", 1, 65535));
+        settings.Band = static_cast<int>(toInteger(options.get("band"), "--band", 1, 65535));
     }
-    import.Title = options.get("title");
-    if (import.Title.find_first_of("\r\n") != std::string::npos) {
+    settings.Title = options.get("title");
+    if (settings.Title.find_first_of("\r\n") != std::string::npos) {
         throw TUsageError("--title: a documentation value must be one line");
     }
-    return import;
+    return settings;
 }
 
 int runImport(const TArgs& args)
@@ -29,14 +29,15 @@ int runImport(const TArgs& args)
     if (destination.size() < 5 || destination.compare(destination.size() - 4, 4, ".rst") != 0) {
         throw TUsageError("expected a destination ending in .rst but got '" + destination + "'");
     }
-    TImportOptions import = parseImportOptions(options);
+    TImportOptions settings = parseImportOptions(options);
     const TInterruptGuard interrupts;
     TProgressBar bar("Importing", false);
-    import.OnProgress = [&](double fraction) { bar.Show(fraction);
-    return !TInterruptGuard::Interrupted();
-};
-ImportRaster(options.Operands[0], destination, import);
-return 0;
-} // namespace skyglide::rastertool
+    settings.OnProgress = [&](double fraction) {
+        bar.Show(fraction);
+        return !TInterruptGuard::Interrupted();
+    };
+    ImportRaster(options.Operands[0], destination, settings);
+    return 0;
+}
 
 } // namespace skyglide::rastertool
