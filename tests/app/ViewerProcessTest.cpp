@@ -36,6 +36,9 @@ TEST(Viewer, StartsOnTheSampleTerrainAndEndsOnTheShutdownRequest)
     EXPECT_EQ(Xdotool({"getwindowname", window->section('\n', 0, 0)}), "Sky Glide");
     EXPECT_FALSE(host.WaitForExit(300)) << "the viewer waits for its user";
 
+    // The message window goes on the bus once the start-up load has ended,
+    // which on a busy machine is well after the window shows.
+    ASSERT_TRUE(host.WaitForBusName("org.kartova.skyglide_msghndlr")) << qPrintable(host.Stderr());
     ASSERT_TRUE(SendShutdownRequest());
     ASSERT_TRUE(host.WaitForExit(20000)) << "the viewer did not end";
     EXPECT_EQ(host.ExitCode(), 0) << qPrintable(host.Stderr());
