@@ -62,6 +62,17 @@ TEST(SurfaceHeight, TheCellUnderTheMeshPointScaledToTheDocumentedRange)
     real.LoadSurface((folder / "nan.rst").string());
     EXPECT_EQ(SurfaceHeight(&real, 0.0f, 1.0f), 0.0f) << "a cell that is not a number";
     EXPECT_FLOAT_EQ(SurfaceHeight(&real, 1.0f, 1.0f), 0.5f);
+
+    // Missing cells stand at the lowest valid height, never far below it.
+    std::vector<std::string> holes = files::docValues("real", 3, 1);
+    holes[15] = "20";
+    holes[16] = "60";
+    holes[21] = "-9999";
+    holes[22] = "missing data";
+    files::writeBytes(folder / "holes.rdc", files::docText(holes));
+    files::writeBytes(folder / "holes.rst", files::floatCells({60.0f, -9999.0f, 30.0f}));
+    real.LoadSurface((folder / "holes.rst").string());
+    EXPECT_FLOAT_EQ(SurfaceHeight(&real, 0.5f, 1.0f), 0.25f);
 }
 
 // Where the observer is over the grid the read-out is checked in the scene

@@ -2,6 +2,7 @@
 
 #include "DataFiles.h"
 
+#include <cmath>
 #include <limits>
 
 namespace skyglide {
@@ -16,6 +17,14 @@ TStrings docFor(const std::string& type, int columns, int rows, const TStrings& 
     TStrings values = docValues(type, columns, rows);
     std::copy(limits.begin(), limits.end(), values.begin() + 15);
     return values;
+}
+
+/// `doc` with flag value and definition (lines 22 and 23).
+TStrings withFlag(TStrings doc, const std::string& value, const std::string& defn)
+{
+    doc[21] = value;
+    doc[22] = defn;
+    return doc;
 }
 
 /// The pixel bytes of a bitmap, row by row, without the row padding.
@@ -127,6 +136,42 @@ TEST(RasterFileTest, LoadSurfaceKeepsDecimatedCells)
     }
 }
 
+TEST(RasterFileTest, MissingCellsTakeTheLowestValidValue)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const struct
+    {
+        const char* Name;
+        TStrings Doc;
+        std::string Cells;
+        std::vector<double> Values;
+    } cases[] = {
+        {"integer missing data", withFlag(docValues("integer", 4, 1), "-9999", "missing data"),
+         int16Cells({50, -9999, 30, 70}), {50, 30, 30, 70}},
+        {"real background, NaN kept", withFlag(docValues("real", 4, 1), "0", "background "),
+         floatCells({2.5F, 0.0F, nan, 1.5F}), {2.5, 1.5, nan, 1.5}},
+        {"byte missing data", withFlag(docValues("byte", 3, 1), "0", "missing data"),
+         byteCells({0, 9, 4}), {4, 9, 4}},
+        {"every cell missing", withFlag(docValues("integer", 2, 1), "-1", "missing data"),
+         int16Cells({-1, -1}), {-1, -1}},
+        {"another flag definition", withFlag(docValues("integer", 2, 1), "-9999", "cloud"),
+         int16Cells({-9999, 30}), {-9999, 30}},
+        {"no flag value", withFlag(docValues("integer", 2, 1), "none", "missing data"),
+         int16Cells({0, 30}), {0, 30}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TRasterFile raster;
+        raster.LoadSurface(writeRaster(testFolder(), c.Doc, c.Cells));
+        for (std::size_t i = 0; i < c.Values.size(); ++i) {
+            double value = 0.0;
+            raster.GetValue(static_cast<int>(i), 0, value);
+            EXPECT_TRUE(value == c.Values[i] || (std::isnan(value) && std::isnan(c.Values[i])))
+                << "cell " << i << " is " << value;
+        }
+    }
+}
+
 TEST(RasterFileTest, ProgressAfterEveryRowAndNothingWhenInvalid)
 {
     const auto folder = TestFolder();
@@ -187,6 +232,10 @@ TEST(RasterFileTest, LoadImageMapsCells)
         {"rgb24 stretched", rgb("110 220 130", 3), byteCells({80, 120, 60, 0, 255, 255, 130, 20, 10}), true, {127, 127, 127, 0, 255, 255, 255, 0, 0}},
         {"rgb24 equal red limits copied", rgb("10 220 130", 1), byteCells({80, 120, 60}), true, {127, 127, 60}},
         {"rgb24 unstretched", rgb("110 220 130", 1), byteCells({80, 120, 60}), false, {80, 120, 60}},
+        // Missing cells take the first colour, whatever the stretch gives their value.
+        {"integer missing data", withFlag(docFor("integer", 3, 1, {"0", "1000", "0", "1000"}), "2000", "missing data"), int16Cells({2000, 1000, 500}), true, {0, 255, 127}},
+        {"real background", withFlag(docFor("real", 2, 1, {"0", "10", "0", "10"}), "-1", "Background"), floatCells({-1.0F, 10.0F}), false, {0, 10}},
+        {"byte missing data", withFlag(docFor("byte", 2, 1, {"0", "255", "0", "255"}), "255", "missing data"), byteCells({255, 254}), true, {0, 254}},
         // clang-format on
     };
     for (const auto& c : cases) {

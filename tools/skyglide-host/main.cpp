@@ -1,6 +1,7 @@
 // skyglide-host: the stand-in for the host GIS. Owns the host's automation
 // server on the session bus, starts the viewer on one process and plays the
 // host's side of the conversation until the viewer has ended.
+#include "HostImport.h"
 #include "HostOptions.h"
 #include "HostSession.h"
 #include "PrivateBus.h"
@@ -21,10 +22,12 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(SKYGLIDE_VERSION));
 
     int exitCode = 0;
-    const std::optional<skyglide::THostOptions> options =
+    std::optional<skyglide::THostOptions> options =
         skyglide::ParseHostOptions(QCoreApplication::arguments(), exitCode);
     if (!options)
         return exitCode;
+    if (!skyglide::ImportForeignRasters(*options))
+        return 1;
 
     // Before anything talks to the session bus.
     skyglide::TPrivateBus privateBus;
