@@ -69,8 +69,8 @@ TEST(SurfaceHeight, TheCellUnderTheMeshPointScaledToTheDocumentedRange)
     holes[16] = "60";
     holes[21] = "-9999";
     holes[22] = "missing data";
-    files::writeBytes(folder / "holes.rdc", files::docText(holes));
-    files::writeBytes(folder / "holes.rst", files::floatCells({60.0f, -9999.0f, 30.0f}));
+    files::WriteBytes(folder / "holes.rdc", files::docText(holes));
+    files::WriteBytes(folder / "holes.rst", files::floatCells({60.0f, -9999.0f, 30.0f}));
     real.LoadSurface((folder / "holes.rst").string());
     EXPECT_FLOAT_EQ(SurfaceHeight(&real, 0.5f, 1.0f), 0.25f);
 }

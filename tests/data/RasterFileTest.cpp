@@ -162,7 +162,7 @@ TEST(RasterFileTest, MissingCellsTakeTheLowestValidValue)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
         TRasterFile raster;
-        raster.LoadSurface(writeRaster(testFolder(), c.Doc, c.Cells));
+        raster.LoadSurface(WriteRaster(TestFolder(), c.Doc, c.Cells));
         for (std::size_t i = 0; i < c.Values.size(); ++i) {
             double value = 0.0;
             raster.GetValue(static_cast<int>(i), 0, value);

@@ -5,11 +5,10 @@
 
 #include "FuzzSupport.h"
 
-#include "HostLinkFixture.h"
+#include "ScriptedHost.h"
 
 #include "app/ProcessParameters.h"
-#include "host/AppLifecycle.h"
-#include "host/KrtServices.h"
+#include "host/HostLink.h"
 #include "host/StartupParameters.h"
 
 #include <algorithm>
@@ -67,24 +66,16 @@ bool mentionsNoparams(std::string text)
 
 void checkFirstArgument(const std::string& argument)
 {
-    static const bool hooked = [] {
-        SetEndProgramHook([] { throw TEnded{}; });
-        SetHostServerFactory(
-            [] { return std::make_unique<test::TScriptedHost>(test::THostScript{}); });
-        return true;
-    }();
-    (void)hooked;
-    SetApplicationShuttingDown(false);
-    SetProcessNumber(0);
+    THostLink host([] { return std::make_unique<test::TScriptedHost>(test::THostScript{}); });
+    host.OnEndProgram = [] { throw TEnded{}; };
 
     bool goesOn = true;
     try {
-        ReadStartupParameters({argument});
+        ReadStartupParameters(host, {argument});
     } catch (const TEnded&) {
         goesOn = false;
-        Check(HostServer() == nullptr, "an early end releases the host first");
+        Check(host.Server() == nullptr, "an early end releases the host first");
     }
-    ReleaseHostServer();
 
     // Outside ASCII the prefix is counted in characters, which the plain
     // byte reading below does not model.
@@ -92,7 +83,7 @@ void checkFirstArgument(const std::string& argument)
         return;
     }
     if (mentionsNoparams(argument)) {
-        Check(goesOn && ProcessNumber() == test::THostScript{}.ProcessNumber,
+        Check(goesOn && host.ProcessNumber() == test::THostScript{}.ProcessNumber,
               "\"noparams\" takes the host's process number");
         return;
     }
@@ -100,7 +91,7 @@ void checkFirstArgument(const std::string& argument)
     const bool parsed =
         TryParseInteger(argument.substr(std::min<std::size_t>(3, argument.size())), number);
     Check(goesOn == parsed, "the run goes on exactly when the number after the prefix reads");
-    Check(!goesOn || ProcessNumber() == number, "the process number is the one after the prefix");
+    Check(!goesOn || host.ProcessNumber() == number, "the process number is the one after the prefix");
 }
 
 } // namespace

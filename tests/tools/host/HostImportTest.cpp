@@ -40,19 +40,19 @@ void MakeGeoTiff(const std::filesystem::path& folder, const std::string& sample,
 
 TEST(HostImport, FliesAGeoTiffFromTheCacheAndImportsItAgainOnceChanged)
 {
-    auto folder = TestFolder();
-    const std::filesystem::path path = folder->path().toStdString();
-    const QString dem = folder->filePath("dem.tif");
-    const QString drape = folder->filePath("drape.tif");
+    const std::filesystem::path path = TestFolder();
+    const auto file = [&path](const char* name) { return QString::fromStdString((path / name).string()); };
+    const QString dem = file("dem.tif");
+    const QString drape = file("drape.tif");
     MakeGeoTiff(path, "olinda", dem);
     MakeGeoTiff(path, "olinda_drape", drape);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_CACHE_HOME", folder->filePath("cache"));
-    const QString cache = folder->filePath("cache/Kartova/Sky Glide/rasters/");
+    environment.insert("XDG_CACHE_HOME", file("cache"));
+    const QString cache = file("cache/Kartova/Sky Glide/rasters/");
 
     // The viewer flies the imported pair, the drape fitted onto the surface's grid.
     THostRun first({dem, "--drape", drape}, environment);
-    ASSERT_TRUE(first.WaitForBusName("org.kartova.skyglide_msghndlr", 60000))
+    ASSERT_TRUE(first.WaitForBusName("org.kartova.skyglide_msghndlr"))
         << qPrintable(first.Stderr());
     first.Signal(SIGINT);
     ASSERT_TRUE(first.WaitForExit());
@@ -70,7 +70,7 @@ TEST(HostImport, FliesAGeoTiffFromTheCacheAndImportsItAgainOnceChanged)
                                                  "but left out of its colour range";
 
     // A viewer that only asks for the surface and the drape.
-    const QString viewer = folder->filePath("viewer.sh");
+    const QString viewer = file("viewer.sh");
     QFile script(viewer);
     ASSERT_TRUE(script.open(QIODevice::WriteOnly));
     script.write("#!/bin/sh\nfor n in 2 3; do gdbus call --session --dest org.kartova.APIServer "
@@ -91,7 +91,7 @@ TEST(HostImport, FliesAGeoTiffFromTheCacheAndImportsItAgainOnceChanged)
     source.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime);
     source.close();
     // The drape now in geographic coordinates: warped back onto the surface's grid.
-    const QString geographic = folder->filePath("geographic.tif");
+    const QString geographic = file("geographic.tif");
     QProcess warp;
     warp.start("gdalwarp", {"-q", "-t_srs", "EPSG:4326", drape, geographic});
     ASSERT_TRUE(warp.waitForFinished(60000) && warp.exitCode() == 0);
