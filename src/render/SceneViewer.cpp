@@ -114,6 +114,7 @@ void TSceneViewer::initializeGL()
     disconnect(m_contextConnection);
     m_contextConnection =
         connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &TSceneViewer::cleanup);
+    m_buffer->SetPixelRatio(devicePixelRatioF());
     m_buffer->Resize(devicePixels(width()), devicePixels(height()));
     try {
         m_buffer->CreateRC(*m_context);
@@ -126,6 +127,7 @@ void TSceneViewer::resizeGL(int w, int h)
 {
     const TScopedFlag scope(m_inGLCallback);
     m_fresh = false; // a new size has a new framebuffer
+    m_buffer->SetPixelRatio(devicePixelRatioF());
     m_buffer->Resize(devicePixels(w), devicePixels(h));
 }
 
