@@ -6,6 +6,7 @@
 
 #include <Qt>
 
+#include <algorithm>
 #include <limits>
 
 namespace skyglide {
@@ -74,6 +75,12 @@ bool TKeyState::AnyDown(const TNavigationRow& row) const
         if (key != 0 && IsDown(key))
             return true;
     return false;
+}
+
+bool TKeyState::AnyFlightKeyDown() const
+{
+    return std::any_of(NavigationRows.begin(), NavigationRows.end(),
+                       [this](const TNavigationRow& row) { return AnyDown(row); });
 }
 
 void TNavigation::ChangeVelocity(TVelocityChange kind)

@@ -139,7 +139,15 @@ void TSceneFrm::createComponents()
     m_flight.OnCaption = [this](const QString& caption) { setWindowTitle(caption); };
     m_flight.OnProgress = [this](int percent) { m_progressBar->setValue(percent); };
     m_flight.OnError = [this](const QString& text) { showError(text); };
-    m_flight.OnPathStateChanged = [this](TPathState) { ActionList1Update(); };
+    m_flight.OnPathStateChanged = [this](TPathState state) {
+        ActionList1Update();
+        m_cadencer.SetFrameReason(TFrameReason::frPathPlaying,
+                                  state == TPathState::psPlaying ||
+                                      state == TPathState::psSavingMovie);
+    };
+    // The read-out follows the observer wherever a path takes it, also
+    // after the playback or the movie has ended.
+    m_flight.OnPoseApplied = [this] { ShowPositionStatus(); };
     m_frameSource = std::make_unique<TViewerFrameSource>(*m_sceneViewer);
     m_flight.AVIRecorder1().SetSceneViewer(m_frameSource.get());
     createRecorderDialogs();
@@ -174,6 +182,12 @@ void TSceneFrm::createComponents()
     m_cadencer.OnProgress = [this](TCadencer&, double deltaTime, double newTime) {
         Cadencer1Progress(deltaTime, newTime);
     };
+    // The cadencer steps from the event loop while a flight key is held or a
+    // path plays, and rests otherwise: an idle window takes no CPU. What
+    // changes without it (a command, a resize) repaints through the scene's
+    // notices or the window system.
+    m_cadencer.SetMode(TCadencerMode::cmApplicationIdle);
+    m_cadencer.SetRestsWhenIdle(true);
     m_cadencer.SetScene(&m_scene.Scene1);
 }
 
@@ -342,8 +356,10 @@ void TSceneFrm::FormResize()
 {
     if (!m_sceneViewer)
         return;
-    m_flight.AVIRecorder1().SetWidth(m_sceneViewer->width());
-    m_flight.AVIRecorder1().SetHeight(m_sceneViewer->height());
+    // In the view's own pixels, as its frames are read back: at a scale
+    // factor of 2 the movie has twice the window's width and height.
+    m_flight.AVIRecorder1().SetWidth(m_sceneViewer->PixelWidth());
+    m_flight.AVIRecorder1().SetHeight(m_sceneViewer->PixelHeight());
 }
 
 void TSceneFrm::fitOuterSize()
@@ -458,21 +474,30 @@ void TSceneFrm::FormClose()
 void TSceneFrm::keyPressEvent(QKeyEvent* event)
 {
     m_navigation.Keys().KeyPressed(event->key(), event->isAutoRepeat());
+    keysChanged();
     event->accept();
 }
 
 void TSceneFrm::keyReleaseEvent(QKeyEvent* event)
 {
     m_navigation.Keys().KeyReleased(event->key(), event->isAutoRepeat());
+    keysChanged();
     event->accept();
 }
 
 void TSceneFrm::changeEvent(QEvent* event)
 {
     // Releases that happen in another window never reach this one.
-    if (event->type() == QEvent::ActivationChange && !isActiveWindow())
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) {
         m_navigation.Keys().Clear();
+        keysChanged();
+    }
     QWidget::changeEvent(event);
+}
+
+void TSceneFrm::keysChanged()
+{
+    m_cadencer.SetFrameReason(TFrameReason::frKeyHeld, m_navigation.Keys().AnyFlightKeyDown());
 }
 
 bool TSceneFrm::HoldsKeyboardFocus() const
@@ -488,6 +513,7 @@ void TSceneFrm::Cadencer1Progress(double deltaTime, double /*newTime*/)
     if (!HoldsKeyboardFocus()) {
         // Keys released while a menu or dialog had them are never seen here.
         m_navigation.Keys().Clear();
+        keysChanged();
         return;
     }
     m_navigation.Fly(m_scene, deltaTime);
@@ -574,8 +600,10 @@ void TSceneFrm::Execute(TSceneCommand command)
 
 void TSceneFrm::actPositionExecute()
 {
-    // The panels are filled at the next key handling.
+    // The panels are filled at the next key handling, which a frame asked
+    // for brings at once.
     m_statusBar->setVisible(Action(TSceneCommand::actPosition).isChecked());
+    m_cadencer.RequestFrame();
 }
 
 void TSceneFrm::actAxesExecute()

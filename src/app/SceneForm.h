@@ -117,6 +117,8 @@ private:
     // Writes the observer's position into the status panels; nothing while
     // the status bar is hidden.
     void ShowPositionStatus();
+    // The held keys changed: the cadencer steps while a flight key is held.
+    void keysChanged();
 
     void actPositionExecute();
     void actAxesExecute();
