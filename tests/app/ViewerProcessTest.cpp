@@ -25,6 +25,11 @@ TEST(Viewer, StartsOnTheSampleTerrainAndEndsOnTheShutdownRequest)
 
     // The message window is published once the start-up is over.
     ASSERT_TRUE(host.WaitForBusName("org.kartova.skyglide_msghndlr"));
+    // Each answer comes after the one before it was handled.
+    for (const char* ignored :
+         {"37021 4242 0", "37021 0 2424", "37022 4242 2424", "37021 2424 4242"})
+        EXPECT_EQ(SendWindowMessage(ignored), "(int64 0,)") << ignored;
+    EXPECT_TRUE(host.Running()) << "a message other than the request ended the viewer";
     ASSERT_EQ(SendWindowMessage("37021 4242 2424"), "(int64 0,)")
         << "the viewer waits for its user";
     ASSERT_TRUE(host.WaitForExit()) << "the viewer did not end";
