@@ -207,7 +207,8 @@ TEST_F(SceneWindow, TheMenuFollowsTheCommandTableAndViewCommandsChangeTheView)
                         : action->text());
     EXPECT_EQ(entries.join('|'), "View Observer Position|View Surface Axes|View Sky|Smooth Pixel|"
                                  "Change Background|Change Velocity>3|-|Record|Play|Pause|Stop|"
-                                 "Restart|-|Load Path|Save Path|-|Save as AVI...|-|Help");
+                                 "Restart|-|Load Path|Save Path|-|Save as AVI...|Render Movie...|-|"
+                                 "Help");
 
     const TColour black{0, 0, 0};
     EXPECT_TRUE(Near(TopCentre(*Form), black, 0)) << "the background starts black";
