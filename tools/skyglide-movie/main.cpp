@@ -7,6 +7,7 @@
 #include "import/Terminal.h"
 #include "paths/PathFile.h"
 
+#include <QFileInfo>
 #include <QGuiApplication>
 
 #include <chrono>
@@ -22,17 +23,20 @@ int Render(TMovieOptions& options)
 {
     // Ctrl+C and SIGTERM from here on stop at the next step and leave no file.
     const TInterruptGuard interrupts;
-    if (!ImportForeignRasters(options.Surface, options.Drape, "skyglide-movie"))
-        return 1;
-
-    TPathFile path;
-    path.LoadFromFile(options.Path.toStdString());
+    // The path first: a bad one is told before a long import.
+    const std::string pathFile = options.Path.toStdString();
+    if (!QFileInfo(options.Path).isFile())
+        throw std::runtime_error("cannot open " + pathFile + ": No such file or directory");
     std::vector<TPose> poses;
     try {
+        TPathFile path;
+        path.LoadFromFile(pathFile);
         poses = RecordedPoses(path);
     } catch (const std::exception& error) {
-        throw std::runtime_error(options.Path.toStdString() + ": " + error.what());
+        throw std::runtime_error("cannot read " + pathFile + ": " + error.what());
     }
+    if (!ImportForeignRasters(options.Surface, options.Drape, "skyglide-movie"))
+        return 1;
 
     TMovieTerrain terrain;
     {
@@ -46,6 +50,7 @@ int Render(TMovieOptions& options)
     TMovieFrameRenderer frames(terrain.Scene,
                                TPathResampler(std::move(poses), options.Smoothing, settings.FPS),
                                settings.Width, settings.Height);
+    QuietEncoderMessages();
     TMovieRender render;
     TProgressBar bar("Rendering", false);
     render.OnProgress = [&bar](const TMovieProgress& progress) {
