@@ -25,6 +25,7 @@ const std::array<TSceneCommandInfo, SceneCommandCount> SceneCommands = {{
     {C::actLoad,       "actLoad",       "Load Path",              "",                       "File",     {0, 0}, false},
     {C::actSave,       "actSave",       "Save Path",              "",                       "File",     {0, 0}, false},
     {C::actSaveAVI,    "actSaveAVI",    "Save as AVI...",         "",                       "File",     {0, 0}, false},
+    {C::actRenderMovie, "actRenderMovie", "Render Movie...",      "",                       "File",     {0, 0}, false},
     {C::actHelp,       "actHelp",       "Help",                   "Help Context",           "",         {Qt::Key_F1, 0}, false},
 }};
 // clang-format on
@@ -39,6 +40,7 @@ bool CommandEnabled(TSceneCommand command, TPathState state)
     case C::actPlay:
     case C::actSave:
     case C::actSaveAVI:
+    case C::actRenderMovie:
         return state == S::psStopped;
     case C::actPause:
         return state == S::psPlaying;
@@ -53,7 +55,7 @@ bool CommandEnabled(TSceneCommand command, TPathState state)
 
 using E = TPopupEntry;
 
-const std::array<TPopupEntry, 23> PopupMenuLayout = {{
+const std::array<TPopupEntry, 24> PopupMenuLayout = {{
     {E::Command, C::actPosition},
     {E::Command, C::actAxes},
     {E::Command, C::actSky},
@@ -75,6 +77,7 @@ const std::array<TPopupEntry, 23> PopupMenuLayout = {{
     {E::Command, C::actSave},
     {E::Separator},
     {E::Command, C::actSaveAVI},
+    {E::Command, C::actRenderMovie},
     {E::Separator},
     {E::Command, C::actHelp},
 }};

@@ -1,6 +1,7 @@
 #include "app/SceneForm.h"
 
 #include "app/FirstFrameTiming.h"
+#include "app/MovieFrameRenderer.h"
 #include "app/SceneData.h"
 #include "app/SkyGlideApplication.h"
 #include "app/StartupTimings.h"
@@ -18,6 +19,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -593,6 +595,8 @@ void TSceneFrm::Execute(TSceneCommand command)
         return actSaveExecute();
     case C::actSaveAVI:
         return actSaveAVIExecute();
+    case C::actRenderMovie:
+        return actRenderMovieExecute();
     case C::actHelp:
         return actHelpExecute();
     }
@@ -679,6 +683,49 @@ void TSceneFrm::actSaveAVIExecute()
     // Resizes during an earlier movie did not reach the recorder.
     FormResize();
     m_flight.SaveMovie(m_saveAVIDialog.FileName.toStdString());
+}
+
+void TSceneFrm::actRenderMovieExecute()
+{
+    QPointer<TSceneFrm> self(this);
+    std::vector<TPose> poses;
+    try {
+        poses = RecordedPoses(m_flight.PathFile());
+    } catch (const std::exception& error) {
+        return showError(QString::fromUtf8(error.what()));
+    }
+    if (m_renderMovieDialog.InitialDir.isEmpty())
+        m_renderMovieDialog.InitialDir = m_saveAVIDialog.InitialDir;
+    TRenderMovieDialog dialog(m_renderMovie, m_renderMovieDialog, this);
+    if (dialog.exec() != QDialog::Accepted || !self || m_closed)
+        return;
+    m_renderMovie = dialog.Choice();
+    const QString file = QString::fromStdString(m_renderMovie.Settings.FileName);
+    if (QFileInfo(file).isFile() &&
+        (!UserDialogs().Confirm(Title(), QStringLiteral("Overwrite file %1?").arg(file), this) ||
+         !self || m_closed))
+        return;
+
+    // The movie shows what the window shows: the same surface and picture,
+    // the sky, the axes, the texture's smoothing and the background.
+    TMovieScene scene;
+    scene.Surface = m_data.SurfaceRaster.get();
+    scene.Picture = m_scene.HeightField1->Material().Texture().Image();
+    scene.Exaggeration = m_data.Exaggeration;
+    scene.MeshSamplingFactor = m_data.MeshSamplingFactor;
+    scene.Sky = m_scene.SkyDome1->Visible();
+    scene.Axes = m_scene.HeightField1->ShowAxes();
+    scene.SmoothPixel =
+        m_scene.HeightField1->Material().Texture().MagFilter() == TMagFilter::maLinear;
+    scene.Background = m_sceneViewer->Buffer().BackgroundColor();
+    try {
+        // The window closing stops the movie before the surface goes.
+        RenderPathMovie(this, scene, std::move(poses), m_renderMovie,
+                        [this, self] { return !self || m_closing; });
+    } catch (const std::exception& error) {
+        if (self && !m_closed)
+            showError(QString::fromUtf8(error.what()));
+    }
 }
 
 } // namespace skyglide

@@ -2,6 +2,7 @@
 
 #include "app/FlightController.h"
 #include "app/Navigation.h"
+#include "app/RenderMovieDialog.h"
 #include "app/SceneCommands.h"
 #include "app/SceneComposition.h"
 #include "app/UserDialogs.h"
@@ -137,6 +138,7 @@ private:
     void actLoadExecute();
     void actSaveExecute();
     void actSaveAVIExecute();
+    void actRenderMovieExecute();
 
     void createComponents();
     void createRecorderDialogs();
@@ -164,6 +166,9 @@ private:
     TFileDialogSettings m_openDialog;
     TFileDialogSettings m_savePathDialog;
     TFileDialogSettings m_saveAVIDialog;
+    // Render Movie... keeps what was chosen last, and its save dialog.
+    TRenderMovieChoice m_renderMovie;
+    TFileDialogSettings m_renderMovieDialog;
     QColor m_colorDialogColor{Qt::black};
     std::unique_ptr<TViewerFrameSource> m_frameSource;
     std::unique_ptr<TFirstFrameTiming> m_firstFrameTiming;

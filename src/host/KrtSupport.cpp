@@ -106,18 +106,40 @@ bool TryFolder(const std::string& folder, std::string& name)
     return true;
 }
 
-} // namespace
-
-void FileTypeExtension(int fileType, std::string& text)
+// The host's folders, asked one at a time and only when the look-up gets
+// that far.
+struct TServerFolders
 {
-    const int row = fileType - FirstFileType;
-    if (row < 0 || row >= static_cast<int>(Extensions.size()))
-        return;
-    if (const char* extension = Extensions[static_cast<std::size_t>(row)])
-        text = extension;
-}
+    IKartovaAPIServer* Server;
+    bool Available() const { return Server != nullptr; }
+    std::string Working() const { return Server->GetWorkingFolder(); }
+    std::int32_t ResourceCount() const { return Server->GetResourceFolderCount(); }
+    std::string Resource(std::int32_t index) const { return Server->GetResourceFolder(index); }
+    std::string Reference() const { return Server->HostText13(); }
+    std::string Palette() const { return Server->HostText52(); }
+    std::string Sound() const { return Server->HostText54(); }
+};
 
-bool ResolveFileName(IKartovaAPIServer* server, int fileType, std::string& name, std::int32_t& code)
+struct TGivenFolders
+{
+    const THostFolders& Folders;
+    bool Available() const { return true; }
+    std::string Working() const { return Folders.WorkingFolder; }
+    std::int32_t ResourceCount() const
+    {
+        return static_cast<std::int32_t>(Folders.ResourceFolders.size());
+    }
+    std::string Resource(std::int32_t index) const
+    {
+        return Folders.ResourceFolders[static_cast<std::size_t>(index - 1)];
+    }
+    std::string Reference() const { return Folders.ReferenceFolder; }
+    std::string Palette() const { return Folders.PaletteFolder; }
+    std::string Sound() const { return Folders.SoundFolder; }
+};
+
+template <class TFolders>
+bool Resolve(const TFolders& folders, int fileType, std::string& name, std::int32_t& code)
 {
     code = rfEmptyName;
     name = Trimmed(name);
@@ -165,25 +187,47 @@ bool ResolveFileName(IKartovaAPIServer* server, int fileType, std::string& name,
         code = rfFound;
         return true;
     }
-    if (!server)
+    if (!folders.Available())
         return false;
 
     // From here on the whole name is put behind each folder in turn.
-    bool found = TryFolder(folderPart.empty() ? server->GetWorkingFolder() : folderPart, name);
+    bool found = TryFolder(folderPart.empty() ? folders.Working() : folderPart, name);
     if (!found) {
-        const std::int32_t count = server->GetResourceFolderCount();
+        const std::int32_t count = folders.ResourceCount();
         for (std::int32_t i = 1; i <= count && !found; ++i)
-            found = TryFolder(server->GetResourceFolder(i), name);
+            found = TryFolder(folders.Resource(i), name);
     }
     if (!found && referenceType)
-        found = TryFolder(server->HostText13(), name);
+        found = TryFolder(folders.Reference(), name);
     if (!found && (fileType == 12 || (fileType >= 14 && fileType <= 17)))
-        found = TryFolder(server->HostText52(), name);
+        found = TryFolder(folders.Palette(), name);
     if (!found && (fileType == 26 || fileType == 30 || fileType == 71))
-        found = TryFolder(server->HostText54(), name);
+        found = TryFolder(folders.Sound(), name);
     if (found)
         code = rfFound;
     return found;
+}
+
+} // namespace
+
+void FileTypeExtension(int fileType, std::string& text)
+{
+    const int row = fileType - FirstFileType;
+    if (row < 0 || row >= static_cast<int>(Extensions.size()))
+        return;
+    if (const char* extension = Extensions[static_cast<std::size_t>(row)])
+        text = extension;
+}
+
+bool ResolveFileName(IKartovaAPIServer* server, int fileType, std::string& name, std::int32_t& code)
+{
+    return Resolve(TServerFolders{server}, fileType, name, code);
+}
+
+bool ResolveFileName(const THostFolders& folders, int fileType, std::string& name,
+                     std::int32_t& code)
+{
+    return Resolve(TGivenFolders{folders}, fileType, name, code);
 }
 
 } // namespace skyglide

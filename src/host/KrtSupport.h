@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace skyglide {
 
@@ -35,6 +36,21 @@ inline constexpr std::int32_t rfLinkFile = -942;
 // The folders are asked of server; without one only the name as it stands
 // is tried.
 bool ResolveFileName(IKartovaAPIServer* server, int fileType, std::string& name,
+                     std::int32_t& code);
+
+// The folders a host names for the look-up, for a program that resolves
+// names as the viewer does without a host (the working folder, the resource
+// folders in order, and the special folders of reference systems, of
+// palettes and symbols, and of sounds and spectra).
+struct THostFolders
+{
+    std::string WorkingFolder;
+    std::vector<std::string> ResourceFolders;
+    std::string ReferenceFolder;
+    std::string PaletteFolder;
+    std::string SoundFolder;
+};
+bool ResolveFileName(const THostFolders& folders, int fileType, std::string& name,
                      std::int32_t& code);
 
 } // namespace skyglide

@@ -86,4 +86,9 @@ private:
     int m_frames = 0;
 };
 
+/// Leaves FFmpeg's own messages on the standard error to its errors, for a
+/// program that draws a progress bar there and reports every failure itself
+/// (each is an EMovieError): the encoder's statistics would break the bar.
+void QuietEncoderMessages();
+
 } // namespace skyglide

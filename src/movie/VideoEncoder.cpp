@@ -1,13 +1,21 @@
 #include "movie/VideoEncoder.h"
 
+#include "movie/MovieWriter.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/error.h>
+#include <libavutil/log.h>
 #include <libswscale/swscale.h>
 }
 
 namespace skyglide {
+
+void QuietEncoderMessages()
+{
+    av_log_set_level(AV_LOG_ERROR);
+}
 
 int writeEncodedPackets(AVCodecContext* encoder, AVFormatContext* format, AVStream* stream,
                         AVPacket* packet, std::int64_t frameDuration)

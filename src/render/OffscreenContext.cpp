@@ -53,6 +53,15 @@ void TOffscreenRenderContext::Deactivate()
     m_context->doneCurrent();
 }
 
+void TOffscreenRenderContext::ReadPixels(std::uint8_t* pixels)
+{
+    Activate();
+    QOpenGLFunctions* gl = m_context->functions();
+    gl->glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    gl->glReadPixels(0, 0, m_width, m_height, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+    Deactivate();
+}
+
 void TOffscreenRenderContext::SwapBuffers()
 {
     m_context->functions()->glFinish();

@@ -2,6 +2,7 @@
 
 #include "render/SceneBuffer.h"
 
+#include <cstdint>
 #include <memory>
 
 class QOffscreenSurface;
@@ -29,6 +30,11 @@ public:
     void Deactivate() override;
     /// Waits for the frame to be finished (glFinish): there is no screen.
     void SwapBuffers() override;
+
+    /// Reads the framebuffer back: Width() × Height() RGBA pixels, rows
+    /// bottom first, into `pixels` (Width() × Height() × 4 bytes). Every
+    /// column is read, whatever the width; the context is current meanwhile.
+    void ReadPixels(std::uint8_t* pixels);
 
     int Width() const { return m_width; }
     int Height() const { return m_height; }

@@ -12,15 +12,16 @@ using S = TPathState;
 
 TEST(SceneCommands, PathCommandsAreEnabledByThePathsState)
 {
-    // Record, Play, Pause, Stop, Restart, Load Path, Save Path, Save as AVI...
-    const std::pair<S, const char*> rows[] = {{S::psIdle, "10000100"},
-                                              {S::psRecording, "00010000"},
-                                              {S::psStopped, "11001111"},
-                                              {S::psPlaying, "00111000"},
-                                              {S::psSavingMovie, "00010000"}};
+    // Record, Play, Pause, Stop, Restart, Load Path, Save Path, Save as AVI...,
+    // Render Movie...
+    const std::pair<S, const char*> rows[] = {{S::psIdle, "100001000"},
+                                              {S::psRecording, "000100000"},
+                                              {S::psStopped, "110011111"},
+                                              {S::psPlaying, "001110000"},
+                                              {S::psSavingMovie, "000100000"}};
     for (const auto& [state, flags] : rows) {
         std::string enabled;
-        for (int i = int(C::actRecord); i <= int(C::actSaveAVI); ++i)
+        for (int i = int(C::actRecord); i <= int(C::actRenderMovie); ++i)
             enabled += CommandEnabled(C(i), state) ? '1' : '0';
         EXPECT_EQ(enabled, flags) << int(state);
         for (const C always : {C::actPosition, C::actIncrease, C::actHelp})

@@ -14,14 +14,19 @@
 #include "render/SceneViewer.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QJsonObject>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
 #include <QPointer>
 #include <QProgressBar>
+#include <QProgressDialog>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -214,7 +219,8 @@ TEST_F(SceneWindow, TheMenuFollowsTheCommandTableAndViewCommandsChangeTheView)
                         : action->text());
     EXPECT_EQ(entries.join('|'), "View Observer Position|View Surface Axes|View Sky|Smooth Pixel|"
                                  "Change Background|Change Velocity>3|-|Record|Play|Pause|Stop|"
-                                 "Restart|-|Load Path|Save Path|-|Save as AVI...|-|Help");
+                                 "Restart|-|Load Path|Save Path|-|Save as AVI...|Render Movie...|-|"
+                                 "Help");
 
     const TColour black{0, 0, 0};
     EXPECT_TRUE(Near(TopCentre(*Form), black, 0)) << "the background starts black";
@@ -624,6 +630,72 @@ TEST_F(FlightWindow, MoviesOfAnOddViewKeepTheirSizeWithoutAStripe_ClosingKeepsNo
     EXPECT_FALSE(form) << "the window goes, and its path tick with it";
     EXPECT_TRUE(Errors().empty());
     EXPECT_EQ(Dialogs.Shown.back().Kind, "save") << "a loaded path asks nothing at the close";
+}
+
+// Render Movie... through its dialog: each frame of a movie of the recorded
+// poses at the view's size is the view's own frame at that pose, pixel for
+// pixel; Cancel in its progress dialog stops within a frame and leaves
+// nothing in the folder.
+TEST_F(FlightWindow, RenderMovieShowsTheViewersFrames_CancelLeavesNoFile)
+{
+    const QSize viewer(320, 240);
+    ASSERT_NO_FATAL_FAILURE(StartTrinidad(viewer));
+    Form->Action(C::actSky).trigger();
+    ASSERT_NO_FATAL_FAILURE(LoadLines("northward.csv", NorthwardFlight(40)));
+
+    // Fills the dialog in when it opens and presses Render; onProgress is
+    // then called with the progress dialog while the movie renders.
+    const auto render = [&](const QString& file, const QString& format, int smoothing,
+                            const std::function<void(QProgressDialog&)>& onProgress) {
+        QTimer poll;
+        poll.setInterval(0);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (auto* dialog = Form->findChild<TRenderMovieDialog*>(); dialog && dialog->isVisible()) {
+                dialog->findChild<QLineEdit*>("File")->setText(file);
+                auto* formats = dialog->findChild<QComboBox*>("Format");
+                formats->setCurrentIndex(formats->findText(format));
+                dialog->findChild<QSpinBox*>("Width")->setValue(viewer.width());
+                dialog->findChild<QSpinBox*>("Height")->setValue(viewer.height());
+                dialog->findChild<QComboBox*>("Smoothing")->setCurrentIndex(smoothing);
+                dialog->accept();
+            } else if (auto* progress = Form->findChild<QProgressDialog*>("RenderMovieProgress")) {
+                onProgress(*progress);
+            }
+        });
+        poll.start();
+        Form->Execute(C::actRenderMovie);
+    };
+
+    const QString pictures = File("frames");
+    render(pictures, "PNG pictures in a new folder", 0, [](QProgressDialog&) {});
+    const qsizetype frameBytes = qsizetype(viewer.width()) * viewer.height() * 3;
+    const QByteArray frames = DecodeFrames(pictures + "/frame-%06d.png");
+    ASSERT_EQ(frames.size(), frameBytes * 40) << "one frame per recorded pose";
+    // The poses as the path file holds them, rounded as it rounds them.
+    const std::vector<TPose> poses = RecordedPoses(Form->Flight().PathFile());
+    for (const int line : {0, 20, 39}) {
+        ApplyRigPose(Form->Scene(), poses[std::size_t(line)]);
+        Form->SceneViewer1().RenderFrame();
+        EXPECT_EQ(Difference(frames.mid(line * frameBytes, frameBytes),
+                             Form->SceneViewer1().ReadFrameImage()),
+                  0.0)
+            << "frame " << line;
+    }
+
+    const QString movie = File("cancelled.mp4");
+    int cancelledAt = -1, lastSeen = -1;
+    render(movie, "MP4, H.264", 1, [&](QProgressDialog& progress) {
+        lastSeen = std::max(lastSeen, progress.value());
+        if (cancelledAt < 0 && progress.value() >= 3) {
+            cancelledAt = progress.value();
+            progress.cancel();
+        }
+    });
+    EXPECT_GE(cancelledAt, 3);
+    EXPECT_LE(lastSeen, cancelledAt + 1) << "stopped within a frame";
+    EXPECT_EQ(QDir(File("")).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"northward.csv"}));
+    EXPECT_TRUE(Errors().empty());
 }
 
 } // namespace

@@ -14,21 +14,26 @@ TProgressBar::TProgressBar(std::string label, bool linesWhenNotTerminal)
 {
 }
 
-void TProgressBar::Show(double fraction)
+void TProgressBar::Show(double fraction, const std::string& detail)
 {
     const double clamped = std::isfinite(fraction) ? std::clamp(fraction, 0.0, 1.0) : 0.0;
     const int percent = static_cast<int>(std::lround(clamped * 100.0));
-    if (percent == m_shown) {
+    const bool newPercent = percent != m_shown;
+    if (!newPercent && (!m_terminal || detail == m_detail)) {
         return;
     }
     m_shown = percent;
     if (m_terminal) {
-        constexpr int width = 40;
+        // With a detail the bar is shorter, so that the line fits 80 columns.
+        const int width = detail.empty() ? 40 : 16;
         const int filled = percent * width / 100;
-        std::printf("\r%s [%s%s] %3d%%", m_label.c_str(), std::string(filled, '#').c_str(),
-                    std::string(width - filled, ' ').c_str(), percent);
+        // A shorter detail than the last leaves nothing of it behind.
+        std::printf("\r%s [%s%s] %3d%%%s%s\033[K", m_label.c_str(),
+                    std::string(filled, '#').c_str(), std::string(width - filled, ' ').c_str(),
+                    percent, detail.empty() ? "" : " ", detail.c_str());
+        m_detail = detail;
         m_drawn = true;
-    } else if (m_lines) {
+    } else if (m_lines && newPercent) {
         std::printf("progress %d%%\n", percent);
     }
     std::fflush(stdout);

@@ -4,9 +4,10 @@
 
 namespace skyglide {
 
-/// A progress bar on standard output, "Label [#####     ]  50%", redrawn
-/// only when the shown percentage changes. When standard output is not a
-/// terminal it writes a line "progress N%" per change instead, or nothing.
+/// A progress bar on standard output, "Label [#####     ]  50%" and an
+/// optional detail after it, redrawn only when what it shows changes. When
+/// standard output is not a terminal it writes a line "progress N%" per
+/// change of the percentage instead, or nothing.
 class TProgressBar
 {
 public:
@@ -15,8 +16,9 @@ public:
     TProgressBar(const TProgressBar&) = delete;
     TProgressBar& operator=(const TProgressBar&) = delete;
 
-    /// Shows `fraction` (0 to 1; anything else is clamped, NaN is 0).
-    void Show(double fraction);
+    /// Shows `fraction` (0 to 1; anything else is clamped, NaN is 0), and
+    /// `detail` after the percentage ("120 of 450 frames, …").
+    void Show(double fraction, const std::string& detail = {});
     /// Clears a bar still drawn, so that the terminal's next line starts
     /// clean.
     void End();
@@ -34,6 +36,7 @@ private:
     bool m_lines;
     bool m_drawn = false;
     int m_shown = -1;
+    std::string m_detail;
 };
 
 /// While it lives, Ctrl+C (SIGINT) and SIGTERM only raise a flag, so that a

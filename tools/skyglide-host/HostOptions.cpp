@@ -1,6 +1,7 @@
 #include "HostOptions.h"
 
 #include "apiserveradaptor.h"
+#include "import/Folders.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -15,25 +16,6 @@
 namespace skyglide {
 
 namespace {
-
-QString AsFolder(const QString& path)
-{
-    QString folder = QFileInfo(path).absoluteFilePath();
-    if (!folder.endsWith(QLatin1Char('/')))
-        folder += QLatin1Char('/');
-    return folder;
-}
-
-// The bundled palettes: the installed copy beside the program when there is
-// one, the source tree's otherwise.
-QString DefaultPaletteFolder()
-{
-    const QString installed = QCoreApplication::applicationDirPath() + QLatin1Char('/') +
-                              QStringLiteral(SKYGLIDE_INSTALLED_PALETTES);
-    if (QFileInfo(installed).isDir())
-        return AsFolder(QDir::cleanPath(installed));
-    return AsFolder(QStringLiteral(SKYGLIDE_SOURCE_PALETTES));
-}
 
 QStringList InterfaceMethods()
 {
@@ -215,9 +197,9 @@ std::optional<THostOptions> ParseHostOptions(const QStringList& arguments, int& 
     for (const QString& folder : parser.values(resource))
         options.ResourceFolders << AsFolder(folder);
     if (options.ResourceFolders.isEmpty())
-        options.ResourceFolders << DefaultPaletteFolder();
+        options.ResourceFolders << BundledPaletteFolder();
     options.PaletteFolder = parser.isSet(paletteFolder) ? AsFolder(parser.value(paletteFolder))
-                                                        : DefaultPaletteFolder();
+                                                        : BundledPaletteFolder();
     options.HelpFile = parser.value(helpFile);
 
     options.Viewer = parser.isSet(viewer)

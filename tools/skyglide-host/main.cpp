@@ -1,13 +1,13 @@
 // skyglide-host: the stand-in for the host GIS. Owns the host's automation
 // server on the session bus, starts the viewer on one process and plays the
 // host's side of the conversation until the viewer has ended.
-#include "HostImport.h"
 #include "HostOptions.h"
 #include "HostSession.h"
 #include "PrivateBus.h"
 #include "StandInHost.h"
 #include "apiserveradaptor.h"
 #include "hostlink/HostLinkNames.h"
+#include "import/ForeignRasters.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -26,7 +26,7 @@ int main(int argc, char* argv[])
         skyglide::ParseHostOptions(QCoreApplication::arguments(), exitCode);
     if (!options)
         return exitCode;
-    if (!skyglide::ImportForeignRasters(*options))
+    if (!skyglide::ImportForeignRasters(options->Surface, options->Drape, "skyglide-host"))
         return 1;
 
     // Before anything talks to the session bus.

@@ -1,4 +1,4 @@
-#include "HostImport.h"
+#include "import/ForeignRasters.h"
 
 #include "import/ImportCache.h"
 #include "import/ImportError.h"
@@ -20,12 +20,12 @@ bool IsForeign(const QString& name)
 
 } // namespace
 
-bool ImportForeignRasters(THostOptions& options)
+bool ImportForeignRasters(QString& surface, QString& drape, const char* program)
 {
-    const bool surface = IsForeign(options.Surface);
+    const bool importSurface = IsForeign(surface);
     // A drape is fitted onto a surface that is there.
-    const bool drape = IsForeign(options.Drape) && QFileInfo(options.Surface).isFile();
-    if (!surface && !drape)
+    const bool importDrape = IsForeign(drape) && QFileInfo(surface).isFile();
+    if (!importSurface && !importDrape)
         return true;
 
     const TInterruptGuard interrupts;
@@ -36,20 +36,20 @@ bool ImportForeignRasters(THostOptions& options)
         return !TInterruptGuard::Interrupted();
     };
     TImportCache cache;
-    cache.OnImport = [&bar](const QString& source, const QString& folder) {
+    cache.OnImport = [&bar, program](const QString& source, const QString& folder) {
         bar.Restart();
-        std::fprintf(stderr, "skyglide-host: importing %s into %s\n", qPrintable(source),
+        std::fprintf(stderr, "%s: importing %s into %s\n", program, qPrintable(source),
                      qPrintable(folder));
     };
     try {
-        const QString original = options.Surface;
-        if (surface)
-            options.Surface = cache.Surface(original, settings);
-        if (drape)
-            options.Drape = cache.Drape(options.Drape, original, settings);
+        const QString original = surface;
+        if (importSurface)
+            surface = cache.Surface(original, settings);
+        if (importDrape)
+            drape = cache.Drape(drape, original, settings);
     } catch (const TImportError& error) {
         bar.End();
-        std::fprintf(stderr, "skyglide-host: %s\n", error.what());
+        std::fprintf(stderr, "%s: %s\n", program, error.what());
         return false;
     }
     return true;

@@ -1,0 +1,54 @@
+#include "app/MovieFrameRenderer.h"
+
+#include "app/FlightPath.h"
+#include "app/SurfaceReadout.h"
+#include "render/HeightFieldMesh.h"
+#include "render/OffscreenContext.h"
+#include "render/SkyDome.h"
+
+namespace skyglide {
+
+TMovieFrameRenderer::TMovieFrameRenderer(const TMovieScene& scene, TPathResampler frames,
+                                         int width, int height)
+    : m_frames(std::move(frames)),
+      m_context(std::make_unique<TOffscreenRenderContext>(width, height)),
+      m_pixels(std::size_t(width) * std::size_t(height) * 4)
+{
+    // The picture is shared, not taken from a drape raster: the scene window
+    // hands over the one its own texture shows.
+    m_scene.ShowSurface(scene.Surface, nullptr, scene.Exaggeration, scene.MeshSamplingFactor);
+    TRasterFile* surface = scene.Surface;
+    m_scene.HeightField1->SetOnGetHeight(
+        [surface](float x, float y, float& z, TVector4f&, TTexPoint&) {
+            z = SurfaceHeight(surface, x, y);
+        });
+    TTexture& texture = m_scene.HeightField1->Material().Texture();
+    if (scene.Picture) {
+        texture.SetImage(scene.Picture);
+        texture.SetDisabled(false);
+    }
+    texture.SetMagFilter(scene.SmoothPixel ? TMagFilter::maLinear : TMagFilter::maNearest);
+    m_scene.HeightField1->SetShowAxes(scene.Axes);
+    m_scene.SkyDome1->SetVisible(scene.Sky);
+
+    m_buffer.Resize(width, height);
+    m_buffer.SetBackgroundColor(scene.Background);
+    m_buffer.CreateRC(*m_context);
+    m_buffer.SetCamera(m_scene.Camera);
+}
+
+TMovieFrameRenderer::~TMovieFrameRenderer()
+{
+    // The lists and textures go in the context that made them.
+    m_buffer.DestroyRC();
+}
+
+TRGBFrame TMovieFrameRenderer::RenderFrame(int index)
+{
+    ApplyRigPose(m_scene, m_frames.Frame(index));
+    m_buffer.RenderFrame();
+    m_context->ReadPixels(m_pixels.data());
+    return {m_context->Width(), m_context->Height(), m_pixels.data(), 4, 0, true};
+}
+
+} // namespace skyglide

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "app/SceneComposition.h"
+#include "movie/MovieRender.h"
+#include "paths/PathResampler.h"
+#include "render/SceneBuffer.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace skyglide {
+
+class TBitmap;
+class TOffscreenRenderContext;
+class TRasterFile;
+
+// What a rendered movie shows beside the path: the surface and its picture
+// laid out as the scene window lays them out at start-up, and the window's
+// view settings.
+struct TMovieScene
+{
+    // The heights, read while the first frame is rendered (the mesh is
+    // sampled once). Null or an empty grid: no surface.
+    TRasterFile* Surface = nullptr;
+    // The drape's picture; null leaves the surface untextured.
+    std::shared_ptr<const TBitmap> Picture;
+    float Exaggeration = 1.0f;
+    std::uint8_t MeshSamplingFactor = 10;
+    bool Sky = false;
+    bool Axes = false;
+    bool SmoothPixel = false;
+    // Red, green, blue in 0 to 1; the viewer starts black.
+    TVector4f Background{0, 0, 0, 1};
+};
+
+// Renders the frames of a path into a framebuffer of its own, with no window
+// on screen: a scene composed as the viewer's, the rig put into each frame's
+// pose, one frame rendered and read back. The same surface, pose and size
+// give the same pixels as the viewer's own frame.
+//
+// Needs a QGuiApplication on a display with OpenGL; main thread only.
+class TMovieFrameRenderer : public TMovieFrameSource
+{
+public:
+    // Throws TRenderContextError when no framebuffer of width × height can
+    // be made.
+    TMovieFrameRenderer(const TMovieScene& scene, TPathResampler frames, int width, int height);
+    ~TMovieFrameRenderer() override;
+    TMovieFrameRenderer(const TMovieFrameRenderer&) = delete;
+    TMovieFrameRenderer& operator=(const TMovieFrameRenderer&) = delete;
+
+    int FrameCount() const override { return m_frames.FrameCount(); }
+    // RGBA rows bottom first, valid until the next frame.
+    TRGBFrame RenderFrame(int index) override;
+
+    TSceneComposition& Composition() { return m_scene; }
+
+private:
+    TSceneComposition m_scene;
+    TPathResampler m_frames;
+    std::unique_ptr<TOffscreenRenderContext> m_context;
+    TSceneBuffer m_buffer;
+    std::vector<std::uint8_t> m_pixels;
+};
+
+} // namespace skyglide
