@@ -5,6 +5,7 @@
 #include "render/DummyCube.h"
 #include "render/GLResources.h"
 #include "render/LightSource.h"
+#include "render/TerrainLOD.h"
 #include "render/TextureUpload.h"
 
 #include <GL/gl.h>
@@ -592,6 +593,8 @@ void TSceneBuffer::drawOwnGeometry(TBaseSceneObject& object, TRenderContextInfo&
         return;
     if (const auto* cube = dynamic_cast<const TDummyCube*>(&object); cube && cube->DrawsWireCube())
         drawWireCube(cube->CubeSize(), cube->EdgeColor());
+    if (auto* terrain = dynamic_cast<TTerrainLOD*>(&object))
+        return terrain->Render(rci);
 
     auto* materialObject = dynamic_cast<TCustomSceneObject*>(&object);
     bool textured = false;

@@ -10,10 +10,15 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QImage>
+#include <QString>
 
 #include <array>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
 
 namespace skyglide::test {
 
@@ -31,6 +36,21 @@ inline bool near(const RGB& a, const RGB& b, int tolerance)
         if (std::abs(a[i] - b[i]) > tolerance)
             return false;
     return true;
+}
+
+/// Writes frame as a PNG named `name` into the test output folder, to be
+/// looked at; returns its path, or an empty path when it cannot be written.
+inline std::filesystem::path savePng(const TBitmap32& frame, const std::string& name)
+{
+    QImage image(frame.Width(), frame.Height(), QImage::Format_RGBA8888);
+    for (int y = 0; y < frame.Height(); ++y)
+        std::memcpy(image.scanLine(y), frame.ScanLine(frame.Height() - 1 - y),
+                    std::size_t(frame.Width()) * 4);
+    const char* out = std::getenv("SKYGLIDE_TEST_TMP");
+    const std::filesystem::path png = std::filesystem::path(out ? out : ".") / name;
+    if (!image.convertToFormat(QImage::Format_RGB888).save(QString::fromStdString(png.string()), "PNG"))
+        return {};
+    return png;
 }
 
 /// Lets the event loop run until the viewer has rendered a frame after
