@@ -127,21 +127,29 @@ private:
         m_heights.Row(q * m_spacing, 0, m_spacing, int(row.size()), row.data());
     }
 
-    void note(std::vector<float>& deviation, int i, float value) const
+    // The largest of at(i) over each tile's points i (from its west edge on,
+    // every `step`, up to and with its east edge: a point on the line
+    // between two tiles counts for both).
+    template <class F>
+    void noteTiles(std::vector<float>& deviation, int offset, int step, F&& at) const
     {
-        const int tile = std::min(i / m_tileLattice, int(deviation.size()) - 1);
-        deviation[std::size_t(tile)] = std::max(deviation[std::size_t(tile)], value);
-        // A vertex on the line between two tiles counts for both.
-        if (i % m_tileLattice == 0 && tile > 0)
-            deviation[std::size_t(tile - 1)] = std::max(deviation[std::size_t(tile - 1)], value);
+        for (std::size_t t = 0; t < deviation.size(); ++t) {
+            const int west = int(t) * m_tileLattice;
+            const int east = std::min(west + m_tileLattice, m_lastX);
+            float worst = deviation[t];
+            for (int i = west + offset; i <= east; i += step)
+                worst = std::max(worst, at(i));
+            deviation[t] = worst;
+        }
     }
 
     // Row of the coarse lattice: the odd points lie midway along its edges.
     void evenRow(const std::vector<float>& row, std::vector<float>& deviation) const
     {
-        for (int i = 1; i <= m_lastX; i += 2)
-            note(deviation, i, std::abs(row[std::size_t(i)] - 0.5f * (row[std::size_t(i - 1)] +
-                                                                      row[std::size_t(i + 1)])));
+        noteTiles(deviation, 1, 2, [&row](int i) {
+            const std::size_t k = std::size_t(i);
+            return std::abs(row[k] - 0.5f * (row[k - 1] + row[k + 1]));
+        });
     }
 
     // Row midway between two coarse rows: even points lie midway along the
@@ -151,12 +159,12 @@ private:
     void oddRow(const std::vector<float>& north, const std::vector<float>& row,
                 const std::vector<float>& south, std::vector<float>& deviation) const
     {
-        for (int i = 0; i <= m_lastX; ++i) {
+        noteTiles(deviation, 0, 1, [&](int i) {
             const std::size_t k = std::size_t(i);
             const float between = i % 2 == 0 ? 0.5f * (north[k] + south[k])
                                              : 0.5f * (south[k - 1] + north[k + 1]);
-            note(deviation, i, std::abs(row[k] - between));
-        }
+            return std::abs(row[k] - between);
+        });
     }
 
     void rangeRow(int j, int r, const std::vector<float>& row,
@@ -190,6 +198,106 @@ private:
     int m_lastY;
 };
 
+// Coarser levels measured against a finer base level: for every tile of the
+// base, the largest difference between each coarser level's surface and the
+// heights at the base's vertices, exactly; the base's own bound then adds
+// the rest of the way to the full resolution. (Adding up each level's
+// largest step instead counts differences that partly cancel: about twice
+// the true error from the third level on.)
+class TLevelDifferencePass
+{
+public:
+    TLevelDifferencePass(const TTerrainLayout& layout, const TClampedHeights& heights, int base,
+                         int first)
+        : m_layout(layout), m_heights(heights), m_base(base), m_first(first),
+          m_spacing(1 << base),
+          m_lastX(ceilDiv(layout.Columns() - 1, m_spacing)),
+          m_lastY(ceilDiv(layout.Rows() - 1, m_spacing))
+    {
+    }
+
+    // difference[L − first][t]: for the tiles t of row j of the base level.
+    bool Run(int j, std::vector<std::vector<float>>& difference,
+             const std::atomic<bool>& cancel) const
+    {
+        const int cells = m_layout.TileCells();
+        const int across = m_layout.TilesAcross(m_base);
+        struct TLattice
+        {
+            int North = -1;
+            std::vector<float> NorthRow, SouthRow;
+        };
+        std::vector<TLattice> lattices(difference.size());
+        for (std::size_t k = 0; k < lattices.size(); ++k) {
+            const int spacing = 1 << (m_first + int(k));
+            const auto count = std::size_t(ceilDiv(m_layout.Columns() - 1, spacing) + 2);
+            lattices[k].NorthRow.resize(count);
+            lattices[k].SouthRow.resize(count);
+        }
+        std::vector<float> row(std::size_t(m_lastX + 1));
+        const int q1 = std::min((j + 1) * cells, m_lastY);
+        for (int q = j * cells; q <= q1; ++q) {
+            if (cancel)
+                return false;
+            const int r = q * m_spacing;
+            m_heights.Row(r, 0, m_spacing, int(row.size()), row.data());
+            for (std::size_t k = 0; k < lattices.size(); ++k) {
+                const int level = m_first + int(k);
+                const int spacing = 1 << level;
+                TLattice& lattice = lattices[k];
+                const int north = r - r % spacing;
+                if (lattice.North != north) {
+                    lattice.North = north;
+                    const int count = int(lattice.NorthRow.size());
+                    m_heights.Row(north, 0, spacing, count, lattice.NorthRow.data());
+                    m_heights.Row(north + spacing, 0, spacing, count, lattice.SouthRow.data());
+                }
+                const float v = float(r - north) / float(spacing);
+                float* out = difference[k].data() + std::size_t(j) * std::size_t(across);
+                for (int t = 0; t < across; ++t) {
+                    const int west = t * cells;
+                    const int east = std::min(west + cells, m_lastX);
+                    float worst = out[t];
+                    for (int i = west; i <= east; ++i) {
+                        const int c = i * m_spacing;
+                        const std::size_t cell = std::size_t(c >> level);
+                        const float u = float(c - (int(cell) << level)) / float(spacing);
+                        const float nw = lattice.NorthRow[cell], ne = lattice.NorthRow[cell + 1];
+                        const float sw = lattice.SouthRow[cell], se = lattice.SouthRow[cell + 1];
+                        // The cell's two triangles, cut from south-west to north-east.
+                        const float surface = u + v <= 1.0f
+                                                  ? nw + u * (ne - nw) + v * (sw - nw)
+                                                  : se + (1.0f - u) * (sw - se) + (1.0f - v) * (ne - se);
+                        worst = std::max(worst, std::abs(surface - row[std::size_t(i)]));
+                    }
+                    out[t] = worst;
+                }
+            }
+        }
+        return true;
+    }
+
+private:
+    const TTerrainLayout& m_layout;
+    const TClampedHeights& m_heights;
+    int m_base;
+    int m_first;
+    int m_spacing;
+    int m_lastX;
+    int m_lastY;
+};
+
+// Level 1 adds its largest step to level 0; levels 2 to 4 are measured
+// against level 1, the rest against level 2. A finer base is tighter and
+// costs four times as many points per level.
+struct TMeasuredLevels
+{
+    int Base;
+    int First;
+    int Last;
+};
+constexpr TMeasuredLevels cMeasuredLevels[] = {{1, 2, 4}, {2, 5, 1 << 20}};
+
 } // namespace
 
 bool TTerrainTree::Build(const THeightSource& source, int threads, const std::atomic<bool>& cancel)
@@ -216,36 +324,74 @@ bool TTerrainTree::Build(const THeightSource& source, int threads, const std::at
         return true;
     }
 
-    for (int level = 1; level < levels; ++level) {
-        const TDeviationPass pass(m_layout, heights, level);
-        const int across = m_layout.TilesAcross(level);
-        const int childAcross = m_layout.TilesAcross(level - 1);
-        const int childDown = m_layout.TilesDown(level - 1);
-        std::vector<TTileBounds>& bounds = m_bounds[std::size_t(level)];
-        const std::vector<TTileBounds>& children = m_bounds[std::size_t(level - 1)];
-        ParallelFor(m_layout.TilesDown(level), threads, [&](int j) {
+    // Level 1: its largest step from level 0, exactly its error.
+    {
+        const TDeviationPass pass(m_layout, heights, 1);
+        const int across = m_layout.TilesAcross(1);
+        std::vector<TTileBounds>& bounds = m_bounds[1];
+        ParallelFor(m_layout.TilesDown(1), threads, [&](int j) {
             std::vector<float> deviation(std::size_t(across), 0.0f);
-            if (!pass.Run(j, deviation, level == 1 ? &level0 : nullptr, cancel))
+            if (!pass.Run(j, deviation, &level0, cancel))
                 return;
             for (int i = 0; i < across; ++i) {
-                TTileBounds tile{0.0f, cInfinity, -cInfinity};
-                for (int cj = 2 * j; cj <= std::min(2 * j + 1, childDown - 1); ++cj) {
-                    for (int ci = 2 * i; ci <= std::min(2 * i + 1, childAcross - 1); ++ci) {
-                        const TTileBounds& child =
-                            children[std::size_t(cj) * std::size_t(childAcross) + std::size_t(ci)];
-                        tile.Error = std::max(tile.Error, child.Error);
-                        tile.ZMin = std::min(tile.ZMin, child.ZMin);
-                        tile.ZMax = std::max(tile.ZMax, child.ZMax);
-                    }
-                }
+                TTileBounds& tile = bounds[std::size_t(j) * std::size_t(across) + std::size_t(i)];
+                tile = fromChildren(1, i, j);
                 tile.Error += deviation[std::size_t(i)];
-                bounds[std::size_t(j) * std::size_t(across) + std::size_t(i)] = tile;
             }
         });
         if (cancel)
             return false;
     }
+
+    for (const TMeasuredLevels& stage : cMeasuredLevels) {
+        const int last = std::min(stage.Last, levels - 1);
+        if (stage.First > last)
+            break;
+        const TLevelDifferencePass pass(m_layout, heights, stage.Base, stage.First);
+        const int baseAcross = m_layout.TilesAcross(stage.Base);
+        const int baseDown = m_layout.TilesDown(stage.Base);
+        std::vector<std::vector<float>> difference(
+            std::size_t(last - stage.First + 1),
+            std::vector<float>(std::size_t(baseAcross) * std::size_t(baseDown), 0.0f));
+        ParallelFor(baseDown, threads, [&](int j) { pass.Run(j, difference, cancel); });
+        if (cancel)
+            return false;
+        const std::vector<TTileBounds>& base = m_bounds[std::size_t(stage.Base)];
+        for (int level = stage.First; level <= last; ++level) {
+            const std::vector<float>& measured = difference[std::size_t(level - stage.First)];
+            const int per = 1 << (level - stage.Base);
+            for (int j = 0; j < m_layout.TilesDown(level); ++j)
+                for (int i = 0; i < m_layout.TilesAcross(level); ++i) {
+                    TTileBounds tile = fromChildren(level, i, j);
+                    tile.Error = 0.0f;
+                    for (int bj = j * per; bj < std::min((j + 1) * per, baseDown); ++bj)
+                        for (int bi = i * per; bi < std::min((i + 1) * per, baseAcross); ++bi) {
+                            const std::size_t b =
+                                std::size_t(bj) * std::size_t(baseAcross) + std::size_t(bi);
+                            tile.Error = std::max(tile.Error, measured[b] + base[b].Error);
+                        }
+                    m_bounds[std::size_t(level)][m_layout.Index({level, i, j})] = tile;
+                }
+        }
+    }
     return true;
+}
+
+TTileBounds TTerrainTree::fromChildren(int level, int i, int j) const
+{
+    const int childAcross = m_layout.TilesAcross(level - 1);
+    const int childDown = m_layout.TilesDown(level - 1);
+    const std::vector<TTileBounds>& children = m_bounds[std::size_t(level - 1)];
+    TTileBounds tile{0.0f, cInfinity, -cInfinity};
+    for (int cj = 2 * j; cj <= std::min(2 * j + 1, childDown - 1); ++cj)
+        for (int ci = 2 * i; ci <= std::min(2 * i + 1, childAcross - 1); ++ci) {
+            const TTileBounds& child =
+                children[std::size_t(cj) * std::size_t(childAcross) + std::size_t(ci)];
+            tile.Error = std::max(tile.Error, child.Error);
+            tile.ZMin = std::min(tile.ZMin, child.ZMin);
+            tile.ZMax = std::max(tile.ZMax, child.ZMax);
+        }
+    return tile;
 }
 
 // ---- view --------------------------------------------------------------------------

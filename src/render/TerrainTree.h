@@ -98,10 +98,12 @@ struct TTileBounds
     float ZMax = 0.0f;
 };
 
-/// The bounds of every tile, computed once from the heights: the error of a
-/// level is that of its children plus how far its own surface strays from
-/// theirs at their vertices, which bounds the whole difference because the
-/// finer triangulation subdivides the coarser one.
+/// The bounds of every tile, computed once from the heights. The error of
+/// level 1 is how far its surface strays from the cells at the cells; that of
+/// a coarser level is how far it strays from a finer base level (1 for levels
+/// 2 to 4, 2 for the others) at the base's vertices, exactly, plus the
+/// base's own error, per tile of the base. Both bound the whole difference,
+/// because every finer triangulation subdivides the coarser ones.
 class TTerrainTree
 {
 public:
@@ -119,6 +121,9 @@ public:
     bool Build(const THeightSource& source, int threads, const std::atomic<bool>& cancel);
 
 private:
+    /// The largest error and the height range of the tile's children.
+    TTileBounds fromChildren(int level, int i, int j) const;
+
     TTerrainLayout m_layout;
     std::vector<std::vector<TTileBounds>> m_bounds;
 };
