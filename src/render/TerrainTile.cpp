@@ -184,42 +184,58 @@ int TDrapePyramid::Height(int level) const
     return (m_picture->Height() + (1 << level) - 1) >> level;
 }
 
-void TDrapePyramid::baseRGB(int x, int y, unsigned& r, unsigned& g, unsigned& b) const
+void TDrapePyramid::baseRow(int y, int x, int count, std::uint8_t* rgb) const
 {
     const std::uint8_t* line = m_picture->ScanLine(y);
     if (m_picture->PixelFormat() == TPixelFormat::pf8bit) {
-        const TPaletteEntry& entry = m_picture->Palette()[line[x]];
-        r = entry.Red;
-        g = entry.Green;
-        b = entry.Blue;
+        const TPalette& palette = m_picture->Palette();
+        for (int k = 0; k < count; ++k, rgb += 3) {
+            const TPaletteEntry& entry = palette[line[x + k]];
+            rgb[0] = entry.Red;
+            rgb[1] = entry.Green;
+            rgb[2] = entry.Blue;
+        }
     } else {
-        const std::uint8_t* p = line + 3 * x;
-        b = p[0];
-        g = p[1];
-        r = p[2];
+        const std::uint8_t* p = line + 3 * std::ptrdiff_t(x);
+        for (int k = 0; k < count; ++k, rgb += 3, p += 3) {
+            rgb[0] = p[2];
+            rgb[1] = p[1];
+            rgb[2] = p[0];
+        }
     }
 }
 
 namespace {
 
-// The mean of the pixels (x0 … x0 + size − 1, y0 … y0 + size − 1) that lie
-// inside width × height, rounded.
+// Texels x … x + count − 1 of row y of an image `factor` times coarser than
+// a finer one of width × height, each the rounded mean of the finer pixels
+// under it (fewer along the finer image's east and south edges), as RGB.
+// finerRow(y, x, count, rgb) reads the finer image.
 template <class F>
-void boxMean(int x0, int y0, int size, int width, int height, F&& pixel, std::uint8_t* out)
+void meanRow(F&& finerRow, int width, int height, int factor, int y, int x, int count,
+             std::uint8_t* rgb)
 {
-    unsigned sum[3] = {0, 0, 0};
-    unsigned n = 0;
-    for (int y = y0; y < std::min(y0 + size, height); ++y)
-        for (int x = x0; x < std::min(x0 + size, width); ++x) {
-            unsigned r = 0, g = 0, b = 0;
-            pixel(x, y, r, g, b);
-            sum[0] += r;
-            sum[1] += g;
-            sum[2] += b;
-            ++n;
+    const int first = x * factor;
+    const int last = std::min((x + count) * factor, width);
+    std::vector<std::uint8_t> line(std::size_t(last - first) * 3);
+    std::vector<unsigned> sums(std::size_t(count) * 3, 0u);
+    int rows = 0;
+    for (int fy = y * factor; fy < std::min((y + 1) * factor, height); ++fy, ++rows) {
+        finerRow(fy, first, last - first, line.data());
+        for (int fx = first; fx < last; ++fx) {
+            const std::size_t k = std::size_t(fx / factor - x) * 3;
+            const std::size_t f = std::size_t(fx - first) * 3;
+            sums[k] += line[f];
+            sums[k + 1] += line[f + 1];
+            sums[k + 2] += line[f + 2];
         }
-    for (int k = 0; k < 3; ++k)
-        out[k] = std::uint8_t((sum[k] + n / 2) / n);
+    }
+    for (int k = 0; k < count; ++k) {
+        const int columns = std::min((x + k + 1) * factor, width) - (x + k) * factor;
+        const unsigned n = unsigned(std::max(columns, 1) * std::max(rows, 1));
+        for (int channel = 0; channel < 3; ++channel)
+            rgb[3 * k + channel] = std::uint8_t((sums[std::size_t(3 * k + channel)] + n / 2) / n);
+    }
 }
 
 } // namespace
@@ -227,43 +243,31 @@ void boxMean(int x0, int y0, int size, int width, int height, F&& pixel, std::ui
 bool TDrapePyramid::Build(int levels, int threads, const std::atomic<bool>& cancel)
 {
     m_levels.clear();
-    for (int level = 2; level < levels; ++level) {
+    auto baseRows = [this](int y, int x, int count, std::uint8_t* rgb) {
+        baseRow(y, x, count, rgb);
+    };
+    for (int level = cFirstKept; level < levels; ++level) {
         const int width = Width(level);
-        const int height = Height(level);
-        std::vector<std::uint8_t> texels(std::size_t(width) * std::size_t(height) * 3);
-        if (level == 2) {
-            ParallelFor(height, threads, [&](int y) {
-                if (cancel)
-                    return;
-                std::uint8_t* out = texels.data() + std::size_t(y) * std::size_t(width) * 3;
-                for (int x = 0; x < width; ++x)
-                    boxMean(4 * x, 4 * y, 4, m_picture->Width(), m_picture->Height(),
-                            [this](int px, int py, unsigned& r, unsigned& g, unsigned& b) {
-                                baseRGB(px, py, r, g, b);
-                            },
-                            out + 3 * x);
-            });
-        } else {
-            const std::vector<std::uint8_t>& finer = m_levels.back();
-            const int finerWidth = Width(level - 1);
-            const int finerHeight = Height(level - 1);
-            ParallelFor(height, threads, [&](int y) {
-                if (cancel)
-                    return;
-                std::uint8_t* out = texels.data() + std::size_t(y) * std::size_t(width) * 3;
-                for (int x = 0; x < width; ++x)
-                    boxMean(2 * x, 2 * y, 2, finerWidth, finerHeight,
-                            [&](int px, int py, unsigned& r, unsigned& g, unsigned& b) {
-                                const std::uint8_t* p =
-                                    finer.data() +
-                                    (std::size_t(py) * std::size_t(finerWidth) + std::size_t(px)) * 3;
-                                r = p[0];
-                                g = p[1];
-                                b = p[2];
-                            },
-                            out + 3 * x);
-            });
-        }
+        std::vector<std::uint8_t> texels(std::size_t(width) * std::size_t(Height(level)) * 3);
+        const std::vector<std::uint8_t>* finer = m_levels.empty() ? nullptr : &m_levels.back();
+        const int finerWidth = Width(level - 1);
+        auto finerRows = [finer, finerWidth](int y, int x, int count, std::uint8_t* rgb) {
+            const std::uint8_t* p =
+                finer->data() + (std::size_t(y) * std::size_t(finerWidth) + std::size_t(x)) * 3;
+            std::copy(p, p + std::size_t(count) * 3, rgb);
+        };
+        ParallelFor(Height(level), threads, [&](int y) {
+            if (cancel)
+                return;
+            std::uint8_t* out = texels.data() + std::size_t(y) * std::size_t(width) * 3;
+            // The first kept level straight from the drape, the others from
+            // the level below.
+            if (!finer)
+                meanRow(baseRows, m_picture->Width(), m_picture->Height(), 1 << level, y, 0, width,
+                        out);
+            else
+                meanRow(finerRows, finerWidth, Height(level - 1), 2, y, 0, width, out);
+        });
         if (cancel)
             return false;
         m_levels.push_back(std::move(texels));
@@ -273,29 +277,22 @@ bool TDrapePyramid::Build(int levels, int threads, const std::atomic<bool>& canc
 
 void TDrapePyramid::Row(int level, int yFromTop, int x, int count, std::uint8_t* rgba) const
 {
-    const int width = m_picture->Width();
-    const int height = m_picture->Height();
-    for (int k = 0; k < count; ++k, rgba += 4) {
-        const int column = x + k;
-        if (level == 0) {
-            unsigned r = 0, g = 0, b = 0;
-            baseRGB(column, yFromTop, r, g, b);
-            rgba[0] = std::uint8_t(r);
-            rgba[1] = std::uint8_t(g);
-            rgba[2] = std::uint8_t(b);
-        } else if (level == 1) {
-            boxMean(2 * column, 2 * yFromTop, 2, width, height,
-                    [this](int px, int py, unsigned& r, unsigned& g, unsigned& b) {
-                        baseRGB(px, py, r, g, b);
-                    },
-                    rgba);
-        } else {
-            const std::uint8_t* p =
-                m_levels[std::size_t(level - 2)].data() +
-                (std::size_t(yFromTop) * std::size_t(Width(level)) + std::size_t(column)) * 3;
-            std::copy(p, p + 3, rgba);
-        }
-        rgba[3] = 255;
+    std::vector<std::uint8_t> rgb(std::size_t(count) * 3);
+    if (level == 0) {
+        baseRow(yFromTop, x, count, rgb.data());
+    } else if (level < cFirstKept) {
+        meanRow([this](int y, int from, int n, std::uint8_t* out) { baseRow(y, from, n, out); },
+                m_picture->Width(), m_picture->Height(), 1 << level, yFromTop, x, count,
+                rgb.data());
+    } else {
+        const std::uint8_t* p =
+            m_levels[std::size_t(level - cFirstKept)].data() +
+            (std::size_t(yFromTop) * std::size_t(Width(level)) + std::size_t(x)) * 3;
+        std::copy(p, p + rgb.size(), rgb.begin());
+    }
+    for (int k = 0; k < count; ++k) {
+        std::copy_n(rgb.begin() + 3 * k, 3, rgba + 4 * k);
+        rgba[4 * k + 3] = 255;
     }
 }
 

@@ -95,10 +95,10 @@ private:
     std::vector<int> m_levelOf;
 };
 
-/// The drape at every pyramid level. Levels 0 and 1 are read from the drape
-/// itself when asked for (level 1 averaging 2 × 2 pixels); levels from 2 on
-/// are built once and kept as RGB, a sixteenth of the drape's pixels and
-/// less, in three bytes each.
+/// The drape at every pyramid level. Levels 0 to 2 are read from the drape
+/// itself when asked for (averaging up to 4 × 4 pixels); the levels from 3
+/// on are built once and kept as RGB: a sixty-fourth of the drape's pixels
+/// and less, three bytes each.
 class TDrapePyramid
 {
 public:
@@ -118,10 +118,14 @@ public:
     std::size_t StoredBytes() const;
 
 private:
-    void baseRGB(int x, int y, unsigned& r, unsigned& g, unsigned& b) const;
+    /// count pixels of drape row y from column x as RGB.
+    void baseRow(int y, int x, int count, std::uint8_t* rgb) const;
+
+    /// The first level kept in memory.
+    static constexpr int cFirstKept = 3;
 
     std::shared_ptr<const TBitmap> m_picture;
-    std::vector<std::vector<std::uint8_t>> m_levels; // level 2 at index 0
+    std::vector<std::vector<std::uint8_t>> m_levels; // cFirstKept at index 0
 };
 
 /// A tile's texture: level 0 and its mipmaps down to 1 × 1, RGBA, rows from

@@ -8,9 +8,11 @@
 #include "render/Camera.h"
 #include "render/HeightFieldMesh.h"
 #include "render/TerrainTile.h"
+#include "render/TerrainTileLoader.h"
 #include "render/TerrainTree.h"
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -479,6 +481,128 @@ TEST(TileMesh, DrapePiecesShowTheTexelTheWholeDrapeShowsThere)
                       std::size_t(std::log2(std::max(image.Width, image.Height))) + 1);
         }
     }
+}
+
+TEST(TileMesh, CoarserDrapeLevelsAverageTheDrapesPixels)
+{
+    auto drape = std::make_shared<TBitmap>();
+    drape->SetSize(150, 90, TPixelFormat::pf24bit);
+    for (int y = 0; y < 90; ++y)
+        for (int x = 0; x < 150; ++x)
+            for (int k = 0; k < 3; ++k)
+                drape->ScanLine(y)[3 * x + k] = std::uint8_t((x * (7 + k) + y * (13 - k)) % 251);
+    TDrapePyramid pyramid(drape);
+    ASSERT_TRUE(pyramid.Build(6, 2, cNoCancel));
+    EXPECT_EQ(pyramid.StoredBytes(), std::size_t(19 * 12 + 10 * 6 + 5 * 3) * 3);
+    for (int level = 1; level < 6; ++level) {
+        const int size = 1 << level;
+        for (int y = 0; y < 90 / size; ++y)
+            for (int x = 0; x < 150 / size; ++x) {
+                std::uint8_t rgba[4];
+                pyramid.Row(level, y, x, 1, rgba);
+                for (int k = 0; k < 3; ++k) {
+                    double sum = 0;
+                    for (int dy = 0; dy < size; ++dy)
+                        for (int dx = 0; dx < size; ++dx)
+                            sum += drape->ScanLine(y * size + dy)[3 * (x * size + dx) + 2 - k];
+                    // Kept levels average the level below: a rounding each.
+                    EXPECT_NEAR(rgba[k], sum / (size * size), level < 3 ? 0.5 : 0.5 * (level - 1))
+                        << "level " << level << " texel " << x << ", " << y;
+                }
+                EXPECT_EQ(rgba[3], 255);
+            }
+    }
+}
+
+// ---- workers ---------------------------------------------------------------------------
+
+// Takes tiles until every wanted one arrived (or 20 s passed).
+std::map<std::uint64_t, TBuiltTile> takeAll(TTerrainTileLoader& loader, std::size_t wanted)
+{
+    std::map<std::uint64_t, TBuiltTile> tiles;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (tiles.size() < wanted && std::chrono::steady_clock::now() < deadline) {
+        loader.Wait(1000);
+        for (TBuiltTile& tile : loader.Take())
+            tiles.emplace(tile.Key.Packed(), std::move(tile));
+    }
+    return tiles;
+}
+
+TEST(TileLoader, MakesTheWantedTilesOfTheCurrentSurfaceOnly)
+{
+    const auto first = RidgesAndCliffs(129, 97);
+    const auto second = RidgesAndCliffs(65, 65);
+    const auto drape = RampDrape(*first, 100, 80);
+    std::atomic<int> ready{0};
+    TTerrainTileLoader loader(2);
+    loader.OnReady = [&ready] { ++ready; };
+
+    TTerrainRecipe recipe{first, drape, 8, 64, false};
+    loader.Start(recipe);
+    while (!loader.Data())
+        loader.Wait(1000);
+    const TTerrainLayout& layout = loader.Data()->Tree.Layout();
+    std::vector<TTileKey> wanted;
+    for (const TTileKey& key : allTiles(layout))
+        if (key.Level <= 1)
+            wanted.push_back(key);
+    loader.Want(wanted);
+    const auto tiles = takeAll(loader, wanted.size());
+    ASSERT_EQ(tiles.size(), wanted.size());
+    EXPECT_GT(ready.load(), 0);
+    const TTileKey some{1, 2, 1};
+    const TTileMesh expected =
+        BuildTileMesh(loader.Data()->Tree, *first, loader.Data()->DrapeLayout, some);
+    const TBuiltTile& made = tiles.at(some.Packed());
+    EXPECT_EQ(made.Mesh.Vertices.size(), expected.Vertices.size());
+    EXPECT_EQ(std::memcmp(made.Mesh.Vertices.data(), expected.Vertices.data(),
+                          expected.Vertices.size() * sizeof(TTerrainVertex)),
+              0);
+    EXPECT_FALSE(made.Image.Levels.empty());
+
+    // A new surface while tiles of the old one are wanted: none of them
+    // arrives afterwards, and the new one's do.
+    loader.Want(wanted);
+    loader.Start({second, nullptr, 8, 64, false});
+    while (!loader.Data())
+        loader.Wait(1000);
+    EXPECT_EQ(loader.Data()->Tree.Layout().Columns(), 65);
+    for (const TBuiltTile& tile : loader.Take())
+        ADD_FAILURE() << "a tile of the old surface arrived: level " << tile.Key.Level;
+    loader.Want({{0, 0, 0}, {1, 1, 1}});
+    const auto fresh = takeAll(loader, 2);
+    ASSERT_EQ(fresh.size(), 2u);
+    EXPECT_TRUE(fresh.begin()->second.Image.Levels.empty()) << "no drape, no texture";
+    EXPECT_EQ(loader.TakeError(), nullptr);
+
+    // Given up in the middle of a preparation.
+    loader.Start(recipe);
+}
+
+struct ThrowingHeights final : THeightSource
+{
+    int Columns() const override { return 40; }
+    int Rows() const override { return 40; }
+    void ReadRow(int, int, int, int, float*) const override
+    {
+        throw std::runtime_error("the surface cannot be read");
+    }
+};
+
+TEST(TileLoader, HandsOnAFailingSourcesError)
+{
+    TTerrainTileLoader loader(2);
+    loader.Start({std::make_shared<ThrowingHeights>(), nullptr, 8, 64, false});
+    std::exception_ptr error;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!error && std::chrono::steady_clock::now() < deadline) {
+        loader.Wait(1000);
+        error = loader.TakeError();
+    }
+    ASSERT_NE(error, nullptr);
+    EXPECT_THROW(std::rethrow_exception(error), std::runtime_error);
+    EXPECT_EQ(loader.Data(), nullptr);
 }
 
 TEST(HeightSource, ScalesCellsOfEveryWidthAndClampsPastTheEdges)
