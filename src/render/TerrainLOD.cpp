@@ -155,7 +155,7 @@ bool TTerrainLOD::WaitForTiles(int timeoutMs)
 void TTerrainLOD::DoProgress(double deltaTime, double newTime)
 {
     TSceneObject::DoProgress(deltaTime, newTime);
-    if (m_loader->Arrived())
+    if (m_loader->WorthAFrame())
         SendChangeNotice();
 }
 
@@ -419,10 +419,17 @@ void TTerrainLOD::draw(const std::vector<const TResidentTile*>& tiles, TRenderCo
         glDisable(GL_CULL_FACE);
         glPolygonMode(GL_FRONT_AND_BACK, polygonMode(Material().FrontProperties().PolygonMode()));
     }
+    // An opaque drape in decal or replace mode takes the place of the lit
+    // colour entirely, so lighting the vertices would change no pixel: it is
+    // left off, which spares the renderer most of its work per vertex.
+    const bool unlit = textured && (texture.TextureMode() == TTextureMode::tmDecal ||
+                                    texture.TextureMode() == TTextureMode::tmReplace);
     if (textured) {
         glEnable(GL_TEXTURE_2D);
         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GLint(GLTextureMode(texture.TextureMode())));
     }
+    if (unlit)
+        glDisable(GL_LIGHTING);
     // The lattice runs on past the grid's east and south edges: tiles that
     // reach there are cut at x = 1 and y = 0.
     const GLdouble east[4] = {-1.0, 0.0, 0.0, 1.0};
@@ -432,7 +439,8 @@ void TTerrainLOD::draw(const std::vector<const TResidentTile*>& tiles, TRenderCo
     bool clipping = false;
 
     glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_NORMAL_ARRAY);
+    if (!unlit)
+        glEnableClientState(GL_NORMAL_ARRAY);
     if (texCoords)
         glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, m_indexBuffer);
@@ -446,8 +454,9 @@ void TTerrainLOD::draw(const std::vector<const TResidentTile*>& tiles, TRenderCo
         }
         glBindBuffer(GL_ARRAY_BUFFER, tile->Buffer);
         glVertexPointer(3, GL_FLOAT, stride, reinterpret_cast<const void*>(0));
-        glNormalPointer(GL_FLOAT, stride,
-                        reinterpret_cast<const void*>(offsetof(TTerrainVertex, NX)));
+        if (!unlit)
+            glNormalPointer(GL_FLOAT, stride,
+                            reinterpret_cast<const void*>(offsetof(TTerrainVertex, NX)));
         if (texCoords)
             glTexCoordPointer(2, GL_FLOAT, stride,
                               reinterpret_cast<const void*>(offsetof(TTerrainVertex, S)));

@@ -70,9 +70,9 @@ struct TTerrainLODStatistics
 /// TextureMode) apply to every piece from the next frame on.
 ///
 /// A frame with tiles missing or stood in for is incomplete
-/// (FrameComplete()); the surface asks for another frame when tiles arrive:
-/// OnTilesReady from the worker thread, and a change notice at the next
-/// cadencer step (DoProgress). Needs OpenGL 1.5 (vertex buffer objects).
+/// (FrameComplete()); the surface asks for another frame when tiles have
+/// arrived: OnTilesReady from a worker thread, and a change notice at the
+/// next cadencer step (DoProgress). Needs OpenGL 1.5 (vertex buffer objects).
 class TTerrainLOD : public TSceneObject
 {
 public:
@@ -102,7 +102,7 @@ public:
     int TileCells() const { return m_tileCells; }
     void SetTileCells(int cells);
     /// Bytes of tiles kept in the context beyond those of the current frame
-    /// (default 192 MiB); the least recently drawn go first.
+    /// (default 96 MiB); the least recently drawn go first.
     std::size_t CacheBytes() const { return m_cacheBytes; }
     void SetCacheBytes(std::size_t bytes) { m_cacheBytes = bytes; }
 
@@ -122,17 +122,21 @@ public:
     /// Tiles (or the prepared bounds) arrived since the last frame: another
     /// frame would show more. Safe from any thread.
     bool TilesWaiting() const;
-    /// Waits (at most timeoutMs) until tiles arrive or the workers have
-    /// nothing left to do; returns TilesWaiting(). For benchmarks and tests
-    /// that draw without an event loop.
+    /// Waits (at most timeoutMs) until a frame is worth drawing: the tiles
+    /// the last frame asked for are all made, or tiles have been waiting for
+    /// a tenth of a second; or until the workers have nothing left to do.
+    /// Returns TilesWaiting(). For benchmarks and tests that draw without an
+    /// event loop.
     bool WaitForTiles(int timeoutMs);
 
-    /// Called on a worker thread whenever tiles arrive. Set it before the
-    /// first frame and leave it; it must be safe to call from any thread.
+    /// Called on a worker thread when a frame becomes worth drawing (as
+    /// WaitForTiles returns), not for every tile: drawing a frame per tile
+    /// would take the processor from the workers. Set it before the first
+    /// frame and leave it; it must be safe to call from any thread.
     std::function<void()> OnTilesReady;
 
-    /// A cadencer step: a change notice when tiles wait, so that a viewer
-    /// driven by the cadencer draws them.
+    /// A cadencer step: a change notice when a frame is worth drawing, so
+    /// that a viewer driven by the cadencer draws the tiles that arrived.
     void DoProgress(double deltaTime, double newTime) override;
 
 private:
@@ -159,7 +163,7 @@ private:
     float m_errorBound = 2.0f;
     int m_tileBudget = 384;
     int m_tileCells = 32;
-    std::size_t m_cacheBytes = std::size_t(192) << 20;
+    std::size_t m_cacheBytes = std::size_t(96) << 20;
     THeightFieldOptions m_options{THeightFieldOption::hfoTwoSided,
                                   THeightFieldOption::hfoTextureCoordinates};
 

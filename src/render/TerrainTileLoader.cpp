@@ -82,20 +82,46 @@ std::vector<TBuiltTile> TTerrainTileLoader::Take()
         tiles.swap(m_finished);
         m_finishedKeys.clear();
         m_arrived = false;
+        m_reported = false;
     }
     m_workChanged.notify_all();
     return tiles;
 }
 
+bool TTerrainTileLoader::idle() const
+{
+    return !m_preparePending && !m_preparing && m_building == 0 && (m_wanted.empty() || !m_data);
+}
+
+bool TTerrainTileLoader::worthAFrame(std::chrono::steady_clock::time_point now) const
+{
+    if (!m_arrived)
+        return false;
+    const bool batchDone = m_building == 0 && (m_wanted.empty() ||
+                                               int(m_finished.size()) >= FinishedLimit);
+    return batchDone || !m_data || now - m_firstArrival >= ReportInterval;
+}
+
+bool TTerrainTileLoader::WorthAFrame() const
+{
+    const std::lock_guard lock(m_mutex);
+    return worthAFrame(std::chrono::steady_clock::now());
+}
+
 bool TTerrainTileLoader::Wait(int timeoutMs)
 {
+    using TClock = std::chrono::steady_clock;
+    const TClock::time_point deadline = TClock::now() + std::chrono::milliseconds(timeoutMs);
     std::unique_lock lock(m_mutex);
-    m_arrivedChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] {
-        const bool idle = !m_preparePending && !m_preparing && m_building == 0 &&
-                          (m_wanted.empty() || !m_data);
-        return m_arrived || m_error || idle || m_stop;
-    });
-    return m_arrived;
+    for (;;) {
+        const TClock::time_point now = TClock::now();
+        if (m_stop || m_error || worthAFrame(now) || (idle() && !m_arrived) || now >= deadline)
+            return m_arrived;
+        // Arrivals wake this; so does the end of the interval.
+        const TClock::time_point wake =
+            m_arrived ? std::min(deadline, m_firstArrival + ReportInterval) : deadline;
+        m_arrivedChanged.wait_until(lock, wake);
+    }
 }
 
 std::exception_ptr TTerrainTileLoader::TakeError()
@@ -129,8 +155,13 @@ void TTerrainTileLoader::work()
 
 void TTerrainTileLoader::arrived(std::unique_lock<std::mutex>& lock)
 {
+    const auto now = std::chrono::steady_clock::now();
+    if (!m_arrived)
+        m_firstArrival = now;
     m_arrived = true;
-    const std::function<void()> ready = OnReady;
+    const bool report = !m_reported && worthAFrame(now);
+    m_reported = m_reported || report;
+    const std::function<void()> ready = report ? OnReady : nullptr;
     lock.unlock();
     m_arrivedChanged.notify_all();
     if (ready)

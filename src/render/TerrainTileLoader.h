@@ -4,6 +4,7 @@
 #include "render/TerrainTree.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -82,19 +83,27 @@ public:
     /// Something arrived since the last Take (finished tiles, or the
     /// preparation): a new frame would show more.
     bool Arrived() const { return m_arrived; }
-    /// Waits until something arrives or nothing is left to do, at most
-    /// timeoutMs milliseconds; returns Arrived().
+    /// Something arrived and a frame is worth drawing for it (as Wait).
+    bool WorthAFrame() const;
+    /// Waits, at most timeoutMs milliseconds, until a frame is worth drawing:
+    /// the wanted tiles are all made, or tiles have been arriving for
+    /// ReportInterval; or until nothing is left to do. Returns Arrived().
     bool Wait(int timeoutMs);
     /// The first failure of a preparation or a build (a height source that
     /// threw), handed over once.
     std::exception_ptr TakeError();
 
-    /// Called on a worker thread whenever something arrives. Set it before
-    /// the first Start; it must be safe to call from any thread.
+    /// Called on a worker thread when a frame becomes worth drawing: when the
+    /// wanted tiles are all made, or with the first arrival once tiles have
+    /// been waiting for ReportInterval. Set it before the first Start; it must be safe to call from
+    /// any thread.
     std::function<void()> OnReady;
 
     /// Tiles finished and not yet taken, at most: workers wait beyond it.
-    static constexpr int FinishedLimit = 48;
+    static constexpr int FinishedLimit = 24;
+    /// While tiles keep arriving, a frame is asked for this often: a frame
+    /// per tile would take the processor from the workers making them.
+    static constexpr std::chrono::milliseconds ReportInterval{100};
 
 private:
     void work();
@@ -102,6 +111,8 @@ private:
     void prepare(std::unique_lock<std::mutex>& lock);
     void build(std::unique_lock<std::mutex>& lock);
     void arrived(std::unique_lock<std::mutex>& lock);
+    bool idle() const;
+    bool worthAFrame(std::chrono::steady_clock::time_point now) const;
 
     const int m_threads;
     TTerrainRecipe m_recipe;
@@ -121,6 +132,9 @@ private:
     std::vector<TBuiltTile> m_finished;
     std::unordered_set<std::uint64_t> m_finishedKeys;
     std::atomic<bool> m_arrived{false};
+    /// When the first of the tiles not yet taken arrived.
+    std::chrono::steady_clock::time_point m_firstArrival;
+    bool m_reported = false;
     std::exception_ptr m_error;
 };
 
