@@ -279,6 +279,7 @@ void TTerrainLOD::upload(std::vector<TBuiltTile> tiles, const TRenderContextInfo
                 ++rci.Statistics->TexturesUploaded;
         }
         tile.CrossesEdge = m_data->Tree.Layout().CrossesEdge(built.Key);
+        tile.LastFrame = m_frame;
         m_residentBytes += tile.Bytes;
         m_resident.emplace(packed, tile);
         ++m_statistics.UploadedTiles;
@@ -328,7 +329,7 @@ void TTerrainLOD::Render(TRenderContextInfo& rci)
     if (!m_data)
         m_data = m_loader->Data();
     if (!m_data) {
-        m_statistics.Preparing = m_source != nullptr;
+        m_statistics.Preparing = m_source && m_source->Columns() >= 2 && m_source->Rows() >= 2;
         return;
     }
     upload(m_loader->Take(), rci);
@@ -376,9 +377,7 @@ void TTerrainLOD::Render(TRenderContextInfo& rci)
             ++m_statistics.DrawnAtLevel;
         }
     for (const std::uint64_t packed : standIns) {
-        const TTileKey key{int(packed >> 56), int(packed & 0xFFFFFFFu),
-                           int((packed >> 28) & 0xFFFFFFFu)};
-        if (!underStandIn(key)) {
+        if (!underStandIn(TTileKey::FromPacked(packed))) {
             TResidentTile& tile = m_resident[packed];
             tile.LastFrame = m_frame;
             drawn.push_back(&tile);

@@ -92,13 +92,14 @@ public:
     /// is. Values below 0.1 are taken as 0.1.
     float ErrorBound() const { return m_errorBound; }
     void SetErrorBound(float pixels);
-    /// Most tiles drawn in a frame (default 384, at least 1). When the bound
+    /// Most tiles drawn in a frame (default 1536, at least 1). When the bound
     /// would need more, the largest errors are reduced first and
     /// Statistics().BudgetLimited tells.
     int TileBudget() const { return m_tileBudget; }
     void SetTileBudget(int tiles);
-    /// Quads along a tile's side, a power of two from 2 to 128 (default 32);
-    /// a change drops every tile.
+    /// Quads along a tile's side, a power of two from 2 to 128 (default 16:
+    /// smaller tiles follow the error bound more closely, at the price of
+    /// more draw calls); a change drops every tile.
     int TileCells() const { return m_tileCells; }
     void SetTileCells(int cells);
     /// Bytes of tiles kept in the context beyond those of the current frame
@@ -161,8 +162,8 @@ private:
 
     std::shared_ptr<const THeightSource> m_source;
     float m_errorBound = 2.0f;
-    int m_tileBudget = 384;
-    int m_tileCells = 32;
+    int m_tileBudget = 1536;
+    int m_tileCells = 16;
     std::size_t m_cacheBytes = std::size_t(96) << 20;
     THeightFieldOptions m_options{THeightFieldOption::hfoTwoSided,
                                   THeightFieldOption::hfoTextureCoordinates};

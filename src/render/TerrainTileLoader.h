@@ -49,7 +49,7 @@ struct TTerrainRecipe
 {
     std::shared_ptr<const THeightSource> Source;
     std::shared_ptr<const TBitmap> Drape;
-    int TileCells = 32;
+    int TileCells = 16;
     int MaxTextureSide = 260;
     bool PowerOfTwoTextures = false;
 

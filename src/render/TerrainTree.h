@@ -29,10 +29,15 @@ struct TTileKey
     int J = 0;
 
     friend bool operator==(const TTileKey&, const TTileKey&) = default;
+    /// One number per tile, for sets and maps.
     std::uint64_t Packed() const
     {
         return (std::uint64_t(Level) << 56) | (std::uint64_t(std::uint32_t(J)) << 28) |
                std::uint64_t(std::uint32_t(I));
+    }
+    static TTileKey FromPacked(std::uint64_t packed)
+    {
+        return {int(packed >> 56), int(packed & 0xFFFFFFFu), int((packed >> 28) & 0xFFFFFFFu)};
     }
 };
 
