@@ -29,9 +29,14 @@ namespace skyglide {
 
 namespace {
 
-// Texels along a tile texture's side at most: a tile of 256 cells at full
-// resolution, with a texel to spare at either end for the filter.
-constexpr int cTileTextureSide = 260;
+// Texels along a tile texture's side at most: 16 per quad (a tile of 16
+// quads at full resolution up to level 4), with two to spare at either end
+// for the filter. Half as many save memory but make the texel limit refine
+// further at an error bound of 1 pixel: 1.7 times the triangles there.
+int tileTextureSide(int tileCells)
+{
+    return 16 * tileCells + 4;
+}
 
 int workerThreads()
 {
@@ -205,7 +210,7 @@ void TTerrainLOD::startIfChanged(const TRenderContextInfo& rci)
     if (m_options.testFlag(THeightFieldOption::hfoTextureCoordinates))
         recipe.Drape = drapeOf(Material().Texture());
     recipe.TileCells = m_tileCells;
-    recipe.MaxTextureSide = std::min(cTileTextureSide, rci.Extensions->MaxTextureSize);
+    recipe.MaxTextureSide = std::min(tileTextureSide(m_tileCells), rci.Extensions->MaxTextureSize);
     recipe.PowerOfTwoTextures = m_powerOfTwoTextures;
     if (recipe == m_loader->Recipe())
         return;
@@ -477,9 +482,10 @@ void TTerrainLOD::draw(const std::vector<const TResidentTile*>& tiles, TRenderCo
                                 reinterpret_cast<const void*>(0));
             const bool culling = glIsEnabled(GL_CULL_FACE);
             glDisable(GL_CULL_FACE);
-            glDrawRangeElements(
-                GL_TRIANGLES, 0, lastVertex, m_allIndices - m_surfaceIndices, GL_UNSIGNED_SHORT,
-                reinterpret_cast<const void*>(std::size_t(m_surfaceIndices) * sizeof(std::uint16_t)));
+            glDrawRangeElements(GL_TRIANGLES, 0, lastVertex, m_allIndices - m_surfaceIndices,
+                                GL_UNSIGNED_SHORT,
+                                reinterpret_cast<const void*>(std::size_t(m_surfaceIndices) *
+                                                              sizeof(std::uint16_t)));
             if (culling)
                 glEnable(GL_CULL_FACE);
         }

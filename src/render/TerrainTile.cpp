@@ -128,9 +128,7 @@ TDrapePlacement TDrapeLayout::Place(const TTileKey& key) const
     const double u1 = double(c0 + span) / double(m_columns - 1) * m_drapeWidth * scale;
     const double v0 = (1.0 - double(r0 + span) / double(m_rows - 1)) * m_drapeHeight * scale;
     const double v1 = (1.0 - double(r0) / double(m_rows - 1)) * m_drapeHeight * scale;
-    auto texel = [](double at, int limit) {
-        return std::clamp(int(std::floor(at)), 0, limit - 1);
-    };
+    auto texel = [](double at, int limit) { return std::clamp(int(std::floor(at)), 0, limit - 1); };
     placement.X0 = texel(u0 - 0.5, levelWidth);
     placement.Y0 = texel(v0 - 0.5, levelHeight);
     placement.Width = texel(u1 + 0.5, levelWidth) - placement.X0 + 1;
@@ -350,9 +348,9 @@ TTileImage BuildTileImage(const TDrapePyramid& pyramid, const TDrapePlacement& p
                     unsigned sum = 0;
                     for (int yy : ys)
                         for (int xx : xs)
-                            sum += finer[(std::size_t(yy) * std::size_t(width) + std::size_t(xx)) *
-                                             4 +
-                                         std::size_t(k)];
+                            sum +=
+                                finer[(std::size_t(yy) * std::size_t(width) + std::size_t(xx)) * 4 +
+                                      std::size_t(k)];
                     level[(std::size_t(y) * std::size_t(w) + std::size_t(x)) * 4 + std::size_t(k)] =
                         std::uint8_t((sum + 2) / 4);
                 }
@@ -390,8 +388,8 @@ float seamGap(const std::function<void(int, int, int, float*)>& line, int start,
         for (int t = 0; t <= span; ++t) {
             const int m = std::min(t / spacing, vertices - 2);
             const float f = float(t - m * spacing) / float(spacing);
-            const float ours = edge[std::size_t(m)] +
-                               (edge[std::size_t(m + 1)] - edge[std::size_t(m)]) * f;
+            const float ours =
+                edge[std::size_t(m)] + (edge[std::size_t(m + 1)] - edge[std::size_t(m)]) * f;
             gap = std::max(gap, ours - cells[std::size_t(t)]);
         }
     }

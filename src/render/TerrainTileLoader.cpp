@@ -53,8 +53,8 @@ void TTerrainTileLoader::Start(const TTerrainRecipe& recipe)
         m_finishedKeys.clear();
         m_error = nullptr;
         m_arrived = false;
-        m_preparePending = recipe.Source && recipe.Source->Columns() >= 2 &&
-                           recipe.Source->Rows() >= 2;
+        m_preparePending =
+            recipe.Source && recipe.Source->Columns() >= 2 && recipe.Source->Rows() >= 2;
     }
     m_workChanged.notify_all();
 }
@@ -97,8 +97,8 @@ bool TTerrainTileLoader::worthAFrame(std::chrono::steady_clock::time_point now) 
 {
     if (!m_arrived)
         return false;
-    const bool batchDone = m_building == 0 && (m_wanted.empty() ||
-                                               int(m_finished.size()) >= FinishedLimit);
+    const bool batchDone =
+        m_building == 0 && (m_wanted.empty() || int(m_finished.size()) >= FinishedLimit);
     return batchDone || !m_data || now - m_firstArrival >= ReportInterval;
 }
 

@@ -33,8 +33,8 @@ TTerrainLayout::TTerrainLayout(int columns, int rows, int tileCells)
         throw std::invalid_argument("TTerrainLayout: tile size " + std::to_string(tileCells) +
                                     " is not a power of two from 2 to 128");
     if (columns > cMaxGridSide || rows > cMaxGridSide)
-        throw std::invalid_argument("TTerrainLayout: a grid of " + std::to_string(columns) +
-                                    " x " + std::to_string(rows) + " cells is too large");
+        throw std::invalid_argument("TTerrainLayout: a grid of " + std::to_string(columns) + " x " +
+                                    std::to_string(rows) + " cells is too large");
     if (columns < 2 || rows < 2)
         return;
     int level = 0;
@@ -88,8 +88,7 @@ class TDeviationPass
 public:
     TDeviationPass(const TTerrainLayout& layout, const TClampedHeights& heights, int level)
         : m_layout(layout), m_heights(heights), m_spacing(1 << (level - 1)),
-          m_tileLattice(2 * layout.TileCells()),
-          m_lastX(ceilDiv(layout.Columns() - 1, m_spacing)),
+          m_tileLattice(2 * layout.TileCells()), m_lastX(ceilDiv(layout.Columns() - 1, m_spacing)),
           m_lastY(ceilDiv(layout.Rows() - 1, m_spacing))
     {
     }
@@ -161,8 +160,8 @@ private:
     {
         noteTiles(deviation, 0, 1, [&](int i) {
             const std::size_t k = std::size_t(i);
-            const float between = i % 2 == 0 ? 0.5f * (north[k] + south[k])
-                                             : 0.5f * (south[k - 1] + north[k + 1]);
+            const float between =
+                i % 2 == 0 ? 0.5f * (north[k] + south[k]) : 0.5f * (south[k - 1] + north[k + 1]);
             return std::abs(row[k] - between);
         });
     }
@@ -181,9 +180,10 @@ private:
             for (int i = 0; i < across; ++i) {
                 const int c0 = i * cells;
                 const int c1 = std::min(c0 + cells, lastColumn);
-                const auto [low, high] = std::minmax_element(row.begin() + c0, row.begin() + c1 + 1);
-                TTileBounds& bounds = level0[std::size_t(tileRow) * std::size_t(across) +
-                                             std::size_t(i)];
+                const auto [low, high] =
+                    std::minmax_element(row.begin() + c0, row.begin() + c1 + 1);
+                TTileBounds& bounds =
+                    level0[std::size_t(tileRow) * std::size_t(across) + std::size_t(i)];
                 bounds.ZMin = std::min(bounds.ZMin, *low);
                 bounds.ZMax = std::max(bounds.ZMax, *high);
             }
@@ -209,8 +209,7 @@ class TLevelDifferencePass
 public:
     TLevelDifferencePass(const TTerrainLayout& layout, const TClampedHeights& heights, int base,
                          int first)
-        : m_layout(layout), m_heights(heights), m_base(base), m_first(first),
-          m_spacing(1 << base),
+        : m_layout(layout), m_heights(heights), m_base(base), m_first(first), m_spacing(1 << base),
           m_lastX(ceilDiv(layout.Columns() - 1, m_spacing)),
           m_lastY(ceilDiv(layout.Rows() - 1, m_spacing))
     {
@@ -265,9 +264,9 @@ public:
                         const float nw = lattice.NorthRow[cell], ne = lattice.NorthRow[cell + 1];
                         const float sw = lattice.SouthRow[cell], se = lattice.SouthRow[cell + 1];
                         // The cell's two triangles, cut from south-west to north-east.
-                        const float surface = u + v <= 1.0f
-                                                  ? nw + u * (ne - nw) + v * (sw - nw)
-                                                  : se + (1.0f - u) * (sw - se) + (1.0f - v) * (ne - se);
+                        const float surface =
+                            u + v <= 1.0f ? nw + u * (ne - nw) + v * (sw - nw)
+                                          : se + (1.0f - u) * (sw - se) + (1.0f - v) * (ne - se);
                         worst = std::max(worst, std::abs(surface - row[std::size_t(i)]));
                     }
                     out[t] = worst;
@@ -463,8 +462,8 @@ bool TTileView::Visible(const TTileKey& key) const
     // The skirts hang below the tile, at most as far as the lowest point of
     // the surface less the tile's own height range: through a crack one may
     // see a skirt whose tile is out of view.
-    const double floor = double(m_skirtFloor) - double(bounds.ZMax - bounds.ZMin) -
-                         double(SkirtMargin(m_tree));
+    const double floor =
+        double(m_skirtFloor) - double(bounds.ZMax - bounds.ZMin) - double(SkirtMargin(m_tree));
     const TBox box = tileBox(m_tree.Layout(), key, floor, bounds.ZMax);
     for (const double* plane : m_planes) {
         double distance = plane[3];
@@ -487,9 +486,8 @@ float TTileView::ScreenError(const TTileKey& key, float& distance) const
                              (corner & 2) ? box.High[1] : box.Low[1],
                              (corner & 4) ? box.High[2] : box.Low[2]};
         for (int j = 0; j < 3; ++j) {
-            const double e =
-                p[0] * m_modelView[0][j] + p[1] * m_modelView[1][j] + p[2] * m_modelView[2][j] +
-                m_modelView[3][j];
+            const double e = p[0] * m_modelView[0][j] + p[1] * m_modelView[1][j] +
+                             p[2] * m_modelView[2][j] + m_modelView[3][j];
             low[j] = std::min(low[j], e);
             high[j] = std::max(high[j], e);
         }
@@ -505,8 +503,8 @@ float TTileView::ScreenError(const TTileKey& key, float& distance) const
     const std::size_t level = std::size_t(key.Level);
     const double texelX = level < m_texels.X.size() ? m_texels.X[level] : 0.0;
     const double texelY = level < m_texels.Y.size() ? m_texels.Y[level] : 0.0;
-    const double size = std::max({double(bounds.Error) * m_unitZ, texelX * m_unitX,
-                                  texelY * m_unitY});
+    const double size =
+        std::max({double(bounds.Error) * m_unitZ, texelX * m_unitX, texelY * m_unitY});
     if (size <= 0.0)
         return 0.0f;
     if (!m_perspective)
@@ -584,10 +582,9 @@ TTileSelection SelectTiles(const TTerrainTree& tree, const TTexelSizes& texels,
         selection.Tiles.push_back(open.top());
     for (const TSelectedTile& tile : selection.Tiles)
         selection.MaxError = std::max(selection.MaxError, tile.Error);
-    std::sort(selection.Tiles.begin(), selection.Tiles.end(),
-              [](const TSelectedTile& a, const TSelectedTile& b) {
-                  return a.Distance < b.Distance;
-              });
+    std::sort(
+        selection.Tiles.begin(), selection.Tiles.end(),
+        [](const TSelectedTile& a, const TSelectedTile& b) { return a.Distance < b.Distance; });
     return selection;
 }
 

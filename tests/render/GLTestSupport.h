@@ -48,7 +48,8 @@ inline std::filesystem::path savePng(const TBitmap32& frame, const std::string& 
                     std::size_t(frame.Width()) * 4);
     const char* out = std::getenv("SKYGLIDE_TEST_TMP");
     const std::filesystem::path png = std::filesystem::path(out ? out : ".") / name;
-    if (!image.convertToFormat(QImage::Format_RGB888).save(QString::fromStdString(png.string()), "PNG"))
+    if (!image.convertToFormat(QImage::Format_RGB888)
+             .save(QString::fromStdString(png.string()), "PNG"))
         return {};
     return png;
 }

@@ -44,7 +44,8 @@ struct TwoSurfaces : ViewerComposition
         Lod->Scale().SetAsAffineVector(scale);
         Lod->SetTileCells(tileCells);
         Lod->SetHeightSource(Grid);
-        for (TTexture* texture : {&HeightField1->Material().Texture(), &Lod->Material().Texture()}) {
+        for (TTexture* texture :
+             {&HeightField1->Material().Texture(), &Lod->Material().Texture()}) {
             texture->SetMagFilter(TMagFilter::maNearest);
             texture->SetFilteringQuality(TTextureFilteringQuality::tfAnisotropic);
             texture->SetImage(std::shared_ptr<const TBitmap>(drape));

@@ -142,8 +142,8 @@ TMatrix4f viewerProjection()
     TCamera camera;
     camera.SetFocalLength(100);
     camera.SetDepthOfView(100000);
-    const TProjection p = *camera.LoadProjection({0, 0, cViewWidth, cViewHeight}, cViewWidth,
-                                                 cViewHeight, 96);
+    const TProjection p =
+        *camera.LoadProjection({0, 0, cViewWidth, cViewHeight}, cViewWidth, cViewHeight, 96);
     TMatrix4f m;
     m.M[0][0] = float(2 * p.Near / (p.Right - p.Left));
     m.M[1][1] = float(2 * p.Near / (p.Top - p.Bottom));
@@ -244,13 +244,13 @@ TEST(TileSelection, KeepsItsBoundOverASweepOfViews)
             // grid point of a selected tile, carried into eye space and
             // seen from that point's own distance, stays within the bound;
             // so does a texel of the tile's drape seen from its nearest point.
-            const double unitZ = std::hypot(view.ModelView.M[2][0], view.ModelView.M[2][1],
-                                            view.ModelView.M[2][2]);
-            const double unitX = std::hypot(view.ModelView.M[0][0], view.ModelView.M[0][1],
-                                            view.ModelView.M[0][2]);
-            const double pixelsPerUnit =
-                std::max(view.Projection.M[0][0] * cViewWidth, view.Projection.M[1][1] * cViewHeight) /
-                2.0;
+            const double unitZ =
+                std::hypot(view.ModelView.M[2][0], view.ModelView.M[2][1], view.ModelView.M[2][2]);
+            const double unitX =
+                std::hypot(view.ModelView.M[0][0], view.ModelView.M[0][1], view.ModelView.M[0][2]);
+            const double pixelsPerUnit = std::max(view.Projection.M[0][0] * cViewWidth,
+                                                  view.Projection.M[1][1] * cViewHeight) /
+                                         2.0;
             for (const TSelectedTile& tile : selection.Tiles) {
                 const double texel = texels.X[std::size_t(tile.Key.Level)] * unitX;
                 forTilePoints(tree.Layout(), tile.Key, [&](int c, int r) {
@@ -342,12 +342,14 @@ TEST(TileSkirts, ReachBelowWhatEveryNeighbourShowsAlongTheSeam)
         const int c0 = layout.FirstColumn(key), r0 = layout.FirstRow(key);
         for (int side = sNorth; side <= sEast; ++side) {
             const bool horizontal = side == sNorth || side == sSouth;
-            const int seam = side == sNorth ? r0 : side == sSouth ? r0 + span
+            const int seam = side == sNorth   ? r0
+                             : side == sSouth ? r0 + span
                              : side == sWest  ? c0
                                               : c0 + span;
             const int start = horizontal ? c0 : r0;
             const Edge ours = edgeOf(layout, mesh(key), key, side);
-            const bool gridEdge = seam == 0 || seam >= (horizontal ? layout.Rows() : layout.Columns()) - 1;
+            const bool gridEdge =
+                seam == 0 || seam >= (horizontal ? layout.Rows() : layout.Columns()) - 1;
             if (gridEdge) {
                 EXPECT_EQ(ours.Depth, 0.0f) << "a skirt along the grid's own edge";
                 continue;
@@ -355,9 +357,10 @@ TEST(TileSkirts, ReachBelowWhatEveryNeighbourShowsAlongTheSeam)
             EXPECT_GT(ours.Depth, 0.0f);
             // Across the seam, a tile of any level whose side lies on it.
             const int across = side == sNorth || side == sWest ? seam - 1 : seam;
-            const int opposite = side == sNorth ? sSouth : side == sSouth ? sNorth
-                                 : side == sWest ? sEast
-                                                 : sWest;
+            const int opposite = side == sNorth   ? sSouth
+                                 : side == sSouth ? sNorth
+                                 : side == sWest  ? sEast
+                                                  : sWest;
             for (int level = 0; level < layout.Levels(); ++level) {
                 const int otherSpan = layout.TileSpan(level);
                 if (level == key.Level || seam % otherSpan != 0)
@@ -425,7 +428,8 @@ TEST(TileMesh, FinestTilesHaveTheFullMeshsPositionsAndNormals)
         for (int v = 0; v < 81; ++v) {
             const TTerrainVertex& vertex = mesh.Vertices[std::size_t(v)];
             const auto found = full.Samples.find({vertex.X, vertex.Y});
-            ASSERT_NE(found, full.Samples.end()) << "no mesh sample at " << vertex.X << ", " << vertex.Y;
+            ASSERT_NE(found, full.Samples.end())
+                << "no mesh sample at " << vertex.X << ", " << vertex.Y;
             EXPECT_EQ(vertex.Z, found->second.Z);
             EXPECT_NEAR(vertex.NX, found->second.Normal.X, 1e-5f);
             EXPECT_NEAR(vertex.NY, found->second.Normal.Y, 1e-5f);
@@ -469,7 +473,8 @@ TEST(TileMesh, DrapePiecesShowTheTexelTheWholeDrapeShowsThere)
                 const int x = std::min(int(u), 149), yFromTop = std::min(int(w), 89);
                 const int tx = int(v.S * image.Width), ty = int(v.T * image.Height);
                 const std::uint8_t* texel =
-                    image.Levels[0].data() + (std::size_t(ty) * std::size_t(image.Width) + std::size_t(tx)) * 4;
+                    image.Levels[0].data() +
+                    (std::size_t(ty) * std::size_t(image.Width) + std::size_t(tx)) * 4;
                 const TPaletteEntry& expected = palette[drape->ScanLine(yFromTop)[x]];
                 EXPECT_EQ(texel[0], expected.Red) << "texel " << x << ", " << yFromTop;
                 EXPECT_EQ(texel[1], expected.Green) << "texel " << x << ", " << yFromTop;

@@ -32,7 +32,10 @@ struct GridHeights final : THeightSource
     float at(int c, int r) const { return Z[std::size_t(r) * std::size_t(W) + std::size_t(c)]; }
     float& at(int c, int r) { return Z[std::size_t(r) * std::size_t(W) + std::size_t(c)]; }
     /// The cell nearest to (c, r), cells past an edge repeating the edge.
-    float clamped(int c, int r) const { return at(std::clamp(c, 0, W - 1), std::clamp(r, 0, H - 1)); }
+    float clamped(int c, int r) const
+    {
+        return at(std::clamp(c, 0, W - 1), std::clamp(r, 0, H - 1));
+    }
 };
 
 /// Rolling ground cut by sharp ridges (creases of |sin|) and two cliffs, one
@@ -46,11 +49,11 @@ inline std::shared_ptr<GridHeights> RidgesAndCliffs(int w, int h)
             const double y = double(r) / (h - 1);
             double z = 0.25 + 0.08 * std::sin(7.0 * x + 2.0) * std::cos(5.0 * y);
             z += 0.22 * (1.0 - std::abs(std::sin(9.0 * x + 4.0 * y)));  // ridges
-            z += 0.12 * (1.0 - std::abs(std::sin(23.0 * y - 6.0 * x)));  // finer ridges
+            z += 0.12 * (1.0 - std::abs(std::sin(23.0 * y - 6.0 * x))); // finer ridges
             if (x + 0.7 * y > 0.8)
-                z += 0.15;                                                 // diagonal cliff
+                z += 0.15; // diagonal cliff
             if ((x - 0.3) * (x - 0.3) + (y - 0.7) * (y - 0.7) < 0.02)
-                z += 0.2;                                                  // plateau
+                z += 0.2; // plateau
             grid->at(c, r) = float(std::min(z, 1.0));
         }
     return grid;
