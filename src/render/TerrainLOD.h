@@ -48,7 +48,8 @@ struct TTerrainLODStatistics
 /// with the same light, material, drape and exaggeration as the THeightField
 /// mesh that would sample every cell (column c at local x = c / (W − 1), row
 /// r at y = 1 − r / (H − 1), heights along z; Scale, Position, Direction and
-/// Up place it as they place the mesh).
+/// Up place it as they place the mesh). No vertex colours are sent: the
+/// heights carry none, as the viewer's mesh (colour mode hfcmNone) has none.
 ///
 /// The grid is cut into a quadtree of square tiles with skirts (see
 /// docs/terrain-lod.md). Every frame the tiles whose screen-space error is
