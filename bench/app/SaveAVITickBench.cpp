@@ -19,6 +19,7 @@
 #include "app/SceneForm.h"
 #include "app/SceneLoader.h"
 #include "app/SkyGlideApplication.h"
+#include "host/HostLink.h"
 #include "paths/PathFile.h"
 #include "render/SceneViewer.h"
 
@@ -72,16 +73,16 @@ public:
         m_data.MeshSamplingFactor = ResolutionBoxFor(1).MeshSamplingFactor;
         drape.LoadImage(surface, true, 16);
         heights.LoadSurface(surface);
-        Form = std::make_unique<TSceneFrm>(m_data, nullptr);
-        Form->SetDefaultVelocity(100);
-        Form->ChangeVelocity(TVelocityChange::vcRestore);
+        Form = std::make_unique<TSceneFrm>(m_data, m_host, nullptr);
+        Form->Navigation().SetDefaultVelocity(100);
+        Form->Navigation().ChangeVelocity(TVelocityChange::vcRestore);
         Form->show();
         const QSize view(ViewWidth, ViewHeight);
         Form->resize(view + Form->size() - Form->SceneViewer1().size());
         Settle(1000);
         Form->Action(TSceneCommand::actSky).trigger();
         // The benchmark runs the ticks itself.
-        Form->Timer2().stop();
+        Form->Flight().Timer2().stop();
         Settle(200);
     }
     ~TWindow()
@@ -94,7 +95,7 @@ public:
     // the loaded path with the cursor at its start.
     void LoadFlight(int lines)
     {
-        TPathFile& path = Form->PathFile();
+        TPathFile& path = Form->Flight().PathFile();
         path.Clear();
         const double tilt = 8 * std::numbers::pi / 180;
         TPose pose{{-600, 95, 0}, {0, 0, 1}, {0, float(std::sin(tilt)), float(1 - std::cos(tilt))}};
@@ -107,18 +108,19 @@ public:
 
     bool OpenMovie(const std::string& file)
     {
-        TAVIRecorder& recorder = Form->AVIRecorder1();
+        TAVIRecorder& recorder = Form->Flight().AVIRecorder1();
         recorder.SetFilename(file);
         recorder.OnConfirmOverwrite = [](const std::string&) { return true; };
         if (!recorder.OpenMovieFile(0))
             return false;
-        Form->SetPathState(TPathState::psSavingMovie);
+        Form->Flight().SetPathState(TPathState::psSavingMovie);
         return true;
     }
 
     std::unique_ptr<TSceneFrm> Form;
 
 private:
+    THostLink m_host; // none: the window runs without a host
     TSceneData m_data;
 };
 
@@ -146,8 +148,9 @@ double Milliseconds(std::chrono::steady_clock::duration duration)
 void SaveAVITick(benchmark::State& state, bool shown)
 {
     TWindow& window = Window();
-    TSceneFrm& form = *window.Form;
-    if (form.SceneViewer1().size() != QSize(ViewWidth, ViewHeight)) {
+    TFlightController& flight = window.Form->Flight();
+    TSceneViewer& viewer = window.Form->SceneViewer1();
+    if (viewer.size() != QSize(ViewWidth, ViewHeight)) {
         state.SkipWithError("the viewer did not take the size 827 x 530");
         return;
     }
@@ -160,26 +163,26 @@ void SaveAVITick(benchmark::State& state, bool shown)
     }
     using TClock = std::chrono::steady_clock;
     TClock::duration ticks{};
-    const auto& statistics = form.SceneViewer1().Buffer().Statistics();
+    const auto& statistics = viewer.Buffer().Statistics();
     const auto rendered = statistics.FramesRendered;
     for (auto _ : state) {
-        if (form.PathFile().CurrentLine() >= lines - 1) {
+        if (flight.PathFile().CurrentLine() >= lines - 1) {
             state.PauseTiming();
-            form.PathFile().Rewind();
+            flight.PathFile().Rewind();
             state.ResumeTiming();
         }
         const auto begin = TClock::now();
-        form.Timer2Timer();
+        flight.Timer2Timer();
         if (shown)
             QCoreApplication::processEvents();
         ticks += TClock::now() - begin;
     }
-    const std::int32_t frames = form.AVIRecorder1().FrameIndex();
+    const std::int32_t frames = flight.AVIRecorder1().FrameIndex();
     const double renders =
         double(statistics.FramesRendered - rendered) / double(state.iterations());
-    if (form.AVIRecorder1().Writing())
-        form.AVIRecorder1().CloseMovieFile(false);
-    form.SetPathState(TPathState::psStopped);
+    if (flight.AVIRecorder1().Writing())
+        flight.AVIRecorder1().CloseMovieFile(false);
+    flight.SetPathState(TPathState::psStopped);
 
     // The two halves of the tick, each timed on its own: the line applied
     // (with the progress bar), and the frame rendered, read back, encoded
@@ -187,18 +190,18 @@ void SaveAVITick(benchmark::State& state, bool shown)
     double step = 0, frame = 0;
     const int parts = 20;
     window.OpenMovie(movie);
-    form.PathFile().Rewind();
+    flight.PathFile().Rewind();
     for (int i = 0; i < parts; ++i) {
         const auto t0 = TClock::now();
-        form.PlaybackStep();
+        flight.PlaybackStep();
         const auto t1 = TClock::now();
-        form.AVIRecorder1().AddMovieFrame();
+        flight.AVIRecorder1().AddMovieFrame();
         const auto t2 = TClock::now();
         step += Milliseconds(t1 - t0);
         frame += Milliseconds(t2 - t1);
     }
-    form.AVIRecorder1().CloseMovieFile(true);
-    form.SetPathState(TPathState::psStopped);
+    flight.AVIRecorder1().CloseMovieFile(true);
+    flight.SetPathState(TPathState::psStopped);
     QFile::remove(QString::fromStdString(movie));
 
     const double seconds = std::chrono::duration<double>(ticks).count();

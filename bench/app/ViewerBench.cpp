@@ -16,8 +16,8 @@
 #include "app/SceneForm.h"
 #include "app/SceneLoader.h"
 #include "app/SkyGlideApplication.h"
-#include "host/AppLifecycle.h"
 #include "host/MsgHandler.h"
+#include "hostlink/HostLinkNames.h"
 #include "render/DummyCube.h"
 #include "render/SceneViewer.h"
 
@@ -154,10 +154,9 @@ private:
 void SendShutdownRequest()
 {
     QDBusMessage call = QDBusMessage::createMethodCall(
-        QString::fromLatin1(Tmsghndlr::BusName), QString::fromLatin1(Tmsghndlr::ObjectPath),
-        QStringLiteral("org.kartova.MessageWindow"), QStringLiteral("SendMessage"));
-    call << uint(Tmsghndlr::ShutdownMessage) << qulonglong(Tmsghndlr::ShutdownWParam)
-         << qlonglong(Tmsghndlr::ShutdownLParam);
+        QString::fromLatin1(MessageWindowBusName), QString::fromLatin1(MessageWindowObjectPath),
+        QString::fromLatin1(MessageWindowInterfaceName), QString::fromLatin1(SendMessageMethod));
+    call << uint(ShutdownMessage) << qulonglong(ShutdownWParam) << qlonglong(ShutdownLParam);
     QDBusConnection::sessionBus().call(call, QDBus::Block, 10000);
 }
 
@@ -210,7 +209,7 @@ void StartToFirstFrame(benchmark::State& state, const QString& surface)
             viewer.waitForFinished();
             break;
         }
-        WaitForBusName(QString::fromLatin1(Tmsghndlr::BusName));
+        WaitForBusName(QString::fromLatin1(MessageWindowBusName));
         SendShutdownRequest();
         if (!viewer.waitForFinished(30000))
             viewer.kill();
@@ -256,10 +255,10 @@ void BM_FlyingTrinidad(benchmark::State& state)
     THost host(Trinidad, int(state.range(0)));
     if (!host.Ready)
         return state.SkipWithError("skyglide-host did not start");
-    SetApplicationShuttingDown(false);
-    auto window =
-        std::make_unique<Tmsghndlr>([](Tmsghndlr& w) { LoadScene(w, {std::string("krt1")}); });
-    TSceneFrm* form = SceneForm();
+    TSceneLoader loader;
+    auto window = std::make_unique<Tmsghndlr>(
+        loader.Host(), [&loader](Tmsghndlr& w) { loader.LoadScene(w, {std::string("krt1")}); });
+    TSceneFrm* form = loader.SceneForm();
     if (!form)
         return state.SkipWithError("no scene window");
     TSceneViewer& viewer = form->SceneViewer1();
@@ -269,7 +268,7 @@ void BM_FlyingTrinidad(benchmark::State& state)
     const TCadencerProgressEvent handler = form->Cadencer1().OnProgress;
     form->Cadencer1().OnProgress = [&, handler](TCadencer& sender, double dt, double time) {
         handler(sender, dt, time);
-        observer.Move(float(form->Velocity() * dt));
+        observer.Move(float(form->Navigation().Velocity() * dt));
     };
     const TRenderStatistics& statistics = viewer.Buffer().Statistics();
     double frames = 0;
@@ -291,8 +290,6 @@ void BM_FlyingTrinidad(benchmark::State& state)
     form->Cadencer1().OnProgress = handler;
     form->close();
     window.reset();
-    SceneData() = TSceneData{};
-    SetApplicationShuttingDown(false);
 }
 BENCHMARK(BM_FlyingTrinidad)
     ->ArgName("detail")

@@ -8,13 +8,12 @@
 // "bytes/frame" the file's growth per frame. Movies go to $TMPDIR (or /tmp)
 // and are deleted afterwards.
 
+#include "TerrainPicture.h"
 #include "movie/AVIRecorder.h"
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -40,19 +39,7 @@ public:
                 const int y = height - 1 - row; // rows are stored bottom first
                 for (int x = 0; x < width; ++x) {
                     std::uint8_t* p = frame.data() + (std::size_t(row) * width + x) * 4;
-                    if (y < height * 2 / 5) {
-                        p[0] = std::uint8_t(90 + 60 * y / height);
-                        p[1] = std::uint8_t(140 + 60 * y / height);
-                        p[2] = 235;
-                    } else {
-                        const int u = x + shift, v = y * 3 + shift;
-                        const double h = std::sin(u * 0.031) * std::cos(v * 0.017) +
-                                         0.3 * std::sin(u * 0.23 + v * 0.11);
-                        const int noise = int((unsigned(u * 73856093 ^ v * 19349663) >> 7) & 15);
-                        p[0] = std::uint8_t(std::clamp(100 + 60 * h + noise, 0.0, 255.0));
-                        p[1] = std::uint8_t(std::clamp(120 + 50 * h + noise, 0.0, 255.0));
-                        p[2] = std::uint8_t(std::clamp(60 + 30 * h + noise, 0.0, 255.0));
-                    }
+                    bench::terrainPixel(x, y, height, shift, p);
                     p[3] = 255;
                 }
             }

@@ -1,5 +1,9 @@
 #include "app/Navigation.h"
 
+#include "app/SceneComposition.h"
+#include "render/Camera.h"
+#include "render/DummyCube.h"
+
 #include <Qt>
 
 #include <limits>
@@ -70,6 +74,53 @@ bool TKeyState::AnyDown(const TNavigationRow& row) const
         if (key != 0 && IsDown(key))
             return true;
     return false;
+}
+
+void TNavigation::ChangeVelocity(TVelocityChange kind)
+{
+    m_rates = skyglide::ChangeVelocity(m_rates.Velocity, m_defaultVelocity, kind);
+}
+
+void TNavigation::Fly(TSceneComposition& scene, double deltaTime) const
+{
+    TDummyCube& observer = *scene.Observer;
+    TCamera& camera = *scene.Camera;
+    const long double dt = deltaTime;
+    const auto amount = [dt](std::int32_t rate) {
+        return static_cast<float>(static_cast<long double>(rate) * dt);
+    };
+    for (const TNavigationRow& row : NavigationRows) {
+        if (!m_keys.AnyDown(row))
+            continue;
+        switch (row.Action) {
+        case TNavigationAction::naTiltUp:
+            camera.OrbitTarget(amount(m_rates.TurnStep), 0);
+            break;
+        case TNavigationAction::naTiltDown:
+            camera.OrbitTarget(amount(-m_rates.TurnStep), 0);
+            break;
+        case TNavigationAction::naTurnLeft:
+            observer.Turn(amount(-m_rates.TurnStep));
+            break;
+        case TNavigationAction::naTurnRight:
+            observer.Turn(amount(m_rates.TurnStep));
+            break;
+        case TNavigationAction::naRise:
+            observer.Position().SetY(
+                static_cast<float>(observer.Position().Y() + m_rates.LiftStep * dt));
+            break;
+        case TNavigationAction::naSink:
+            observer.Position().SetY(
+                static_cast<float>(observer.Position().Y() - m_rates.LiftStep * dt));
+            break;
+        case TNavigationAction::naForward:
+            observer.Move(amount(m_rates.Velocity));
+            break;
+        case TNavigationAction::naBackward:
+            observer.Move(amount(-m_rates.Velocity));
+            break;
+        }
+    }
 }
 
 } // namespace skyglide

@@ -6,6 +6,8 @@
 
 namespace skyglide {
 
+struct TSceneComposition;
+
 // The observer's rates: Velocity in world units, TurnStep in degrees and
 // LiftStep in world units, each per unit of cadencer time.
 struct TNavigationRates
@@ -71,6 +73,35 @@ public:
 
 private:
     std::set<int> m_held;
+};
+
+// Keyboard flight of the observer rig: the rates, the velocity they derive
+// from, and the keys held on the scene window.
+class TNavigation
+{
+public:
+    const TNavigationRates& Rates() const { return m_rates; }
+    std::int32_t Velocity() const { return m_rates.Velocity; }
+    std::int32_t TurnStep() const { return m_rates.TurnStep; }
+    std::int32_t LiftStep() const { return m_rates.LiftStep; }
+    // The velocity that Restore returns to.
+    std::uint8_t DefaultVelocity() const { return m_defaultVelocity; }
+    void SetDefaultVelocity(std::uint8_t velocity) { m_defaultVelocity = velocity; }
+    void ChangeVelocity(TVelocityChange kind);
+
+    TKeyState& Keys() { return m_keys; }
+    const TKeyState& Keys() const { return m_keys; }
+
+    // One poll of the held keys: every row of NavigationRows whose key is
+    // down moves the rig by its rate times deltaTime, in the table's order.
+    // Each amount is the integer rate times deltaTime in extended precision,
+    // passed on as a single.
+    void Fly(TSceneComposition& scene, double deltaTime) const;
+
+private:
+    TNavigationRates m_rates;
+    std::uint8_t m_defaultVelocity = 0;
+    TKeyState m_keys;
 };
 
 } // namespace skyglide

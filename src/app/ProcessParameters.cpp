@@ -1,7 +1,6 @@
 #include "app/ProcessParameters.h"
 
-#include "host/AppLifecycle.h"
-#include "host/KrtServices.h"
+#include "host/HostLink.h"
 #include "host/StartupParameters.h"
 
 #include <QLocale>
@@ -14,9 +13,9 @@ namespace skyglide {
 
 namespace {
 
-IKartovaAPIServer& RequireHostServer(const char* method)
+IKartovaAPIServer& RequireHostServer(THostLink& host, const char* method)
 {
-    IKartovaAPIServer* server = HostServer();
+    IKartovaAPIServer* server = host.Server();
     if (!server)
         throw EHostServerError(method, "not connected to the host");
     return *server;
@@ -70,33 +69,33 @@ bool IsStartMaximized(const std::string& text)
     return text == "1";
 }
 
-TProcessParameters ReadProcessParameters()
+TProcessParameters ReadProcessParameters(THostLink& host)
 {
     TProcessParameters parameters;
-    parameters.SurfaceFileName = TrimBlanks(GetProcessParameter(2));
-    parameters.DrapeFileName = TrimBlanks(GetProcessParameter(3));
-    parameters.PaletteName = TrimBlanks(GetProcessParameter(4));
-    parameters.ResolutionMode = LowByteOfInteger(GetProcessParameter(5), 5);
-    parameters.VelocityParameter = LowByteOfInteger(GetProcessParameter(6), 6);
-    parameters.Exaggeration = ExaggerationFromPercent(GetProcessParameter(7));
-    parameters.StartMaximized = IsStartMaximized(GetProcessParameter(8));
-    parameters.HelpFile = RequireHostServer("GetHostText").GetHostText();
+    parameters.SurfaceFileName = TrimBlanks(host.GetProcessParameter(2));
+    parameters.DrapeFileName = TrimBlanks(host.GetProcessParameter(3));
+    parameters.PaletteName = TrimBlanks(host.GetProcessParameter(4));
+    parameters.ResolutionMode = LowByteOfInteger(host.GetProcessParameter(5), 5);
+    parameters.VelocityParameter = LowByteOfInteger(host.GetProcessParameter(6), 6);
+    parameters.Exaggeration = ExaggerationFromPercent(host.GetProcessParameter(7));
+    parameters.StartMaximized = IsStartMaximized(host.GetProcessParameter(8));
+    parameters.HelpFile = RequireHostServer(host, "GetHostText").GetHostText();
     // The host's number is read as the host expects, but not used.
-    RequireHostServer("GetHostNumber").GetHostNumber();
+    RequireHostServer(host, "GetHostNumber").GetHostNumber();
     return parameters;
 }
 
-void AbandonStartup(const std::exception& error)
+void AbandonStartup(THostLink& host, const std::exception& error)
 {
     std::fprintf(stderr, "skyglide: the start-up failed: %s\n", error.what());
     try {
-        ReportProcessError(-999);
+        host.ReportProcessError(-999);
     } catch (const std::exception& reportError) {
         std::fprintf(stderr, "skyglide: the failure could not be reported to the host: %s\n",
                      reportError.what());
     }
-    ReleaseHostServer();
-    TerminateApplication();
+    host.Release();
+    host.TerminateApplication();
 }
 
 } // namespace skyglide

@@ -7,6 +7,8 @@
 
 namespace skyglide {
 
+class THostLink;
+
 // A process parameter that does not convert to what it must be.
 class EConvertError : public std::runtime_error
 {
@@ -30,7 +32,7 @@ struct TProcessParameters
 
 // Reads parameters 2 to 8 (one host call each, in that order), then the help
 // file and the host number. Throws EConvertError or EHostServerError.
-TProcessParameters ReadProcessParameters();
+TProcessParameters ReadProcessParameters(THostLink& host);
 
 // The conversions, one per kind of parameter.
 std::string TrimBlanks(const std::string& text);
@@ -45,6 +47,6 @@ bool IsStartMaximized(const std::string& text);
 // The start-up's failure guard: reports the failure to the host with code
 // -999, releases the host and asks the application to terminate. Shows no
 // message box; the reason goes to the standard error stream.
-void AbandonStartup(const std::exception& error);
+void AbandonStartup(THostLink& host, const std::exception& error);
 
 } // namespace skyglide

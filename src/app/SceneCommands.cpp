@@ -1,5 +1,6 @@
 #include "app/SceneCommands.h"
 
+#include <QFileInfo>
 #include <Qt>
 
 namespace skyglide {
@@ -77,5 +78,16 @@ const std::array<TPopupEntry, 23> PopupMenuLayout = {{
     {E::Separator},
     {E::Command, C::actHelp},
 }};
+
+QUrl HelpUrl(const QString& helpFile)
+{
+    QUrl url = helpFile.contains(QStringLiteral("://"))
+                   ? QUrl(helpFile)
+                   : QUrl::fromLocalFile(QFileInfo(helpFile).absoluteFilePath());
+    const QString suffix = QFileInfo(url.path()).suffix().toLower();
+    if (suffix == QLatin1String("html") || suffix == QLatin1String("htm"))
+        url.setFragment(QStringLiteral("718"));
+    return url;
+}
 
 } // namespace skyglide

@@ -2,6 +2,8 @@
 
 #include "app/PathState.h"
 
+#include <QUrl>
+
 #include <array>
 #include <cstddef>
 
@@ -67,5 +69,10 @@ extern const std::array<TPopupEntry, 23> PopupMenuLayout;
 
 // The caption of the velocity submenu.
 inline constexpr const char* ChangeVelocityCaption = "Change Velocity";
+
+// What Help opens for the host's help file: the file at its context 718,
+// which for an HTML file (".html", ".htm", any case) is the fragment "#718";
+// any other file as it is; a URL as given.
+QUrl HelpUrl(const QString& helpFile);
 
 } // namespace skyglide

@@ -1,10 +1,15 @@
 #include "app/SceneComposition.h"
 
+#include "data/RasterFile.h"
 #include "render/Camera.h"
 #include "render/DummyCube.h"
 #include "render/HeightFieldMesh.h"
 #include "render/LightSource.h"
 #include "render/SkyDome.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
 
 namespace skyglide {
 
@@ -96,6 +101,39 @@ TSceneComposition::TSceneComposition()
     Camera->SetTargetObject(CameraTarget);
 
     Scene1.EndLoading();
+}
+
+void TSceneComposition::ShowSurface(TRasterFile* surface, TRasterFile* drape, float exaggeration,
+                                    std::uint8_t meshSamplingFactor)
+{
+    const int width = surface ? surface->Bitmap().Width() : 0;
+    const int height = surface ? surface->Bitmap().Height() : 0;
+    const bool empty = width <= 0 || height <= 0;
+    const float scaleX = empty ? 1.0f : static_cast<float>(width);
+    const float scaleY = empty ? 1.0f : static_cast<float>(height);
+    const long double larger = std::max(scaleX, scaleY);
+
+    Scene1.BeginUpdate();
+    HeightField1->Scale().SetX(scaleX);
+    HeightField1->Scale().SetY(scaleY);
+    HeightField1->Scale().SetZ(static_cast<float>(larger * 0.05L * exaggeration));
+    Observer->Position().SetX(static_cast<float>(0.4L * scaleX));
+    Observer->Position().SetZ(static_cast<float>(-0.4L * scaleY));
+    Observer->Position().SetY(static_cast<float>(larger * 0.05L * 1.5L));
+    Observer->Turn(static_cast<float>(std::atan(static_cast<double>(scaleX) / scaleY) * 180.0 /
+                                      std::numbers::pi));
+    Camera->OrbitTarget(-2, 0);
+    HeightField1->XSamplingScale().SetStep(static_cast<float>(meshSamplingFactor / scaleX));
+    HeightField1->YSamplingScale().SetStep(static_cast<float>(meshSamplingFactor / scaleY));
+    HeightField1->SetVisible(!empty);
+
+    // A surface-sized picture is not copied: the drape never draws it again.
+    if (drape && !drape->Bitmap().Empty()) {
+        TTexture& texture = HeightField1->Material().Texture();
+        texture.SetImage(std::move(drape->Bitmap()));
+        texture.SetDisabled(false);
+    }
+    Scene1.EndUpdate();
 }
 
 } // namespace skyglide

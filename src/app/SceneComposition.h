@@ -2,9 +2,12 @@
 
 #include "render/Scene.h"
 
+#include <cstdint>
+
 namespace skyglide {
 
 class TCamera;
+class TRasterFile;
 class TDummyCube;
 class THeightField;
 class TLightSource;
@@ -28,6 +31,22 @@ struct TSceneComposition
     TSceneComposition();
     TSceneComposition(const TSceneComposition&) = delete;
     TSceneComposition& operator=(const TSceneComposition&) = delete;
+
+    // Lays the scene out for a surface, as the viewer starts: the height
+    // field scaled to the surface's grid (heights to 5 % of its larger side
+    // times exaggeration) and sampled every meshSamplingFactor cells; the
+    // observer outside the surface, beyond its corner at X = 0, Z = 0 by
+    // 40 % of each extent, 1.5 times as high as the surface reaches without
+    // exaggeration, turned to look at the middle of the surface and tilted
+    // 2° down. The texture takes the drape's picture over (the drape raster
+    // keeps none). One update bracket: one change notice.
+    //
+    // Without a surface, or with an empty grid (documentation that did not
+    // read), the height field is hidden and the placement uses a grid of one
+    // cell, so that nothing divides by zero. Without a drape picture the
+    // texture stays off.
+    void ShowSurface(TRasterFile* surface, TRasterFile* drape, float exaggeration,
+                     std::uint8_t meshSamplingFactor);
 
     TScene Scene1;
     TSkyDome* SkyDome1 = nullptr;

@@ -24,7 +24,4 @@ struct TSceneData
     std::uint8_t MeshSamplingFactor = 10;
 };
 
-// The process's scene data, which the start-up load fills.
-TSceneData& SceneData();
-
 } // namespace skyglide

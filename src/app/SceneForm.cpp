@@ -1,16 +1,13 @@
 #include "app/SceneForm.h"
 
-#include "app/FlightPath.h"
+#include "app/FirstFrameTiming.h"
 #include "app/SceneData.h"
-#include "app/SceneLoader.h"
+#include "app/SkyGlideApplication.h"
 #include "app/StartupTimings.h"
 #include "app/SurfaceReadout.h"
 #include "app/ViewerFrameSource.h"
-#include "host/AppLifecycle.h"
-#include "host/KrtServices.h"
+#include "host/HostLink.h"
 #include "movie/CompressorDialog.h"
-#include "paths/PathFile.h"
-#include "render/Camera.h"
 #include "render/DummyCube.h"
 #include "render/HeightFieldMesh.h"
 #include "render/SceneViewer.h"
@@ -21,7 +18,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -29,18 +25,13 @@
 #include <QMenu>
 #include <QPointer>
 #include <QProgressBar>
-#include <QScopeGuard>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
-#include <QUrl>
 #include <QVBoxLayout>
 #include <QWindow>
 
-#include <algorithm>
-#include <cmath>
 #include <cstdio>
-#include <numbers>
 
 namespace skyglide {
 
@@ -84,19 +75,10 @@ const QString& Title()
     return title;
 }
 
-// The captions of the path states; %1 is the path's file name (empty for a
-// path that was only recorded).
-constexpr const char* RecordingCaption = "Sky Glide - Recording";
-constexpr const char* PlayingCaption = "Sky Glide - Playing %1";
-constexpr const char* PausedCaption = "Sky Glide - Paused %1";
-constexpr const char* PathLoadedCaption = "Sky Glide - Path loaded %1";
-// %1 the path's file name, %2 the movie's.
-constexpr const char* SavingMovieCaption = "Sky Glide - Save %1 to %2";
-
 } // namespace
 
-TSceneFrm::TSceneFrm(TSceneData& data, QWidget* owner)
-    : QWidget(owner, Qt::Window), m_data(data), m_pathFile(std::make_unique<TPathFile>())
+TSceneFrm::TSceneFrm(TSceneData& data, THostLink& host, QWidget* owner)
+    : QWidget(owner, Qt::Window), m_data(data), m_host(host), m_flight(m_scene)
 {
     createComponents();
     FormCreate();
@@ -107,7 +89,7 @@ TSceneFrm::~TSceneFrm()
     m_cadencer.SetEnabled(false);
     // An open movie is deleted with the recorder; it takes no frame from a
     // viewer that is going.
-    m_aviRecorder.SetSceneViewer(nullptr);
+    m_flight.AVIRecorder1().SetSceneViewer(nullptr);
     // The viewer goes first, with its GL resources, while the scene it shows
     // still exists.
     delete m_sceneViewer;
@@ -153,33 +135,14 @@ void TSceneFrm::createComponents()
     m_timer1->setInterval(100);
     connect(m_timer1, &QTimer::timeout, this, &TSceneFrm::Timer1Timer);
     m_timer1->start();
-    m_timer2 = new QTimer(this);
-    m_timer2->setObjectName(QStringLiteral("Timer2"));
-    m_timer2->setInterval(60);
-    connect(m_timer2, &QTimer::timeout, this, &TSceneFrm::Timer2Timer);
-    m_timer2->start();
 
-    m_aviRecorder.SetFPS(15);
-    m_aviRecorder.SetSizeRestriction(TAVISizeRestriction::srNoRestriction);
-    m_aviRecorder.SetImageRetrievalMode(TAVIImageRetrievalMode::irmSnapShot);
-    m_aviRecorder.SetCompressor(TAVICompressor::acDefault);
-    m_aviRecorder.SetWidth(320);
-    m_aviRecorder.SetHeight(200);
+    m_flight.OnCaption = [this](const QString& caption) { setWindowTitle(caption); };
+    m_flight.OnProgress = [this](int percent) { m_progressBar->setValue(percent); };
+    m_flight.OnError = [this](const QString& text) { showError(text); };
+    m_flight.OnPathStateChanged = [this](TPathState) { ActionList1Update(); };
     m_frameSource = std::make_unique<TViewerFrameSource>(*m_sceneViewer);
-    m_aviRecorder.SetSceneViewer(m_frameSource.get());
-    // The movie's name comes from SaveAVIDialog; the recorder asks before it
-    // replaces a file.
-    m_aviRecorder.OnAskFileName = [this] {
-        return UserDialogs().ExecuteSaveDialog(m_saveAVIDialog, this)
-                   ? m_saveAVIDialog.FileName.toStdString()
-                   : std::string();
-    };
-    m_aviRecorder.OnConfirmOverwrite = [this](const std::string& question) {
-        return UserDialogs().Confirm(Title(), QString::fromStdString(question), this);
-    };
-    m_aviRecorder.OnChooseCompressor = [this](const std::vector<TAVIEncoderInfo>& encoders) {
-        return ChooseAVICompressor(this, encoders);
-    };
+    m_flight.AVIRecorder1().SetSceneViewer(m_frameSource.get());
+    createRecorderDialogs();
 
     for (TFileDialogSettings* dialog : {&m_openDialog, &m_savePathDialog}) {
         dialog->DefaultExt = QStringLiteral("csv");
@@ -195,11 +158,10 @@ void TSceneFrm::createComponents()
         [this](float x, float y, float& z, TVector4f& color, TTexPoint& texPoint) {
             HeightField1GetHeight(x, y, z, color, texPoint);
         });
-    m_timingFrame = TStartupTimings::Enabled();
-    m_sceneViewer->Buffer().AfterRender = [this] {
-        if (m_timingFrame)
-            timeFirstFrame();
-    };
+    if (TStartupTimings::Enabled()) {
+        m_firstFrameTiming = std::make_unique<TFirstFrameTiming>(*m_sceneViewer);
+        m_sceneViewer->Buffer().AfterRender = [this] { m_firstFrameTiming->FrameRendered(); };
+    }
 
     resize(DefaultWidth, DefaultHeight);
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -213,6 +175,24 @@ void TSceneFrm::createComponents()
         Cadencer1Progress(deltaTime, newTime);
     };
     m_cadencer.SetScene(&m_scene.Scene1);
+}
+
+void TSceneFrm::createRecorderDialogs()
+{
+    // The movie's name comes from SaveAVIDialog; the recorder asks before it
+    // replaces a file.
+    TAVIRecorder& recorder = m_flight.AVIRecorder1();
+    recorder.OnAskFileName = [this] {
+        return UserDialogs().ExecuteSaveDialog(m_saveAVIDialog, this)
+                   ? m_saveAVIDialog.FileName.toStdString()
+                   : std::string();
+    };
+    recorder.OnConfirmOverwrite = [this](const std::string& question) {
+        return UserDialogs().Confirm(Title(), QString::fromStdString(question), this);
+    };
+    recorder.OnChooseCompressor = [this](const std::vector<TAVIEncoderInfo>& encoders) {
+        return ChooseAVICompressor(this, encoders);
+    };
 }
 
 void TSceneFrm::createStatusBar()
@@ -294,8 +274,7 @@ void TSceneFrm::FormCreate()
     setWindowTitle(QString::fromLatin1(Caption));
     setWindowState(m_data.StartMaximized ? Qt::WindowMaximized : Qt::WindowNoState);
     readDialogFolders();
-    m_pathState = TPathState::psIdle;
-    ActionList1Update();
+    m_flight.SetPathState(TPathState::psIdle);
 }
 
 void TSceneFrm::readDialogFolders()
@@ -303,7 +282,7 @@ void TSceneFrm::readDialogFolders()
     // One call of the host per dialog. A host that fails leaves the dialogs
     // where they start by themselves and is not asked again; the window
     // stays usable and can be closed.
-    IKartovaAPIServer* server = HostServer();
+    IKartovaAPIServer* server = m_host.Server();
     if (!server)
         return;
     for (TFileDialogSettings* dialog : {&m_openDialog, &m_savePathDialog, &m_saveAVIDialog}) {
@@ -333,47 +312,9 @@ void TSceneFrm::setVisible(bool visible)
 
 void TSceneFrm::FormShow()
 {
-    m_closing = false;
-    TRasterFile* surface = m_data.SurfaceRaster.get();
-    const int width = surface ? surface->Bitmap().Width() : 0;
-    const int height = surface ? surface->Bitmap().Height() : 0;
-    // A surface whose documentation did not read has an empty grid: nothing
-    // to show. The placement then uses a grid of one cell, so that nothing
-    // below divides by zero, and the height field stays hidden.
-    const bool empty = width <= 0 || height <= 0;
-    const float scaleX = empty ? 1.0f : static_cast<float>(width);
-    const float scaleY = empty ? 1.0f : static_cast<float>(height);
-    const long double larger = std::max(scaleX, scaleY);
-
-    TScene& scene = m_scene.Scene1;
-    THeightField& heightField = *m_scene.HeightField1;
-    TDummyCube& observer = *m_scene.Observer;
-    scene.BeginUpdate();
-    heightField.Scale().SetX(scaleX);
-    heightField.Scale().SetY(scaleY);
-    heightField.Scale().SetZ(static_cast<float>(larger * 0.05L * m_data.Exaggeration));
-    // Outside the surface, beyond its corner at X = 0, Z = 0 by 40 % of each
-    // extent, 1.5 times as high as the surface reaches without exaggeration,
-    // turned to look at the middle of the surface and tilted 2° down.
-    observer.Position().SetX(static_cast<float>(0.4L * scaleX));
-    observer.Position().SetZ(static_cast<float>(-0.4L * scaleY));
-    observer.Position().SetY(static_cast<float>(larger * 0.05L * 1.5L));
-    observer.Turn(static_cast<float>(std::atan(static_cast<double>(scaleX) / scaleY) * 180.0 /
-                                     std::numbers::pi));
-    m_scene.Camera->OrbitTarget(-2, 0);
-    heightField.XSamplingScale().SetStep(static_cast<float>(m_data.MeshSamplingFactor / scaleX));
-    heightField.YSamplingScale().SetStep(static_cast<float>(m_data.MeshSamplingFactor / scaleY));
-    heightField.SetVisible(!empty);
-
-    // The texture takes the drape's pixels over: the drape raster never
-    // draws them again, and a surface-sized picture is not copied.
-    TRasterFile* drape = m_data.DrapeRaster.get();
-    if (drape && !drape->Bitmap().Empty()) {
-        TTexture& texture = heightField.Material().Texture();
-        texture.SetImage(std::move(drape->Bitmap()));
-        texture.SetDisabled(false);
-    }
-    scene.EndUpdate();
+    SetClosing(false);
+    m_scene.ShowSurface(m_data.SurfaceRaster.get(), m_data.DrapeRaster.get(), m_data.Exaggeration,
+                        m_data.MeshSamplingFactor);
 }
 
 void TSceneFrm::resizeEvent(QResizeEvent* event)
@@ -401,8 +342,8 @@ void TSceneFrm::FormResize()
 {
     if (!m_sceneViewer)
         return;
-    m_aviRecorder.SetWidth(m_sceneViewer->width());
-    m_aviRecorder.SetHeight(m_sceneViewer->height());
+    m_flight.AVIRecorder1().SetWidth(m_sceneViewer->width());
+    m_flight.AVIRecorder1().SetHeight(m_sceneViewer->height());
 }
 
 void TSceneFrm::fitOuterSize()
@@ -434,104 +375,11 @@ void TSceneFrm::Timer1Timer()
     m_sceneViewer->ResetPerformanceMonitor();
 }
 
-void TSceneFrm::Timer2Timer()
-{
-    // An error box of a tick runs its own event loop, in which the timer goes
-    // on: the path waits until the box is answered.
-    if (m_pathTickBusy || m_closing || !m_pathFile)
-        return;
-    QPointer<TSceneFrm> self(this);
-    m_pathTickBusy = true;
-    const auto done = qScopeGuard([self] {
-        if (self)
-            self->m_pathTickBusy = false;
-    });
-    if (m_pathState == TPathState::psPlaying || m_pathState == TPathState::psSavingMovie) {
-        PlaybackStep();
-        // The window may have been closed while an error box was open.
-        if (!self || m_closing)
-            return;
-    }
-    if (m_pathState == TPathState::psRecording)
-        RecordSample();
-    if (m_pathState == TPathState::psSavingMovie)
-        addMovieFrame();
-}
-
-void TSceneFrm::RecordSample()
-{
-    m_pathFile->Add(formatPoseLine(m_pathFile->Count(), RigPose(m_scene)));
-}
-
-void TSceneFrm::PlaybackStep()
-{
-    TPathFile& path = *m_pathFile;
-    if (path.Next()) {
-        QString failure;
-        TScene& scene = m_scene.Scene1;
-        scene.BeginUpdate();
-        try {
-            // All nine numbers convert before any is applied: a line that
-            // fails leaves the rig where the previous line put it.
-            ApplyRigPose(m_scene, path.currentPose());
-        } catch (const std::exception& error) {
-            failure = QString::fromUtf8(error.what());
-        }
-        scene.EndUpdate();
-        m_progressBar->setValue(PlaybackProgress(path.CurrentLine(), path.Count()));
-        // Shown once for this line; the next tick plays the next one.
-        if (!failure.isEmpty())
-            UserDialogs().ShowError(Title(), failure, this);
-        return;
-    }
-    QString failure;
-    if (m_pathState == TPathState::psSavingMovie)
-        failure = closeMovie();
-    SetPathState(TPathState::psStopped);
-    setPathCaption(PathLoadedCaption);
-    m_progressBar->setValue(0);
-    if (!failure.isEmpty())
-        UserDialogs().ShowError(Title(), failure, this);
-}
-
-void TSceneFrm::addMovieFrame()
-{
-    try {
-        m_aviRecorder.AddMovieFrame();
-        m_movieFrameFailing = false;
-    } catch (const std::exception& error) {
-        // The next tick tries again. A failure that repeats at every tick (a
-        // full disk) is shown once, not at every tick; the close of the movie
-        // tells whether the movie could be completed.
-        if (m_movieFrameFailing)
-            return;
-        m_movieFrameFailing = true;
-        UserDialogs().ShowError(Title(), QString::fromUtf8(error.what()), this);
-    }
-}
-
-QString TSceneFrm::closeMovie()
-{
-    if (!m_aviRecorder.Writing())
-        return {};
-    try {
-        m_aviRecorder.CloseMovieFile(false);
-    } catch (const std::exception& error) {
-        return QString::fromUtf8(error.what());
-    }
-    return {};
-}
-
-void TSceneFrm::setPathCaption(const char* format)
-{
-    setWindowTitle(QString::fromLatin1(format).arg(QString::fromStdString(m_pathFile->FileName())));
-}
-
 void TSceneFrm::SceneViewer1BeforeRender()
 {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    if (m_timingFrame && m_frameBegin == std::chrono::steady_clock::time_point{})
-        m_frameBegin = std::chrono::steady_clock::now();
+    if (m_firstFrameTiming)
+        m_firstFrameTiming->FrameBegins();
 }
 
 void TSceneFrm::SceneViewer1PostRender()
@@ -539,25 +387,18 @@ void TSceneFrm::SceneViewer1PostRender()
     QGuiApplication::restoreOverrideCursor();
 }
 
-void TSceneFrm::timeFirstFrame()
+void TSceneFrm::showError(const QString& text)
 {
-    if (m_frameBegin == std::chrono::steady_clock::time_point{})
-        return;
-    m_timingFrame = false;
-    const auto end = std::chrono::steady_clock::now();
-    const auto meshBegin = m_heightCalls > 0 ? m_firstHeight : end;
-    const auto meshEnd = m_heightCalls > 0 ? m_lastHeight : end;
-    // The frame is on screen once the window has composed it.
-    const auto textureUpload = meshBegin - m_frameBegin;
-    const auto meshBuild = meshEnd - meshBegin;
-    auto* once = new QObject(this);
-    connect(m_sceneViewer, &QOpenGLWidget::frameSwapped, once, [once, textureUpload, meshBuild] {
-        TStartupTimings::FirstFrameRendered(textureUpload, meshBuild);
-        once->deleteLater();
-    });
+    UserDialogs().ShowError(Title(), text, this);
 }
 
 // ---- close ----------------------------------------------------------------------
+
+void TSceneFrm::SetClosing(bool closing)
+{
+    m_closing = closing;
+    m_flight.SetClosing(closing);
+}
 
 void TSceneFrm::closeEvent(QCloseEvent* event)
 {
@@ -575,13 +416,14 @@ void TSceneFrm::closeEvent(QCloseEvent* event)
 
 bool TSceneFrm::FormCloseQuery()
 {
-    if (m_pathFile->Modified() &&
+    TPathFile& path = m_flight.PathFile();
+    if (path.Modified() &&
         UserDialogs().Confirm(Title(), QStringLiteral("Save Path on a file?"), this) &&
         UserDialogs().ExecuteSaveDialog(m_savePathDialog, this)) {
         try {
-            m_pathFile->SaveToFile(m_savePathDialog.FileName.toStdString());
+            path.SaveToFile(m_savePathDialog.FileName.toStdString());
         } catch (const std::exception& error) {
-            UserDialogs().ShowError(Title(), QString::fromUtf8(error.what()), this);
+            showError(QString::fromUtf8(error.what()));
             // The user asked to keep the path: the window stays open so that
             // it can be saved elsewhere. The host's shutdown request still
             // ends the run.
@@ -589,13 +431,7 @@ bool TSceneFrm::FormCloseQuery()
                 return false;
         }
     }
-    if (m_pathState == TPathState::psRecording || m_pathState == TPathState::psPlaying)
-        actStopExecute();
-    if (m_pathState == TPathState::psSavingMovie && m_aviRecorder.Writing())
-        m_aviRecorder.CloseMovieFile(true);
-    // No path tick may touch the path or the aborted movie while the close
-    // lets pending messages through.
-    m_timer2->stop();
+    m_flight.Halt();
     m_closing = true;
     return true;
 }
@@ -605,35 +441,29 @@ void TSceneFrm::FormClose()
     m_closed = true;
     // A failure is shown, and the run still ends: the data is freed and the
     // application ends.
-    if (const std::optional<std::string> error = TellHostRunFinished())
-        UserDialogs().ShowError(Title(), QString::fromStdString(*error), this);
+    if (const std::optional<std::string> error = m_host.FinishRun())
+        showError(QString::fromStdString(*error));
     QCoreApplication::processEvents();
     m_cadencer.SetEnabled(false);
     m_timer1->stop();
     deleteLater();
     m_data.SurfaceRaster.reset();
     m_data.DrapeRaster.reset();
-    m_pathFile.reset();
-    ReleaseHostServer();
-    TerminateApplication();
+    m_host.Release();
+    m_host.TerminateApplication();
 }
 
 // ---- navigation -----------------------------------------------------------------
 
-void TSceneFrm::ChangeVelocity(TVelocityChange kind)
-{
-    m_rates = skyglide::ChangeVelocity(m_rates.Velocity, m_defaultVelocity, kind);
-}
-
 void TSceneFrm::keyPressEvent(QKeyEvent* event)
 {
-    m_keys.KeyPressed(event->key(), event->isAutoRepeat());
+    m_navigation.Keys().KeyPressed(event->key(), event->isAutoRepeat());
     event->accept();
 }
 
 void TSceneFrm::keyReleaseEvent(QKeyEvent* event)
 {
-    m_keys.KeyReleased(event->key(), event->isAutoRepeat());
+    m_navigation.Keys().KeyReleased(event->key(), event->isAutoRepeat());
     event->accept();
 }
 
@@ -641,7 +471,7 @@ void TSceneFrm::changeEvent(QEvent* event)
 {
     // Releases that happen in another window never reach this one.
     if (event->type() == QEvent::ActivationChange && !isActiveWindow())
-        m_keys.Clear();
+        m_navigation.Keys().Clear();
     QWidget::changeEvent(event);
 }
 
@@ -653,57 +483,14 @@ bool TSceneFrm::HoldsKeyboardFocus() const
 
 void TSceneFrm::Cadencer1Progress(double deltaTime, double /*newTime*/)
 {
-    if (!m_closing)
-        HandleKeys(deltaTime);
-}
-
-void TSceneFrm::HandleKeys(double deltaTime)
-{
     if (m_closing)
         return;
     if (!HoldsKeyboardFocus()) {
         // Keys released while a menu or dialog had them are never seen here.
-        m_keys.Clear();
+        m_navigation.Keys().Clear();
         return;
     }
-    TDummyCube& observer = *m_scene.Observer;
-    TCamera& camera = *m_scene.Camera;
-    const long double dt = deltaTime;
-    const auto amount = [dt](std::int32_t rate) {
-        return static_cast<float>(static_cast<long double>(rate) * dt);
-    };
-    for (const TNavigationRow& row : NavigationRows) {
-        if (!m_keys.AnyDown(row))
-            continue;
-        switch (row.Action) {
-        case TNavigationAction::naTiltUp:
-            camera.OrbitTarget(amount(m_rates.TurnStep), 0);
-            break;
-        case TNavigationAction::naTiltDown:
-            camera.OrbitTarget(amount(-m_rates.TurnStep), 0);
-            break;
-        case TNavigationAction::naTurnLeft:
-            observer.Turn(amount(-m_rates.TurnStep));
-            break;
-        case TNavigationAction::naTurnRight:
-            observer.Turn(amount(m_rates.TurnStep));
-            break;
-        case TNavigationAction::naRise:
-            observer.Position().SetY(
-                static_cast<float>(observer.Position().Y() + m_rates.LiftStep * dt));
-            break;
-        case TNavigationAction::naSink:
-            observer.Position().SetY(
-                static_cast<float>(observer.Position().Y() - m_rates.LiftStep * dt));
-            break;
-        case TNavigationAction::naForward:
-            observer.Move(amount(m_rates.Velocity));
-            break;
-        case TNavigationAction::naBackward:
-            observer.Move(amount(-m_rates.Velocity));
-            break;
-        }
-    }
+    m_navigation.Fly(m_scene, deltaTime);
     ShowPositionStatus();
 }
 
@@ -713,14 +500,8 @@ void TSceneFrm::HeightField1GetHeight(float x, float y, float& z, TVector4f& /*c
                                       TTexPoint& /*texPoint*/)
 {
     z = SurfaceHeight(m_data.SurfaceRaster.get(), x, y);
-    if (m_timingFrame) {
-        // Sampling the clock at every vertex would be part of what is timed.
-        if (m_heightCalls == 0)
-            m_firstHeight = m_lastHeight = std::chrono::steady_clock::now();
-        else if (m_heightCalls % 256 == 0)
-            m_lastHeight = std::chrono::steady_clock::now();
-        ++m_heightCalls;
-    }
+    if (m_firstFrameTiming)
+        m_firstFrameTiming->HeightAsked();
 }
 
 void TSceneFrm::ShowPositionStatus()
@@ -740,16 +521,11 @@ void TSceneFrm::ShowPositionStatus()
 
 // ---- commands -------------------------------------------------------------------
 
-void TSceneFrm::SetPathState(TPathState state)
-{
-    m_pathState = state;
-    ActionList1Update();
-}
-
 void TSceneFrm::ActionList1Update()
 {
     for (const TSceneCommandInfo& info : SceneCommands)
-        m_actions[std::size_t(info.Command)]->setEnabled(CommandEnabled(info.Command, m_pathState));
+        m_actions[std::size_t(info.Command)]->setEnabled(
+            CommandEnabled(info.Command, m_flight.PathState()));
 }
 
 void TSceneFrm::Execute(TSceneCommand command)
@@ -837,100 +613,27 @@ void TSceneFrm::actHelpExecute()
         UserDialogs().ShowMessage(Title(), QStringLiteral("The host names no help file."), this);
         return;
     }
-    // The help opens at its context 718: the fragment of an HTML help file.
-    QUrl url = helpFile.contains(QStringLiteral("://"))
-                   ? QUrl(helpFile)
-                   : QUrl::fromLocalFile(QFileInfo(helpFile).absoluteFilePath());
-    const QString suffix = QFileInfo(url.path()).suffix().toLower();
-    if (suffix == QLatin1String("html") || suffix == QLatin1String("htm"))
-        url.setFragment(QStringLiteral("718"));
-    if (!QDesktopServices::openUrl(url))
-        UserDialogs().ShowError(
-            Title(), QStringLiteral("Cannot open the help file %1.").arg(helpFile), this);
+    if (!QDesktopServices::openUrl(HelpUrl(helpFile)))
+        showError(QStringLiteral("Cannot open the help file %1.").arg(helpFile));
 }
 
 // ---- path and movie commands ------------------------------------------------------
-
-void TSceneFrm::actRecordExecute()
-{
-    // The previous path goes without a question.
-    m_progressBar->setValue(0);
-    SetPathState(TPathState::psRecording);
-    m_pathFile->Clear();
-    setWindowTitle(QString::fromLatin1(RecordingCaption));
-}
-
-void TSceneFrm::actPlayExecute()
-{
-    SetPathState(TPathState::psPlaying);
-    if (m_pathFile->CurrentLine() > m_pathFile->Count())
-        m_pathFile->SetCurrentLine(0);
-    setPathCaption(PlayingCaption);
-}
-
-void TSceneFrm::actPauseExecute()
-{
-    SetPathState(TPathState::psStopped);
-    setPathCaption(PausedCaption);
-}
-
-void TSceneFrm::actStopExecute()
-{
-    // The frames written so far stay as a complete, shorter movie. A
-    // stopped playback keeps its place; a movie or a recording starts over.
-    QString failure;
-    if (m_pathState == TPathState::psSavingMovie) {
-        failure = closeMovie();
-        m_pathFile->Rewind();
-    }
-    if (m_pathState == TPathState::psRecording)
-        m_pathFile->Rewind();
-    setPathCaption(PathLoadedCaption);
-    SetPathState(TPathState::psStopped);
-    if (!failure.isEmpty())
-        UserDialogs().ShowError(Title(), failure, this);
-}
-
-void TSceneFrm::actRestartExecute()
-{
-    m_progressBar->setValue(0);
-    m_pathFile->Rewind();
-    SetPathState(TPathState::psPlaying);
-}
 
 void TSceneFrm::actLoadExecute()
 {
     QPointer<TSceneFrm> self(this);
     if (!UserDialogs().ExecuteOpenDialog(m_openDialog, this) || !self || m_closed)
         return;
-    try {
-        m_pathFile->LoadFromFile(m_openDialog.FileName.toStdString());
-    } catch (const std::exception& error) {
-        // The previous path and state stay.
-        UserDialogs().ShowError(Title(), QString::fromUtf8(error.what()), this);
-        return;
-    }
-    SetPathState(TPathState::psStopped);
-    setPathCaption(PathLoadedCaption);
-    // The rig jumps to the path's line 1.
-    PlaybackStep();
-    if (self && !m_closed)
-        m_progressBar->setValue(0);
+    m_flight.LoadPath(m_openDialog.FileName.toStdString());
 }
 
 void TSceneFrm::actSaveExecute()
 {
     QPointer<TSceneFrm> self(this);
-    m_savePathDialog.FileName = QString::fromStdString(m_pathFile->FileName());
+    m_savePathDialog.FileName = QString::fromStdString(m_flight.PathFile().FileName());
     if (!UserDialogs().ExecuteSaveDialog(m_savePathDialog, this) || !self || m_closed)
         return;
-    try {
-        m_pathFile->SaveToFile(m_savePathDialog.FileName.toStdString());
-    } catch (const std::exception& error) {
-        UserDialogs().ShowError(Title(), QString::fromUtf8(error.what()), this);
-        return;
-    }
-    setPathCaption(PathLoadedCaption);
+    m_flight.SavePath(m_savePathDialog.FileName.toStdString());
 }
 
 void TSceneFrm::actSaveAVIExecute()
@@ -945,28 +648,9 @@ void TSceneFrm::actSaveAVIExecute()
     if (!self || m_closed || !UserDialogs().ExecuteSaveDialog(m_saveAVIDialog, this) || !self ||
         m_closed)
         return;
-    m_aviRecorder.SetFilename(m_saveAVIDialog.FileName.toStdString());
     // Resizes during an earlier movie did not reach the recorder.
     FormResize();
-    try {
-        // False: the user kept the existing file.
-        if (!m_aviRecorder.OpenMovieFile(0))
-            return;
-    } catch (const std::exception& error) {
-        // Nothing is left on disk, and the path stays stopped.
-        UserDialogs().ShowError(Title(), QString::fromUtf8(error.what()), this);
-        return;
-    }
-    if (m_closing) {
-        // Closed while the overwrite question was open.
-        m_aviRecorder.CloseMovieFile(true);
-        return;
-    }
-    m_movieFrameFailing = false;
-    SetPathState(TPathState::psSavingMovie);
-    setWindowTitle(QString::fromLatin1(SavingMovieCaption)
-                       .arg(QString::fromStdString(m_pathFile->FileName()),
-                            QString::fromStdString(m_aviRecorder.Filename())));
+    m_flight.SaveMovie(m_saveAVIDialog.FileName.toStdString());
 }
 
 } // namespace skyglide

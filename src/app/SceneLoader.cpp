@@ -1,19 +1,17 @@
 #include "app/SceneLoader.h"
 
 #include "app/ProcessParameters.h"
-#include "app/SceneData.h"
 #include "app/SceneForm.h"
+#include "app/SkyGlideApplication.h"
 #include "app/StartupTimings.h"
-#include "host/KrtServices.h"
+#include "app/UserDialogs.h"
 #include "host/KrtSupport.h"
 #include "host/MsgHandler.h"
 #include "host/StartupParameters.h"
 
 #include <QCoreApplication>
 #include <QOpenGLContext>
-#include <QPointer>
 
-#include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <stdexcept>
@@ -21,24 +19,6 @@
 namespace skyglide {
 
 namespace {
-
-QPointer<TSceneFrm> g_sceneForm;
-
-// What the scene window's close does with the host, for a run that has no
-// scene window.
-void FinishRun()
-{
-    TellHostRunFinished();
-    ReleaseHostServer();
-}
-
-void CloseSceneForm()
-{
-    if (!g_sceneForm)
-        return FinishRun();
-    g_sceneForm->SetClosing(true);
-    g_sceneForm->close();
-}
 
 // A display without OpenGL (a platform plugin that has none) cannot show the
 // viewer: window systems crash on the first paint of a GL widget there.
@@ -62,12 +42,6 @@ template <class F> decltype(auto) HostCalls(F&& calls)
     return TStartupTimings::Timed(TStartupTimings::tpHostCalls, std::forward<F>(calls));
 }
 
-void ReportRowProgress(float fraction)
-{
-    TStartupTimings::Timed(TStartupTimings::tpProgressReports,
-                           [fraction] { ReportProgress(fraction); });
-}
-
 // Runs work and counts its time in phase, without the time it spent in
 // the phase inner (the progress reports of a load, the host calls of the
 // window's creation).
@@ -85,30 +59,6 @@ void TimedWithout(TStartupTimings::TPhase phase, TStartupTimings::TPhase inner, 
 }
 
 } // namespace
-
-TSceneData& SceneData()
-{
-    static TSceneData data;
-    return data;
-}
-
-std::optional<std::string> TellHostRunFinished()
-{
-    try {
-        if (IKartovaAPIServer* server = HostServer())
-            server->FinishProcess(ProcessNumber());
-        return std::nullopt;
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "skyglide: the host was not told that the run has finished: %s\n",
-                     error.what());
-        return std::string(error.what());
-    }
-}
-
-TSceneFrm* SceneForm()
-{
-    return g_sceneForm.data();
-}
 
 TResolutionBox ResolutionBoxFor(std::uint8_t resolutionMode)
 {
@@ -132,7 +82,30 @@ std::uint16_t DecimationStep(std::uint8_t resolutionMode, int columns, int rows)
     return TRasterFile::CalcStep(columns, rows, box.MaxWidth, box.MaxHeight);
 }
 
-void LoadScene(Tmsghndlr& messageWindow)
+TSceneLoader::TSceneLoader(THostLink::TServerFactory factory) : m_host(std::move(factory))
+{
+    m_host.OnServerNotFound = [](const char* text) {
+        UserDialogs().ShowMessage(QString::fromLatin1(ApplicationTitle), QString::fromLatin1(text));
+    };
+}
+
+TSceneFrm* TSceneLoader::SceneForm() const
+{
+    return m_sceneForm.data();
+}
+
+void TSceneLoader::shutdownRequested()
+{
+    if (m_sceneForm) {
+        m_sceneForm->SetClosing(true);
+        m_sceneForm->close();
+        return;
+    }
+    m_host.FinishRun();
+    m_host.Release();
+}
+
+void TSceneLoader::LoadScene(Tmsghndlr& messageWindow)
 {
     std::vector<std::string> arguments;
     const QStringList all = QCoreApplication::arguments();
@@ -141,14 +114,14 @@ void LoadScene(Tmsghndlr& messageWindow)
     LoadScene(messageWindow, arguments);
 }
 
-void LoadScene(Tmsghndlr& messageWindow, const std::vector<std::string>& arguments)
+void TSceneLoader::LoadScene(Tmsghndlr& messageWindow, const std::vector<std::string>& arguments)
 {
-    TSceneData& data = SceneData();
+    TSceneData& data = m_data;
     try {
-        const TProcessParameters parameters = HostCalls([&arguments] {
-            ReadStartupParameters(arguments);
-            ClearProgress();
-            return ReadProcessParameters();
+        const TProcessParameters parameters = HostCalls([this, &arguments] {
+            ReadStartupParameters(m_host, arguments);
+            m_host.ClearProgress();
+            return ReadProcessParameters(m_host);
         });
         data.ResolutionMode = parameters.ResolutionMode;
         data.VelocityParameter = parameters.VelocityParameter;
@@ -159,7 +132,7 @@ void LoadScene(Tmsghndlr& messageWindow, const std::vector<std::string>& argumen
         const std::string& surfaceFile = parameters.SurfaceFileName;
         if (surfaceFile.empty() || !NamesAFile(surfaceFile)) {
             // Nothing to show: the host may still end the run.
-            messageWindow.OnShutdownRequest = FinishRun;
+            messageWindow.OnShutdownRequest = [this] { shutdownRequested(); };
             TStartupTimings::LoadFinished();
             return;
         }
@@ -168,7 +141,7 @@ void LoadScene(Tmsghndlr& messageWindow, const std::vector<std::string>& argumen
         std::string palette =
             parameters.PaletteName == "none" ? std::string("greyscale") : parameters.PaletteName;
         std::int32_t resolved = 0;
-        HostCalls([&] { ResolveFileName(HostServer(), ftPalette, palette, resolved); });
+        HostCalls([&] { ResolveFileName(m_host.Server(), ftPalette, palette, resolved); });
 
         data.SurfaceRaster = std::make_unique<TRasterFile>();
         TRasterFile& surface = *data.SurfaceRaster;
@@ -185,8 +158,12 @@ void LoadScene(Tmsghndlr& messageWindow, const std::vector<std::string>& argumen
         drape.SetStep(step);
         data.MeshSamplingFactor = ResolutionBoxFor(data.ResolutionMode).MeshSamplingFactor;
 
-        surface.OnProgress = ReportRowProgress;
-        drape.OnProgress = ReportRowProgress;
+        const auto reportRow = [this](float fraction) {
+            TStartupTimings::Timed(TStartupTimings::tpProgressReports,
+                                   [this, fraction] { m_host.ReportProgress(fraction); });
+        };
+        surface.OnProgress = reportRow;
+        drape.OnProgress = reportRow;
         using T = TStartupTimings;
         TimedWithout(T::tpDrapeLoad, T::tpProgressReports,
                      [&] { drape.LoadImage(drapeFile, true, 16); });
@@ -195,27 +172,27 @@ void LoadScene(Tmsghndlr& messageWindow, const std::vector<std::string>& argumen
 
         TimedWithout(T::tpWindow, T::tpHostCalls, [&] {
             RequireOpenGL();
-            auto* form = new TSceneFrm(data, &messageWindow);
-            g_sceneForm = form;
-            messageWindow.OnShutdownRequest = CloseSceneForm;
-            form->SetDefaultVelocity(DefaultVelocityFor(data.VelocityParameter));
-            form->ChangeVelocity(TVelocityChange::vcRestore);
+            auto* form = new TSceneFrm(data, m_host, &messageWindow);
+            m_sceneForm = form;
+            messageWindow.OnShutdownRequest = [this] { shutdownRequested(); };
+            form->Navigation().SetDefaultVelocity(DefaultVelocityFor(data.VelocityParameter));
+            form->Navigation().ChangeVelocity(TVelocityChange::vcRestore);
             drape.CloseStream();
             surface.CloseStream();
         });
         // The viewer draws its first frame as soon as it is shown.
         TStartupTimings::WindowShowing();
-        g_sceneForm->show();
+        m_sceneForm->show();
 
         QCoreApplication::processEvents();
-        HostCalls([] {
-            ReportProgress(0);
-            ClearProgress();
+        HostCalls([this] {
+            m_host.ReportProgress(0);
+            m_host.ClearProgress();
         });
         QCoreApplication::processEvents();
         TStartupTimings::LoadFinished();
     } catch (const std::exception& error) {
-        AbandonStartup(error);
+        AbandonStartup(m_host, error);
         data.SurfaceRaster.reset();
         data.DrapeRaster.reset();
     }

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "app/SceneData.h"
+#include "host/HostLink.h"
+
+#include <QPointer>
+
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,28 +28,46 @@ TResolutionBox ResolutionBoxFor(std::uint8_t resolutionMode);
 // The decimation step of a surface of columns × rows cells at a detail level.
 std::uint16_t DecimationStep(std::uint8_t resolutionMode, int columns, int rows);
 
-// The start-up load, run by the creation of the hidden message window:
-// settles the process with the host, reads the run's parameters, loads the
-// drape into the texture bitmap and the surface into the sample bitmap
-// (reporting each row to the host), then creates the scene window with the
-// message window as its owner and shows it.
-//
-// A surface file name that is empty or names no file ends the load without
-// a window and without a message; the program then waits, hidden, for the
-// host's shutdown request. Any failure is reported to the host (code -999)
-// and ends the application; no message box is shown.
-//
-// arguments are the program's (without the program itself); the first
-// overload takes the running application's.
-void LoadScene(Tmsghndlr& messageWindow);
-void LoadScene(Tmsghndlr& messageWindow, const std::vector<std::string>& arguments);
+// One run of the viewer: its link to the host, the scene data the start-up
+// load prepares, and the scene window it creates. The program makes one
+// before its application object; it must outlive the message window.
+class TSceneLoader
+{
+public:
+    // factory makes the host's server (a test's scripted host); empty for
+    // the host on the session bus.
+    explicit TSceneLoader(THostLink::TServerFactory factory = {});
 
-// Tells the host that this run has finished (FinishProcess). A failing call
-// is written to the standard error stream and its text returned; the run
-// ends all the same.
-std::optional<std::string> TellHostRunFinished();
+    THostLink& Host() { return m_host; }
+    TSceneData& Data() { return m_data; }
+    // The scene window the load created, until it is destroyed.
+    TSceneFrm* SceneForm() const;
 
-// The scene window the load created, until it is destroyed.
-TSceneFrm* SceneForm();
+    // The start-up load, run by the creation of the hidden message window:
+    // settles the process with the host, reads the run's parameters, loads
+    // the drape into the texture bitmap and the surface into the sample
+    // bitmap (reporting each row to the host), then creates the scene window
+    // with the message window as its owner and shows it.
+    //
+    // A surface file name that is empty or names no file ends the load
+    // without a window and without a message; the program then waits,
+    // hidden, for the host's shutdown request. Any failure is reported to
+    // the host (code -999) and ends the application; no message box is
+    // shown.
+    //
+    // arguments are the program's (without the program itself); the first
+    // overload takes the running application's.
+    void LoadScene(Tmsghndlr& messageWindow);
+    void LoadScene(Tmsghndlr& messageWindow, const std::vector<std::string>& arguments);
+
+private:
+    // The host's shutdown request: the scene window closes; without one the
+    // run ends as a closing window would end it.
+    void shutdownRequested();
+
+    THostLink m_host;
+    TSceneData m_data;
+    QPointer<TSceneFrm> m_sceneForm;
+};
 
 } // namespace skyglide

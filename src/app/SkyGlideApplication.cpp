@@ -1,9 +1,10 @@
 #include "app/SkyGlideApplication.h"
 
-#include "host/AppLifecycle.h"
-#include "host/UserDialogs.h"
+#include "app/UserDialogs.h"
+#include "host/HostLink.h"
 
 #include <QEvent>
+#include <QIcon>
 
 #include <exception>
 
@@ -14,8 +15,13 @@ TSkyGlideApplication::TSkyGlideApplication(int& argc, char** argv) : QApplicatio
     // The title is the application's name, not a display name: the window
     // system would append a display name to every window's caption.
     setApplicationName(QString::fromLatin1(ApplicationTitle));
+    // Ties the windows to the installed desktop entry and its icon, so that
+    // docks and task bars show them as Sky Glide's; without an installed
+    // icon the windows keep the default one.
+    setDesktopFileName(QStringLiteral("org.kartova.SkyGlide"));
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("org.kartova.SkyGlide")));
     setQuitOnLastWindowClosed(false);
-    connect(this, &QCoreApplication::aboutToQuit, [] { SetApplicationShuttingDown(true); });
+    connect(this, &QCoreApplication::aboutToQuit, this, &TSkyGlideApplication::shuttingDown);
 }
 
 bool TSkyGlideApplication::notify(QObject* receiver, QEvent* event)
@@ -34,8 +40,14 @@ bool TSkyGlideApplication::event(QEvent* event)
     // A quit asked for by anyone (the session, the last window) counts as
     // the application shutting down, as the program's own requests do.
     if (event->type() == QEvent::Quit)
-        SetApplicationShuttingDown(true);
+        shuttingDown();
     return QApplication::event(event);
+}
+
+void TSkyGlideApplication::shuttingDown()
+{
+    if (m_host)
+        m_host->SetShuttingDown(true);
 }
 
 } // namespace skyglide

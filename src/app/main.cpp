@@ -5,8 +5,6 @@
 #include "app/SceneLoader.h"
 #include "app/SkyGlideApplication.h"
 #include "app/StartupTimings.h"
-#include "host/AppLifecycle.h"
-#include "host/KrtServices.h"
 #include "host/MsgHandler.h"
 #include "render/SceneViewer.h"
 
@@ -16,13 +14,15 @@ int main(int argc, char* argv[])
     // The viewer's swap interval must be the whole window's: set before the
     // application makes any window.
     skyglide::TSceneViewer::SetDefaultSurfaceFormat();
+    skyglide::TSceneLoader loader;
     skyglide::TSkyGlideApplication application(argc, argv);
+    application.SetHostLink(&loader.Host());
     skyglide::Tmsghndlr messageWindow(
-        [](skyglide::Tmsghndlr& window) { skyglide::LoadScene(window); });
+        loader.Host(), [&loader](skyglide::Tmsghndlr& window) { loader.LoadScene(window); });
     int status = 0;
     // A start-up that failed has asked to terminate before any event loop.
-    if (!skyglide::ApplicationShuttingDown())
+    if (!loader.Host().ShuttingDown())
         status = application.exec();
-    skyglide::ReleaseHostServer();
+    loader.Host().Release();
     return status;
 }

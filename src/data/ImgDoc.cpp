@@ -198,6 +198,13 @@ int TImgDoc::ReadDoc(const std::string& fileName)
             return StatusReadError;
         }
     }
+    return ReadDocText(std::move(text), fileName);
+}
+
+int TImgDoc::ReadDocText(std::string text, const std::string& fileName)
+{
+    ErrorText.clear();
+    ErrorText2.clear();
     TLineReader reader(std::move(text));
     std::string_view line;
 

@@ -56,6 +56,9 @@ public:
     /// A count that cannot be (negative columns, rows or legend categories)
     /// is a read error like a number that does not convert.
     int ReadDoc(const std::string& fileName);
+    /// ReadDoc() of a documentation already in memory; `fileName` is what
+    /// ErrorText names on failure.
+    int ReadDocText(std::string text, const std::string& fileName);
 
     /// Removes every blank (space or tab) from `text` and converts the rest
     /// as a decimal number with "." as decimal point. The whole rest must

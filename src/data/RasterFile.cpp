@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 namespace skyglide {
@@ -51,6 +53,26 @@ TPixelFormat surfaceFormat(std::int16_t dataType)
     default:
         return TPixelFormat::pf8bit;
     }
+}
+
+/// The flag value of cells that hold no value, when the documentation
+/// defines it as "missing data" or "background".
+std::optional<double> missingDataFlag(const TImgDoc& doc)
+{
+    if (!doc.FlagValueKnown) {
+        return std::nullopt;
+    }
+    std::string_view defn = doc.FlagDefn; // lower case as read
+    while (!defn.empty() && (defn.back() == ' ' || defn.back() == '\t')) {
+        defn.remove_suffix(1);
+    }
+    while (!defn.empty() && (defn.front() == ' ' || defn.front() == '\t')) {
+        defn.remove_prefix(1);
+    }
+    if (defn != "missing data" && defn != "background") {
+        return std::nullopt;
+    }
+    return doc.FlagValue;
 }
 
 /// Maps palette-type cells onto texture indices between the display limits.
@@ -239,6 +261,54 @@ void TRasterFile::LoadSurface(const std::string& fileName)
         }
         progress(r, grid.Height);
     }
+    if (const auto flag = missingDataFlag(m_doc)) {
+        fillMissing(*flag);
+    }
+}
+
+void TRasterFile::fillMissing(double flag)
+{
+    if (m_bitmap.PixelFormat() == TPixelFormat::pf24bit) {
+        return;
+    }
+    const std::size_t bytes = static_cast<std::size_t>(m_bitmap.BytesPerPixel());
+    const std::size_t rowBytes = static_cast<std::size_t>(m_bitmap.Width()) * bytes;
+    const auto valueAt = [this](const std::uint8_t* pixel) -> double {
+        switch (m_bitmap.PixelFormat()) {
+        case TPixelFormat::pf16bit:
+            return LittleEndianInt16(pixel);
+        case TPixelFormat::pf32bit:
+            return LittleEndianSingle(pixel);
+        default:
+            return pixel[0];
+        }
+    };
+    // Missing cells take the lowest valid value, the surface's floor: a
+    // flag far below or above the terrain would stand out as a pit or a
+    // spike.
+    std::array<std::uint8_t, 4> lowest{};
+    double lowestValue = std::numeric_limits<double>::infinity();
+    for (int r = 0; r < m_bitmap.Height(); ++r) {
+        const std::uint8_t* row = m_bitmap.ScanLine(r);
+        for (std::size_t i = 0; i < rowBytes; i += bytes) {
+            const double value = valueAt(row + i);
+            if (value != flag && value < lowestValue) {
+                lowestValue = value;
+                std::memcpy(lowest.data(), row + i, bytes);
+            }
+        }
+    }
+    if (std::isinf(lowestValue)) {
+        return; // no valid cell to take a value from
+    }
+    for (int r = 0; r < m_bitmap.Height(); ++r) {
+        std::uint8_t* row = m_bitmap.ScanLine(r);
+        for (std::size_t i = 0; i < rowBytes; i += bytes) {
+            if (valueAt(row + i) == flag) {
+                std::memcpy(row + i, lowest.data(), bytes);
+            }
+        }
+    }
 }
 
 double TRasterFile::GetValue(int c, int r, double& value)
@@ -306,16 +376,18 @@ void TRasterFile::LoadImage(const std::string& fileName, bool stretch, std::uint
         }
         // Integer and byte cells take their index from a table of every
         // possible value; real cells are mapped one by one.
+        // Missing cells take the first colour.
+        const std::optional<double> missing = missingDataFlag(m_doc);
         std::vector<std::uint8_t> table;
         if (type == dtInteger) {
             table.resize(65536);
             for (int v = -32768; v <= 32767; ++v) {
-                table[static_cast<std::uint16_t>(v)] = map.Index(v);
+                table[static_cast<std::uint16_t>(v)] = v == missing ? 0 : map.Index(v);
             }
         } else if (type != dtReal) {
             table.resize(256);
             for (int v = 0; v <= 255; ++v) {
-                table[static_cast<std::size_t>(v)] = map.Index(v);
+                table[static_cast<std::size_t>(v)] = v == missing ? 0 : map.Index(v);
             }
         }
         std::vector<std::uint8_t> row(static_cast<std::size_t>(m_rowBytes));
@@ -333,7 +405,8 @@ void TRasterFile::LoadImage(const std::string& fileName, bool stretch, std::uint
                 break;
             case dtReal:
                 for (int c = 0; c < grid.Width; ++c, in += stride) {
-                    out[c] = map.Index(LittleEndianSingle(in));
+                    const double value = LittleEndianSingle(in);
+                    out[c] = value == missing ? 0 : map.Index(value);
                 }
                 break;
             default:

@@ -78,7 +78,9 @@ public:
     /// Fills Bitmap() with the decimated raw cells: 16 bits per pixel for
     /// integer cells, 32 for real, 8 for byte and rgb8, 24 for rgb24. A
     /// non-empty `fileName` is assigned to FileName first. Does nothing when
-    /// the raster is not Valid().
+    /// the raster is not Valid(). Cells equal to the flag value of a
+    /// documentation whose flag definition is "missing data" or "background"
+    /// take the lowest valid value of the bitmap.
     void LoadSurface(const std::string& fileName);
 
     /// The value of decimated cell (c, r): the integer, the single, the byte,
@@ -93,8 +95,9 @@ public:
     /// display limits onto the palette's colours. Stretching is switched off
     /// by a legend, by an integer or byte value range narrower than
     /// `minRange`, and by equal display limits; the cells are then palette
-    /// indices (low 8 bits of the value). Without a PalletFile() the bitmap
-    /// gets GreyscalePalette().
+    /// indices (low 8 bits of the value). Missing cells (see LoadSurface())
+    /// take index 0. Without a PalletFile() the bitmap gets
+    /// GreyscalePalette().
     void LoadImage(const std::string& fileName, bool stretch, std::uint8_t minRange);
 
     /// Reads the palette file `fileName` (or PalletFile() when empty) into
@@ -122,6 +125,8 @@ private:
     /// sets RowBytes; throws TRasterError for a size that cannot be.
     TGrid openImage();
     void readRow(int r, std::uint8_t* buffer);
+    /// Gives cells equal to `flag` the lowest value of the other cells.
+    void fillMissing(double flag);
     void progress(int r, int height);
 
     TReadOnlyFile m_stream;

@@ -1,6 +1,6 @@
 #include "host/KrtSupport.h"
 
-#include "host/KartovaServer.h"
+#include "hostlink/KartovaServer.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,7 @@
 #include "host/MsgHandler.h"
 
-#include "host/AppLifecycle.h"
+#include "host/HostLink.h"
+#include "hostlink/HostLinkNames.h"
 #include "messagewindowadaptor.h"
 
 #include <QCloseEvent>
@@ -12,14 +13,14 @@
 
 namespace skyglide {
 
-Tmsghndlr::Tmsghndlr(const TFormCreate& formCreate)
-    : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint)
+Tmsghndlr::Tmsghndlr(THostLink& host, const TFormCreate& formCreate)
+    : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint), m_host(host)
 {
     setObjectName(QStringLiteral("Tmsghndlr"));
-    setWindowTitle(QString::fromLatin1(Caption));
+    setWindowTitle(QString::fromLatin1(MessageWindowCaption));
     if (formCreate)
         formCreate(*this);
-    if (!ApplicationShuttingDown())
+    if (!m_host.ShuttingDown())
         Publish();
 }
 
@@ -27,8 +28,8 @@ Tmsghndlr::~Tmsghndlr()
 {
     if (m_published) {
         QDBusConnection bus = QDBusConnection::sessionBus();
-        bus.unregisterObject(QString::fromLatin1(ObjectPath));
-        bus.unregisterService(QString::fromLatin1(BusName));
+        bus.unregisterObject(QString::fromLatin1(MessageWindowObjectPath));
+        bus.unregisterService(QString::fromLatin1(MessageWindowBusName));
     }
 }
 
@@ -41,19 +42,19 @@ void Tmsghndlr::Publish()
         return;
     }
     new TMessageWindowAdaptor(this);
-    if (!bus.registerObject(QString::fromLatin1(ObjectPath), this)) {
+    if (!bus.registerObject(QString::fromLatin1(MessageWindowObjectPath), this)) {
         std::fprintf(stderr, "skyglide: Tmsghndlr: cannot export %s on the session bus\n",
-                     ObjectPath);
+                     MessageWindowObjectPath);
         return;
     }
     // A viewer that still runs keeps the name; this one waits behind it.
     const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply =
-        bus.interface()->registerService(QString::fromLatin1(BusName),
+        bus.interface()->registerService(QString::fromLatin1(MessageWindowBusName),
                                          QDBusConnectionInterface::QueueService,
                                          QDBusConnectionInterface::DontAllowReplacement);
     if (!reply.isValid()) {
-        std::fprintf(stderr, "skyglide: Tmsghndlr: cannot ask for the bus name %s: %s\n", BusName,
-                     reply.error().message().toLocal8Bit().constData());
+        std::fprintf(stderr, "skyglide: Tmsghndlr: cannot ask for the bus name %s: %s\n",
+                     MessageWindowBusName, reply.error().message().toLocal8Bit().constData());
         return;
     }
     m_published = true;
@@ -89,7 +90,7 @@ void Tmsghndlr::HandleShutdownRequest()
 void Tmsghndlr::closeEvent(QCloseEvent* event)
 {
     event->accept();
-    TerminateApplication();
+    m_host.TerminateApplication();
 }
 
 } // namespace skyglide

@@ -2,10 +2,11 @@
 
 #include <QWidget>
 
-#include <cstdint>
 #include <functional>
 
 namespace skyglide {
+
+class THostLink;
 
 // The hidden message window: the application's main window, created first,
 // never shown. Its creation runs the start-up load; afterwards the host
@@ -18,21 +19,13 @@ class Tmsghndlr : public QWidget
     Q_OBJECT
 
 public:
-    static constexpr const char* Caption = "skyglide_msghndlr";
-    static constexpr const char* BusName = "org.kartova.skyglide_msghndlr";
-    static constexpr const char* ObjectPath = "/skyglide_msghndlr";
-
-    // The host's shutdown request: message 0x909D with these two values.
-    static constexpr std::uint32_t ShutdownMessage = 37021;
-    static constexpr std::uint64_t ShutdownWParam = 4242;
-    static constexpr std::int64_t ShutdownLParam = 2424;
-
     using TFormCreate = std::function<void(Tmsghndlr&)>;
 
     // Creates the window and runs formCreate (the start-up load) as part of
     // its creation. Unless the application is shutting down by then, the
     // window is published on the session bus once creation has finished.
-    explicit Tmsghndlr(const TFormCreate& formCreate);
+    // Closing the window ends the application through host.
+    Tmsghndlr(THostLink& host, const TFormCreate& formCreate);
     ~Tmsghndlr() override;
 
     // Runs when the host asks the viewer to shut down, before this window
@@ -54,6 +47,7 @@ private:
     void Publish();
     void HandleShutdownRequest();
 
+    THostLink& m_host;
     bool m_published = false;
     bool m_handlingShutdown = false;
 };

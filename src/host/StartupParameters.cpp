@@ -1,11 +1,8 @@
 #include "host/StartupParameters.h"
 
-#include "host/AppLifecycle.h"
-#include "host/KrtServices.h"
+#include "host/HostLink.h"
 
-#include <QCoreApplication>
 #include <QString>
-#include <QStringList>
 
 #include <cstdint>
 
@@ -83,53 +80,44 @@ bool TryParseInteger(std::string_view text, std::int32_t& value, bool allowHex)
     return true;
 }
 
-void ReadStartupParameters(const std::vector<std::string>& arguments)
+void ReadStartupParameters(THostLink& host, const std::vector<std::string>& arguments)
 {
-    if (!ConnectHostServer())
-        EndProgramAtOnce();
+    if (!host.Connect())
+        host.EndProgramAtOnce();
 
     if (!arguments.empty()) {
         const std::string& argument = arguments.front();
         if (MentionsNoparams(argument)) {
-            if (ApplicationShuttingDown())
-                EndProgramAtOnce();
-            if (IKartovaAPIServer* server = HostServer())
-                SetProcessNumber(server->ObtainProcessNumber());
+            if (host.ShuttingDown())
+                host.EndProgramAtOnce();
+            if (IKartovaAPIServer* server = host.Server())
+                host.SetProcessNumber(server->ObtainProcessNumber());
         } else {
             std::int32_t number = 0;
             if (!TryParseInteger(TextAfterPrefix(argument), number))
-                EndProgramAtOnce();
-            SetProcessNumber(number);
+                host.EndProgramAtOnce();
+            host.SetProcessNumber(number);
         }
     } else {
-        if (ApplicationShuttingDown())
-            EndProgramAtOnce();
-        IKartovaAPIServer* server = HostServer();
+        if (host.ShuttingDown())
+            host.EndProgramAtOnce();
+        IKartovaAPIServer* server = host.Server();
         if (server)
-            SetProcessNumber(server->ObtainProcessNumber());
-        if (!server || !server->ConfirmNewProcess(ProcessNumber())) {
+            host.SetProcessNumber(server->ObtainProcessNumber());
+        if (!server || !server->ConfirmNewProcess(host.ProcessNumber())) {
             if (server)
-                server->AbandonProcess(ProcessNumber());
-            EndProgramAtOnce();
+                server->AbandonProcess(host.ProcessNumber());
+            host.EndProgramAtOnce();
         }
     }
 
-    IKartovaAPIServer* server = HostServer();
-    if (!server || !server->ConfirmProcess(ProcessNumber()))
-        EndProgramAtOnce();
+    IKartovaAPIServer* server = host.Server();
+    if (!server || !server->ConfirmProcess(host.ProcessNumber()))
+        host.EndProgramAtOnce();
     // Neither text is needed, but a host that cannot give them fails the
     // start-up like any other failing call.
-    server->GetProcessTextC(ProcessNumber());
-    server->GetProcessTextD(ProcessNumber());
-}
-
-void ReadStartupParameters()
-{
-    std::vector<std::string> arguments;
-    const QStringList all = QCoreApplication::arguments();
-    for (qsizetype i = 1; i < all.size(); ++i)
-        arguments.push_back(all.at(i).toStdString());
-    ReadStartupParameters(arguments);
+    server->GetProcessTextC(host.ProcessNumber());
+    server->GetProcessTextD(host.ProcessNumber());
 }
 
 } // namespace skyglide

@@ -7,6 +7,8 @@
 
 namespace skyglide {
 
+class THostLink;
+
 // Reads a whole text as a signed 32-bit integer, the way the host writes
 // numbers: leading blanks (spaces, tabs) and one sign are accepted; "$", "x"
 // or "0x" (any case) before the digits read them as hexadecimal when
@@ -15,14 +17,12 @@ namespace skyglide {
 // 32-bit pattern ("$FFFFFFFF" is -1).
 bool TryParseInteger(std::string_view text, std::int32_t& value, bool allowHex = true);
 
-// Connects to the host and settles ProcessNumber() from the program's first
-// argument. On return the host is connected and the process number valid;
-// on a refusal or failure of the host, or a malformed number, it ends the
-// program itself (EndProgramAtOnce()), so a return always means success.
-// A host call that fails after the connection throws EHostServerError.
-void ReadStartupParameters(const std::vector<std::string>& arguments);
-
-// As above, with the running application's arguments (without the program).
-void ReadStartupParameters();
+// Connects host and settles its process number from the program's first
+// argument (arguments come without the program itself). On return the host
+// is connected and the process number valid; on a refusal or failure of the
+// host, or a malformed number, it ends the program itself
+// (THostLink::EndProgramAtOnce()), so a return always means success. A host
+// call that fails after the connection throws EHostServerError.
+void ReadStartupParameters(THostLink& host, const std::vector<std::string>& arguments);
 
 } // namespace skyglide

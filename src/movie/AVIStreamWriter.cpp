@@ -11,7 +11,6 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavutil/error.h>
 #include <libavutil/opt.h>
 #include <libswscale/swscale.h>
 }
@@ -26,13 +25,6 @@ const char* const kCannotMakeCompressed = "Cannot make compressed stream. ";
 const char* const kNoSuchCompressor = "No such compressor found";
 const char* const kSetFormatError = "AVIStreamSetFormat Error";
 const char* const kAddFrameError = "Add Frame Error";
-
-std::string errorText(int error)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(error, text, sizeof text);
-    return text;
-}
 
 std::size_t dibStride(int width)
 {
@@ -75,22 +67,7 @@ struct TAVIStreamWriter::Private
     }
 
     // Writes every packet the encoder has ready. Returns a libav error or 0.
-    int writePackets()
-    {
-        for (;;) {
-            int error = avcodec_receive_packet(encoder, packet);
-            if (error == AVERROR(EAGAIN) || error == AVERROR_EOF)
-                return 0;
-            if (error < 0)
-                return error;
-            av_packet_rescale_ts(packet, encoder->time_base, stream->time_base);
-            packet->stream_index = stream->index;
-            error = av_write_frame(format, packet);
-            av_packet_unref(packet);
-            if (error < 0)
-                return error;
-        }
-    }
+    int writePackets() { return writeEncodedPackets(encoder, format, stream, packet); }
 
     // The frame's rows as the scaler reads them: top row first. The bitmap
     // is read upwards in place when the encoder takes it at its own, even
@@ -283,12 +260,19 @@ std::string TAVIStreamWriter::Finish()
     if (error >= 0)
         error = closed;
     d->release();
-    return error < 0 ? errorText(error) : std::string();
+    return error < 0 ? libavErrorText(error) : std::string();
 }
 
 void TAVIStreamWriter::Abandon()
 {
     d->release();
+}
+
+std::string TAVIStreamWriter::FileError() const
+{
+    if (!d->format || !d->format->pb || d->format->pb->error >= 0)
+        return {};
+    return libavErrorText(d->format->pb->error);
 }
 
 } // namespace skyglide

@@ -7,9 +7,10 @@
 namespace skyglide {
 
 /// The movie file itself: an AVI container with one video stream, written
-/// through libavformat and libavcodec. Used by TAVIRecorder only; the steps
-/// follow the order in which the recorder opens a movie, and each throws
-/// EAVIRecorderError with the recorder's message for that step.
+/// through libavformat and libavcodec. Used by TAVIRecorder and by the AVI
+/// formats of TMovieWriter; the steps follow the order in which the recorder
+/// opens a movie, and each throws EAVIRecorderError with the recorder's
+/// message for that step.
 ///
 /// Frames are handed over as a device-independent bitmap holds them: 24-bit
 /// blue, green, red pixels, rows bottom first, each row padded to 4 bytes.
@@ -52,6 +53,11 @@ public:
 
     /// Closes the file where it stands, without completing it.
     void Abandon();
+
+    /// The reason the file last failed to take data (e.g. "No space left on
+    /// device"), or an empty text: tells a full disk from a failing encoder
+    /// after "Add Frame Error".
+    std::string FileError() const;
 
 private:
     struct Private;

@@ -446,13 +446,20 @@ double TPathFile::fieldValue(int index) const
 
 TPose TPathFile::currentPose() const
 {
+    return poseFromFields(m_fields);
+}
+
+TPose poseFromFields(const std::vector<std::string>& fields)
+{
     TPose pose;
-    int index = 1;
+    std::size_t index = 1;
     for (auto* group : {&pose.ObserverPosition, &pose.ObserverDirection, &pose.CameraPosition}) {
         for (float& value : *group) {
-            const double real = fieldValue(index);
+            if (index >= fields.size())
+                throwListIndexError(static_cast<long long>(index));
+            const double real = pathTextToReal(fields[index]);
             if (std::fabs(real) > static_cast<double>(std::numeric_limits<float>::max()))
-                throwConvertError(m_fields[static_cast<std::size_t>(index)]);
+                throwConvertError(fields[index]);
             value = static_cast<float>(real);
             ++index;
         }

@@ -56,6 +56,12 @@ double pathTextToReal(std::string_view text);
 /// character ends the line.
 std::vector<std::string> splitPathLine(std::string_view line);
 
+/// Fields 1 to 9 of a split path line as a pose, converted in order; the
+/// first field that is missing, not a number or outside the range of a float
+/// throws std::runtime_error ("List index out of bounds (<index>)" or the
+/// conversion's message), so no half pose is ever returned.
+TPose poseFromFields(const std::vector<std::string>& fields);
+
 /// A flight path: a list of text lines, one pose per line, with a playback
 /// cursor, the name of the file last loaded or saved, a modified flag and the
 /// fields of the line that Next() made current.
@@ -119,9 +125,7 @@ public:
     /// has no such field, and the conversion's error when it is not a number.
     double fieldValue(int index) const;
 
-    /// Fields 1 to 9 of the current line as a pose, converted in order; the
-    /// first field that is missing, not a number or outside the range of a
-    /// float throws (see fieldValue()), so no half pose is ever returned.
+    /// Fields 1 to 9 of the current line as a pose (see poseFromFields()).
     TPose currentPose() const;
 
 private:

@@ -54,6 +54,9 @@ public:
     TCamera();
     ~TCamera() override;
 
+    /// A camera only places the view: nothing to draw.
+    void DoRender(TRenderContextInfo&) override {}
+
     float FocalLength() const { return m_focalLength; }
     /// A value ≤ 0, infinite or not a number is stored as 1.0.
     void SetFocalLength(float value);

@@ -25,6 +25,9 @@ public:
     /// on the origin, in EdgeColor) for this object.
     bool DrawsWireCube() const { return m_visibleAtRunTime; }
 
+    /// The wire cube when it is drawn, then the object's geometry.
+    void DoRender(TRenderContextInfo& rci) override;
+
 private:
     float m_cubeSize = 1.0f;
     TVector4f m_edgeColor{1, 1, 1, 1};

@@ -43,4 +43,18 @@ private:
     Bits m_bits = 0;
 };
 
+/// Sets a flag for the lifetime of a scope and clears it however the scope
+/// is left (an exception included): "rendering", "inside a GL callback".
+class TScopedFlag
+{
+public:
+    explicit TScopedFlag(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~TScopedFlag() { m_flag = false; }
+    TScopedFlag(const TScopedFlag&) = delete;
+    TScopedFlag& operator=(const TScopedFlag&) = delete;
+
+private:
+    bool& m_flag;
+};
+
 } // namespace skyglide

@@ -44,6 +44,10 @@ public:
     TLightSource();
     ~TLightSource() override;
 
+    /// A light only shines (the render pass sets it up before the objects):
+    /// nothing to draw.
+    void DoRender(TRenderContextInfo&) override {}
+
     /// Slot of the light in its scene's light list, −1 outside a scene.
     int LightID() const { return m_lightID; }
 

@@ -2,11 +2,8 @@
 
 #include "render/Axes.h"
 #include "render/Camera.h"
-#include "render/DummyCube.h"
 #include "render/GLResources.h"
 #include "render/LightSource.h"
-#include "render/TerrainLOD.h"
-#include "render/TextureUpload.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -47,31 +44,6 @@ public:
     MatrixGuard& operator=(const MatrixGuard&) = delete;
 };
 
-void drawWireCube(float size, const TVector4f& color)
-{
-    const float h = size * 0.5f;
-    glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_TEXTURE_2D);
-    glColor4fv(&color.X);
-    glBegin(GL_LINES);
-    for (int axis = 0; axis < 3; ++axis) {
-        for (int corner = 0; corner < 4; ++corner) {
-            float a = (corner & 1) ? h : -h;
-            float b = (corner & 2) ? h : -h;
-            float p[3];
-            p[axis] = -h;
-            p[(axis + 1) % 3] = a;
-            p[(axis + 2) % 3] = b;
-            glVertex3fv(p);
-            p[axis] = h;
-            glVertex3fv(p);
-        }
-    }
-    glEnd();
-    glPopAttrib();
-}
-
 TObjectsSorting effectiveSorting(const TBaseSceneObject& object, TObjectsSorting inherited)
 {
     return object.ObjectsSorting() == TObjectsSorting::osInherited ? inherited
@@ -101,27 +73,21 @@ TSceneBuffer::~TSceneBuffer()
 void TSceneBuffer::CreateRC(TRenderContext& context)
 {
     DestroyRC();
-    m_rendering = true;
-    try {
-        context.Activate();
-        m_extensions = TGLExtensions::Detect();
-        if (!m_extensions.AtLeast(1, 1)) {
-            context.Deactivate();
-            throw TRenderContextError("Need at least OpenGL version 1.1");
-        }
-        m_context = &context;
-        m_resources = std::make_shared<TGLResourceOwner>();
-        m_states.ResetAll();
-        glViewport(0, 0, m_width, m_height);
-        setupRenderingState();
-        glClearColor(m_backgroundColor.X, m_backgroundColor.Y, m_backgroundColor.Z, 1.0f);
-        ClearOpenGLErrors();
+    const TScopedFlag rendering(m_rendering);
+    context.Activate();
+    m_extensions = TGLExtensions::Detect();
+    if (!m_extensions.AtLeast(1, 1)) {
         context.Deactivate();
-    } catch (...) {
-        m_rendering = false;
-        throw;
+        throw TRenderContextError("Need at least OpenGL version 1.1");
     }
-    m_rendering = false;
+    m_context = &context;
+    m_resources = std::make_shared<TGLResourceOwner>();
+    m_states.ResetAll();
+    glViewport(0, 0, m_width, m_height);
+    setupRenderingState();
+    glClearColor(m_backgroundColor.X, m_backgroundColor.Y, m_backgroundColor.Z, 1.0f);
+    ClearOpenGLErrors();
+    context.Deactivate();
 }
 
 void TSceneBuffer::DestroyRC()
@@ -129,7 +95,7 @@ void TSceneBuffer::DestroyRC()
     if (!m_context)
         return;
     TRenderContext* context = m_context;
-    m_rendering = true;
+    const TScopedFlag rendering(m_rendering);
     try {
         context->Activate();
         m_resources->DeleteAll();
@@ -141,7 +107,6 @@ void TSceneBuffer::DestroyRC()
     m_resources.reset();
     m_context = nullptr;
     m_extensions = {};
-    m_rendering = false;
 }
 
 void TSceneBuffer::Resize(int width, int height)
@@ -263,8 +228,6 @@ void TSceneBuffer::NotifyChange(TBaseSceneObject*)
     changed();
 }
 
-void TSceneBuffer::SceneDestroyed(TScene&) {}
-
 // ---- frames -----------------------------------------------------------------------
 
 void TSceneBuffer::setupRenderingState()
@@ -285,38 +248,31 @@ void TSceneBuffer::setupRenderingState()
 
 void TSceneBuffer::renderFrozen()
 {
-    m_rendering = true;
-    try {
-        m_context->Activate();
-        glViewport(0, 0, m_width, m_height);
-        glClearColor(m_backgroundColor.X, m_backgroundColor.Y, m_backgroundColor.Z,
-                     m_backgroundAlpha);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        if (!m_frozenImage.Empty()) {
-            glPushAttrib(GL_ENABLE_BIT);
-            glDisable(GL_TEXTURE_2D);
-            glDisable(GL_LIGHTING);
-            glDisable(GL_DEPTH_TEST);
-            glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-            glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-            glRasterPos2f(-1, -1);
-            glDrawPixels(m_frozenImage.Width(), m_frozenImage.Height(), GL_RGBA, GL_UNSIGNED_BYTE,
-                         m_frozenImage.Data());
-            glPopAttrib();
-        }
-        if (!m_contextOptions.testFlag(TContextOption::roNoSwapBuffers))
-            m_context->SwapBuffers();
-        m_states.ResetAll();
-        m_context->Deactivate();
-    } catch (...) {
-        m_rendering = false;
-        throw;
+    const TScopedFlag rendering(m_rendering);
+    m_context->Activate();
+    glViewport(0, 0, m_width, m_height);
+    glClearColor(m_backgroundColor.X, m_backgroundColor.Y, m_backgroundColor.Z, m_backgroundAlpha);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    if (!m_frozenImage.Empty()) {
+        glPushAttrib(GL_ENABLE_BIT);
+        glDisable(GL_TEXTURE_2D);
+        glDisable(GL_LIGHTING);
+        glDisable(GL_DEPTH_TEST);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+        glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+        glRasterPos2f(-1, -1);
+        glDrawPixels(m_frozenImage.Width(), m_frozenImage.Height(), GL_RGBA, GL_UNSIGNED_BYTE,
+                     m_frozenImage.Data());
+        glPopAttrib();
     }
-    m_rendering = false;
+    if (!m_contextOptions.testFlag(TContextOption::roNoSwapBuffers))
+        m_context->SwapBuffers();
+    m_states.ResetAll();
+    m_context->Deactivate();
 }
 
 void TSceneBuffer::RenderFrame()
@@ -329,13 +285,10 @@ void TSceneBuffer::RenderFrame()
     }
 
     const std::int64_t t0 = m_clock();
-    if (m_camera) {
+    if (m_camera)
         m_camera->AbsoluteMatrix();
-        if (TScene* scene = m_camera->Scene())
-            scene->AddListener(this);
-    }
 
-    m_rendering = true;
+    const TScopedFlag rendering(m_rendering);
     bool active = false;
     try {
         m_context->Activate();
@@ -383,12 +336,11 @@ void TSceneBuffer::RenderFrame()
                 // The first error is the one to report.
             }
         }
-        m_rendering = false;
         throw;
     }
+    // Still rendering: what AfterRender changes asks for no new frame.
     if (AfterRender)
         AfterRender();
-    m_rendering = false;
 }
 
 void TSceneBuffer::renderScene()
@@ -456,12 +408,8 @@ void TSceneBuffer::renderScene()
         const GLboolean colors =
             m_contextOptions.testFlag(TContextOption::roNoColorBuffer) ? GL_FALSE : GL_TRUE;
         glColorMask(colors, colors, colors, colors);
-        if (InitiateRendering)
-            InitiateRendering(*this, rci);
         renderChildren(scene->Objects(), rci.ObjectsSorting, rci);
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-        if (WrapUpRendering)
-            WrapUpRendering(*this, rci);
         m_states.Disable(TGLState::stBlend);
         m_states.Disable(TGLState::stTexture2D);
         if (m_extensions.TextureRectangle)
@@ -573,7 +521,7 @@ void TSceneBuffer::renderObject(TBaseSceneObject& object, TObjectsSorting sortin
     const bool noDepthTest = object.ObjectStyle().testFlag(TObjectStyleFlag::ofNoDepthTest);
     if (noDepthTest)
         m_states.Disable(TGLState::stDepthTest);
-    drawOwnGeometry(object, rci);
+    object.DoRender(rci);
     renderChildren(object, effectiveSorting(object, sorting), rci);
     if (noDepthTest)
         m_states.SetEnabled(TGLState::stDepthTest, m_depthTest);
@@ -584,64 +532,6 @@ void TSceneBuffer::renderObject(TBaseSceneObject& object, TObjectsSorting sortin
         glFrontFace(GL_CCW);
     }
     rci.BaseMatrix = savedBase;
-}
-
-void TSceneBuffer::drawOwnGeometry(TBaseSceneObject& object, TRenderContextInfo& rci)
-{
-    // Lights and cameras only place things: no list is made for them.
-    if (dynamic_cast<const TLightSource*>(&object) || dynamic_cast<const TCamera*>(&object))
-        return;
-    if (const auto* cube = dynamic_cast<const TDummyCube*>(&object); cube && cube->DrawsWireCube())
-        drawWireCube(cube->CubeSize(), cube->EdgeColor());
-    if (auto* terrain = dynamic_cast<TTerrainLOD*>(&object))
-        return terrain->Render(rci);
-
-    auto* materialObject = dynamic_cast<TCustomSceneObject*>(&object);
-    bool textured = false;
-    if (materialObject) {
-        m_states.SetMaterialColors(TGLMaterialColors{});
-        textured = ApplyTexture(materialObject->Material().Texture(), rci);
-    }
-
-    if (object.ObjectStyle().testFlag(TObjectStyleFlag::ofImmediateGeometry) || rci.Compiling) {
-        object.BuildList(rci);
-    } else {
-        auto* handle = dynamic_cast<TGLListHandle*>(object.RenderData());
-        if (!handle || !handle->BelongsTo(m_resources)) {
-            const unsigned int name = m_resources->GenList();
-            if (name == 0) {
-                CheckOpenGLError();
-                throw TOpenGLError("glGenLists: no display list name left");
-            }
-            auto made = std::make_unique<TGLListHandle>(m_resources, name);
-            handle = made.get();
-            object.SetRenderData(std::move(made));
-        }
-        if (!handle->Compiled || object.GeometryStale()) {
-            object.ClearGeometryStale();
-            handle->Compiled = false;
-            glNewList(handle->Name(), GL_COMPILE);
-            rci.Compiling = true;
-            try {
-                object.BuildList(rci);
-            } catch (...) {
-                rci.Compiling = false;
-                glEndList();
-                // Built again at the next frame; the notice this sends is held
-                // back while the frame renders.
-                object.MarkGeometryStale();
-                throw;
-            }
-            rci.Compiling = false;
-            glEndList();
-            handle->Compiled = true;
-            ++m_statistics.ListsCompiled;
-        }
-        glCallList(handle->Name());
-    }
-
-    if (textured)
-        UnApplyTexture(rci);
 }
 
 // ---- snapshots, freezing, monitor -------------------------------------------------

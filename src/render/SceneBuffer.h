@@ -100,8 +100,9 @@ public:
     // ---- what is rendered ---------------------------------------------------
 
     TCamera* Camera() const { return m_camera; }
-    /// The camera whose scene is rendered; the buffer listens to that scene
-    /// from now on. Cleared when the camera is destroyed.
+    /// The camera whose scene is rendered; the buffer listens to the scene
+    /// the camera is in at this call from now on. Cleared when the camera is
+    /// destroyed.
     void SetCamera(TCamera* camera);
 
     /// Red, green, blue in 0 to 1 (alpha unused: see BackgroundAlpha). The
@@ -190,15 +191,10 @@ public:
     std::function<void()> BeforeRender;
     std::function<void()> PostRender;
     std::function<void()> AfterRender;
-    /// Before and after the scene's objects are drawn, with the frame's
-    /// render context info.
-    std::function<void(TSceneBuffer&, TRenderContextInfo&)> InitiateRendering;
-    std::function<void(TSceneBuffer&, TRenderContextInfo&)> WrapUpRendering;
 
     // ---- scene listener -----------------------------------------------------
 
     void NotifyChange(TBaseSceneObject* sender) override;
-    void SceneDestroyed(TScene& scene) override;
 
 private:
     void ObjectFreed(TBaseSceneObject& object) override;
@@ -209,7 +205,6 @@ private:
     void setupLights(TScene& scene);
     void renderChildren(TBaseSceneObject& object, TObjectsSorting sorting, TRenderContextInfo& rci);
     void renderObject(TBaseSceneObject& object, TObjectsSorting sorting, TRenderContextInfo& rci);
-    void drawOwnGeometry(TBaseSceneObject& object, TRenderContextInfo& rci);
     void readPixels(TBitmap32& image, int width);
 
     TRenderContext* m_context = nullptr;

@@ -146,21 +146,6 @@ void TBaseSceneObject::DeleteChildren()
     EndUpdate();
 }
 
-TBaseSceneObject* TBaseSceneObject::FindChild(std::string_view name, bool ownChildrenOnly) const
-{
-    for (const auto& child : m_children) {
-        if (child->m_name == name)
-            return child.get();
-    }
-    if (!ownChildrenOnly) {
-        for (const auto& child : m_children) {
-            if (TBaseSceneObject* found = child->FindChild(name, false))
-                return found;
-        }
-    }
-    return nullptr;
-}
-
 void TBaseSceneObject::setScene(TScene* scene)
 {
     if (m_scene != scene) {

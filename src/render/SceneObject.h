@@ -8,7 +8,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -19,7 +18,7 @@ class TScene;
 
 /// What the render pass hands to an object while it draws it: the render
 /// engine defines it (as a struct) next to its render pass. The scene graph
-/// only passes it through to BuildList.
+/// only passes it through to DoRender and BuildList.
 struct TRenderContextInfo;
 
 enum class TObjectStyleFlag : unsigned {
@@ -125,9 +124,6 @@ public:
     /// Detaches and destroys child.
     void DeleteChild(TBaseSceneObject& child);
     void DeleteChildren();
-    /// The first object named name among the children, or the whole subtree
-    /// (depth first) unless ownChildrenOnly.
-    TBaseSceneObject* FindChild(std::string_view name, bool ownChildrenOnly = false) const;
 
     // ---- placement ----------------------------------------------------------
 
@@ -217,10 +213,19 @@ public:
 
     // ---- render hooks -------------------------------------------------------
 
-    /// Emits the object's own geometry with immediate-mode GL calls. The render
-    /// pass calls it inside glNewList/glEndList when it (re)compiles the
-    /// object's display list, or every frame for ofImmediateGeometry objects.
-    /// The base object has no geometry.
+    /// Draws the object's own geometry, its transformation already applied;
+    /// the render pass calls it for every visible object of the frame, then
+    /// draws the children. A new kind of node overrides it to draw itself in
+    /// its own way (vertex buffers, several lists, nothing at all); the
+    /// render pass needs no change for it. The default is the display-list
+    /// path: BuildList compiled into the object's display list in the
+    /// frame's context (again after MarkGeometryStale) and the list replayed,
+    /// or BuildList called directly for ofImmediateGeometry objects and while
+    /// an enclosing list compiles. Defined by the render engine, next to the
+    /// GL calls.
+    virtual void DoRender(TRenderContextInfo& rci);
+    /// Emits the object's own geometry with immediate-mode GL calls, for the
+    /// display-list path of DoRender. The base object has no geometry.
     virtual void BuildList(TRenderContextInfo& rci);
     TObjectRenderData* RenderData() const { return m_renderData.get(); }
     void SetRenderData(std::unique_ptr<TObjectRenderData> data) { m_renderData = std::move(data); }
@@ -295,6 +300,10 @@ class TCustomSceneObject : public TBaseSceneObject
 public:
     TCustomSceneObject();
 
+    /// The display-list path with the object's material: its texture bound
+    /// around the geometry.
+    void DoRender(TRenderContextInfo& rci) override;
+
     TMaterial& Material() { return m_material; }
     const TMaterial& Material() const { return m_material; }
     const std::string& Hint() const { return m_hint; }
@@ -306,9 +315,7 @@ private:
 };
 
 /// The scene object with a material that visible objects derive from.
-class TSceneObject : public TCustomSceneObject
-{
-};
+using TSceneObject = TCustomSceneObject;
 
 /// A scene object without material: groups, helpers, the sky.
 class TImmaterialSceneObject : public TBaseSceneObject

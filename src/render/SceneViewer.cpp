@@ -40,22 +40,6 @@ private:
     TSceneViewer& m_viewer;
 };
 
-namespace {
-
-class CallbackScope
-{
-public:
-    explicit CallbackScope(bool& flag) : m_flag(flag) { m_flag = true; }
-    ~CallbackScope() { m_flag = false; }
-    CallbackScope(const CallbackScope&) = delete;
-    CallbackScope& operator=(const CallbackScope&) = delete;
-
-private:
-    bool& m_flag;
-};
-
-} // namespace
-
 TSceneViewer::TSceneViewer(QWidget* parent)
     : QOpenGLWidget(parent), m_buffer(std::make_unique<TSceneBuffer>()),
       m_context(std::make_unique<TWidgetContext>(*this))
@@ -122,7 +106,7 @@ int TSceneViewer::devicePixels(int logical) const
 
 void TSceneViewer::initializeGL()
 {
-    CallbackScope scope(m_inGLCallback);
+    const TScopedFlag scope(m_inGLCallback);
     // Qt destroys the context when the widget changes top-level window or
     // goes away; the lists and textures must be deleted while it still
     // exists, with it current.
@@ -140,7 +124,7 @@ void TSceneViewer::initializeGL()
 
 void TSceneViewer::resizeGL(int w, int h)
 {
-    CallbackScope scope(m_inGLCallback);
+    const TScopedFlag scope(m_inGLCallback);
     m_fresh = false; // a new size has a new framebuffer
     m_buffer->Resize(devicePixels(w), devicePixels(h));
 }
@@ -153,7 +137,7 @@ void TSceneViewer::paintGL()
     }
     if (width() <= 0 || height() <= 0)
         return;
-    CallbackScope scope(m_inGLCallback);
+    const TScopedFlag scope(m_inGLCallback);
     try {
         m_buffer->RenderFrame();
     } catch (...) {

@@ -321,7 +321,7 @@ void TTerrainLOD::evict()
 
 // ---- frame -------------------------------------------------------------------------
 
-void TTerrainLOD::Render(TRenderContextInfo& rci)
+void TTerrainLOD::DoRender(TRenderContextInfo& rci)
 {
     m_statistics = {};
     ++m_frame;

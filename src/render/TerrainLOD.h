@@ -112,11 +112,10 @@ public:
     THeightFieldOptions Options() const { return m_options; }
     void SetOptions(THeightFieldOptions value);
 
-    /// Draws the surface: called by the render pass with the object's
-    /// modelview current and a rendering context info of this frame.
-    /// Uploads what the workers finished, selects, asks for what is
-    /// missing, draws. Rethrows a failure of the height source.
-    void Render(TRenderContextInfo& rci);
+    /// Draws the surface from vertex buffers, never into a display list:
+    /// uploads what the workers finished, selects, asks for what is missing,
+    /// draws. Rethrows a failure of the height source.
+    void DoRender(TRenderContextInfo& rci) override;
 
     const TTerrainLODStatistics& Statistics() const { return m_statistics; }
     /// The last frame drew every selected tile at its own level.

@@ -1,4 +1,4 @@
-#include "HostLinkFixture.h"
+#include "ScriptedHost.h"
 
 #include "app/ProcessParameters.h"
 
@@ -48,13 +48,11 @@ TEST(ProcessParameterConversions, ExaggerationIsHundredthsWithAFloor)
 
 TEST_F(THostLinkTest, ParametersAreTrimmedAndConvertedWithTheHelpFile)
 {
-    THostScript script;
-    script.Parameters = {"", "", "  sub/t.rst ", " None", "\tpal ", "2", "263", "150", "1"};
-    script.Text = "/help/skyglide.html";
-    UseHost(script);
-    ASSERT_TRUE(ConnectHostServer());
+    Script.Parameters = {"", "", "  sub/t.rst ", " None", "\tpal ", "2", "263", "150", "1"};
+    Script.Text = "/help/skyglide.html";
+    ASSERT_TRUE(Host.Connect());
 
-    const TProcessParameters parameters = ReadProcessParameters();
+    const TProcessParameters parameters = ReadProcessParameters(Host);
     EXPECT_EQ(parameters.SurfaceFileName, "sub/t.rst");
     EXPECT_EQ(parameters.DrapeFileName, "None") << "trimmed, and not the keyword";
     EXPECT_EQ(parameters.PaletteName, "pal");

@@ -1,4 +1,4 @@
-#include "../data/DataTestFiles.h"
+#include "DataFiles.h"
 
 #include "app/SurfaceReadout.h"
 #include "data/RasterFile.h"
@@ -11,24 +11,22 @@
 namespace skyglide::test {
 namespace {
 
-namespace files = skyglide::testing;
+namespace files = skyglide::test;
 
 // A 5 × 3 grid whose cell (c, r) holds 10 r + c, documented from minValue to
 // maxValue over the map extent 0…40 by 0…30.
 std::unique_ptr<TRasterFile> Grid(const std::string& minValue, const std::string& maxValue)
 {
-    const auto folder = files::testFolder();
+    const auto folder = files::TestFolder();
     std::vector<std::string> doc = files::docValues("integer", 5, 3);
     doc[15] = minValue;
     doc[16] = maxValue;
-    files::writeBytes(folder / "grid.rdc", files::docText(doc));
     std::vector<int> cells;
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 5; ++c)
             cells.push_back(10 * r + c);
-    files::writeBytes(folder / "grid.rst", files::int16Cells(cells));
     auto raster = std::make_unique<TRasterFile>();
-    raster->LoadSurface((folder / "grid.rst").string());
+    raster->LoadSurface(files::WriteRaster(folder, doc, files::int16Cells(cells)));
     EXPECT_EQ(raster->Bitmap().Width(), 5);
     return raster;
 }
@@ -56,14 +54,25 @@ TEST(SurfaceHeight, TheCellUnderTheMeshPointScaledToTheDocumentedRange)
             << row.Name;
     EXPECT_EQ(SurfaceHeight(nullptr, 0.5f, 0.5f), 0.0f);
 
-    const auto folder = files::testFolder();
-    files::writeBytes(folder / "nan.rdc", files::docText(files::docValues("real", 2, 1)));
-    files::writeBytes(folder / "nan.rst",
+    const auto folder = files::TestFolder();
+    files::WriteBytes(folder / "nan.rdc", files::docText(files::docValues("real", 2, 1)));
+    files::WriteBytes(folder / "nan.rst",
                       files::floatCells({std::numeric_limits<float>::quiet_NaN(), 50.0f}));
     TRasterFile real;
     real.LoadSurface((folder / "nan.rst").string());
     EXPECT_EQ(SurfaceHeight(&real, 0.0f, 1.0f), 0.0f) << "a cell that is not a number";
     EXPECT_FLOAT_EQ(SurfaceHeight(&real, 1.0f, 1.0f), 0.5f);
+
+    // Missing cells stand at the lowest valid height, never far below it.
+    std::vector<std::string> holes = files::docValues("real", 3, 1);
+    holes[15] = "20";
+    holes[16] = "60";
+    holes[21] = "-9999";
+    holes[22] = "missing data";
+    files::WriteBytes(folder / "holes.rdc", files::docText(holes));
+    files::WriteBytes(folder / "holes.rst", files::floatCells({60.0f, -9999.0f, 30.0f}));
+    real.LoadSurface((folder / "holes.rst").string());
+    EXPECT_FLOAT_EQ(SurfaceHeight(&real, 0.5f, 1.0f), 0.25f);
 }
 
 // Where the observer is over the grid the read-out is checked in the scene
@@ -72,7 +81,13 @@ TEST(PositionReadout, OffTheGridKeepsTheValueReadLastAndClampsTheCell)
 {
     auto grid = Grid("0", "100");
     const TAffineVector scale{5, 3, 2};
-    EXPECT_EQ(ReadPosition(*grid, {-2.7f, 1.0f, 1.2f}, scale).Value, 12.0);
+    const TPositionReadout inside = ReadPosition(*grid, {-2.7f, 1.0f, 1.2f}, scale);
+    EXPECT_EQ(inside.Value, 12.0);
+    EXPECT_EQ(inside.Column, 2);
+    EXPECT_EQ(inside.Row, 1);
+    EXPECT_NEAR(inside.MapX, 21.6, 1e-5); // 2.7 of 5 columns over 0 … 40
+    EXPECT_NEAR(inside.MapY, 12.0, 1e-5); // 1.2 of 3 rows over 0 … 30
+    EXPECT_EQ(inside.Height, 50.0);       // half the scale of 0 … 100
     const TPositionReadout outside = ReadPosition(*grid, {1.5f, -4.0f, 4.5f}, scale);
     EXPECT_EQ(outside.Column, -1);
     EXPECT_EQ(outside.Row, -1);

@@ -2,26 +2,13 @@
 // session bus: the host's call log, the window the X server shows, the end of
 // the run.
 #include "HostRun.h"
-#include "ViewerTestSupport.h"
-
-#include <QFile>
+#include "ScriptedHost.h"
+#include "TestSupport.h"
 
 namespace skyglide::test {
 namespace {
 
-QString SampleFile(const char* name)
-{
-    return QString::fromStdString(Sample(name));
-}
-
-bool SendShutdownRequest()
-{
-    QProcess gdbus;
-    gdbus.start("gdbus", {"call", "--session", "--dest", "org.kartova.skyglide_msghndlr",
-                          "--object-path", "/skyglide_msghndlr", "--method",
-                          "org.kartova.MessageWindow.SendMessage", "37021", "4242", "2424"});
-    return gdbus.waitForFinished(10000) && gdbus.exitCode() == 0;
-}
+const QString Trinidad = QString::fromStdString(Sample("trinidad.rst"));
 
 std::optional<QString> VisibleWindows()
 {
@@ -30,14 +17,16 @@ std::optional<QString> VisibleWindows()
 
 TEST(Viewer, StartsOnTheSampleTerrainAndEndsOnTheShutdownRequest)
 {
-    THostRun host({SampleFile("trinidad.rst"), "--palette", "elevation", "--detail", "1"});
+    THostRun host({Trinidad, "--palette", "elevation", "--detail", "1"});
     const auto window = Xdotool({"search", "--sync", "--onlyvisible", "--name", "Sky Glide"});
     ASSERT_TRUE(window.has_value()) << qPrintable(host.Stderr());
     EXPECT_EQ(Xdotool({"getwindowname", window->section('\n', 0, 0)}), "Sky Glide");
-    EXPECT_FALSE(host.WaitForExit(300)) << "the viewer waits for its user";
 
-    ASSERT_TRUE(SendShutdownRequest());
-    ASSERT_TRUE(host.WaitForExit(20000)) << "the viewer did not end";
+    // The message window is published once the start-up is over.
+    ASSERT_TRUE(host.WaitForBusName("org.kartova.skyglide_msghndlr"));
+    ASSERT_EQ(SendWindowMessage("37021 4242 2424"), "(int64 0,)")
+        << "the viewer waits for its user";
+    ASSERT_TRUE(host.WaitForExit()) << "the viewer did not end";
     EXPECT_EQ(host.ExitCode(), 0) << qPrintable(host.Stderr());
     EXPECT_FALSE(host.Stderr().contains("reports error"));
     EXPECT_EQ(VisibleWindows(), std::nullopt) << "a window outlived the run";
@@ -65,41 +54,19 @@ TEST(Viewer, StartsOnTheSampleTerrainAndEndsOnTheShutdownRequest)
     EXPECT_EQ(calls, expected);
 }
 
-TEST(Viewer, MissingSurfaceShowsNoWindowAndReportsNoError)
-{
-    auto folder = TestFolder();
-    THostRun host({folder->filePath("missing.rst")});
-    ASSERT_TRUE(host.WaitForBusName("org.kartova.skyglide_msghndlr")) << qPrintable(host.Stderr());
-    Settle(500);
-    EXPECT_EQ(VisibleWindows(), std::nullopt) << "a visible window exists";
-    ASSERT_TRUE(SendShutdownRequest());
-    ASSERT_TRUE(host.WaitForExit(20000));
-    EXPECT_EQ(host.ExitCode(), 0);
-    EXPECT_FALSE(host.Stderr().contains("reports error")) << qPrintable(host.Stderr());
-    const QStringList calls = host.CallTexts();
-    EXPECT_EQ(calls.filter("ReportProgress").size(), 0);
-    EXPECT_EQ(calls.last(), "FinishProcess(1)");
-}
-
 TEST(Viewer, UnreadablePaletteReportsTheFailureAndShowsNoWindow)
 {
-    auto folder = TestFolder();
-    const QString palette = folder->filePath("short.smp");
-    QFile file(palette);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("short");
-    file.close();
-    THostRun host({SampleFile("trinidad.rst"), "--palette", palette});
-    ASSERT_TRUE(host.WaitForExit(30000)) << "the viewer did not end";
+    const std::filesystem::path palette = TestFolder() / "short.smp";
+    WriteBytes(palette, "short");
+    THostRun host({Trinidad, "--palette", QString::fromStdString(palette.string())});
+    ASSERT_TRUE(host.WaitForExit()) << "the viewer did not end";
     EXPECT_EQ(host.ExitCode(), 0);
     EXPECT_TRUE(host.Stderr().contains("process 1 reports error -999: Sky Glide: skyglide"))
         << qPrintable(host.Stderr());
     EXPECT_TRUE(host.Stderr().contains("palette file too short")) << qPrintable(host.Stderr());
     // The palette is read before the first row: the report comes before any
     // progress or window.
-    const QStringList calls = host.CallTexts();
-    ASSERT_GE(calls.size(), 4);
-    EXPECT_EQ(calls.mid(calls.size() - 4),
+    EXPECT_EQ(host.CallTexts().mid(host.CallTexts().size() - 4),
               (QStringList{"GetHostNumber()", "GetProcessTextB(1)", "GetProcessTextA(1)",
                            "ReportProcessError(1,-999,\"Sky Glide\",\"skyglide\")"}));
     EXPECT_EQ(VisibleWindows(), std::nullopt);
@@ -107,10 +74,3 @@ TEST(Viewer, UnreadablePaletteReportsTheFailureAndShowsNoWindow)
 
 } // namespace
 } // namespace skyglide::test
-
-int main(int argc, char** argv)
-{
-    QCoreApplication application(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -1,23 +1,22 @@
 // The viewer and the stand-in host talking on a private session bus; the
 // host's call log is the witness of what the viewer asked.
-#include "FakeUserDialogs.h"
 #include "HostRun.h"
+#include "ScriptedHost.h"
+#include "TestSupport.h"
 
-#include "host/AppLifecycle.h"
-#include "host/KrtServices.h"
+#include "host/HostLink.h"
 #include "host/MsgHandler.h"
+#include "hostlink/HostLinkNames.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QElapsedTimer>
 
-#include <gtest/gtest.h>
-
 namespace skyglide::test {
 namespace {
 
-const QString WindowName = QString::fromLatin1(Tmsghndlr::BusName);
+const QString WindowName = QString::fromLatin1(MessageWindowBusName);
 
 QStringList Accepted(int pn)
 {
@@ -42,20 +41,6 @@ QStringList Started(int pn)
 const QStringList ErrorReport = {"GetProcessTextB(1)", "GetProcessTextA(1)",
                                  "ReportProcessError(1,-999,\"Sky Glide\",\"skyglide\")"};
 
-// A window message sent by a client the project did not write; its answer.
-QString Gdbus(const char* triple)
-{
-    QProcess gdbus;
-    gdbus.start("gdbus", (QString("call --session --dest org.kartova.skyglide_msghndlr "
-                                  "--object-path /skyglide_msghndlr --method "
-                                  "org.kartova.MessageWindow.SendMessage -- ") +
-                          triple)
-                             .split(' '));
-    EXPECT_TRUE(gdbus.waitForFinished(10000));
-    return QString::fromUtf8(gdbus.readAllStandardOutput() + gdbus.readAllStandardError())
-        .trimmed();
-}
-
 struct TStartCase
 {
     const char* Name;
@@ -71,8 +56,8 @@ class Start : public testing::TestWithParam<TStartCase>
 TEST_P(Start, MakesTheCallsInOrderAndEndsWithoutHanging)
 {
     const TStartCase& row = GetParam();
-    auto folder = TestFolder();
-    const QString surface = folder->filePath("t.rst"); // not there: no scene window
+    // Not there: no scene window.
+    const QString surface = QString::fromStdString((TestFolder() / "t.rst").string());
     const QString arguments =
         QString("--drape d.rst --palette elevation --detail 2 --velocity 7 "
                 "--exaggeration 150 --maximized 1 --help-file /h/help.html ") +
@@ -83,11 +68,12 @@ TEST_P(Start, MakesTheCallsInOrderAndEndsWithoutHanging)
     THostRun host(QStringList{surface} + arguments.split(' ', Qt::SkipEmptyParts), environment);
     if (row.Waits) {
         ASSERT_TRUE(host.WaitForBusName(WindowName)) << qPrintable(host.Stderr());
+        // Each answer comes after the one before it was handled.
         for (const char* ignored :
              {"37021 4242 0", "37021 0 2424", "37022 4242 2424", "37021 2424 4242"})
-            EXPECT_EQ(Gdbus(ignored), "(int64 0,)") << ignored;
-        EXPECT_FALSE(host.WaitForExit(500)) << "a message other than the request ended the viewer";
-        EXPECT_EQ(Gdbus("37021 4242 2424"), "(int64 0,)");
+            EXPECT_EQ(SendWindowMessage(ignored), "(int64 0,)") << ignored;
+        EXPECT_TRUE(host.Running()) << "a message other than the request ended the viewer";
+        EXPECT_EQ(SendWindowMessage("37021 4242 2424"), "(int64 0,)");
     }
     ASSERT_TRUE(host.WaitForExit()) << "the viewer hangs";
     EXPECT_EQ(host.ExitCode(), 0) << qPrintable(host.Stderr());
@@ -103,6 +89,7 @@ TEST_P(Start, MakesTheCallsInOrderAndEndsWithoutHanging)
     }
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Routes, Start,
     testing::Values(
@@ -112,9 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
         TStartCase{"noArgument", "--no-process-number --process-number 9", true,
                    QStringList{"ObtainProcessNumber()", "ConfirmNewProcess(9)"} + Started(9)},
         TStartCase{"malformedNumber", "--viewer-argument krt4x", false, {}},
-        TStartCase{"refusedNewProcess",
-                   "--no-process-number --refuse-new",
-                   false,
+        TStartCase{"refusedNewProcess", "--no-process-number --refuse-new", false,
                    {"ObtainProcessNumber()", "ConfirmNewProcess(1)", "AbandonProcess(1)"}},
         TStartCase{"refusedProcess", "--refuse-confirm", false, {"ConfirmProcess(1)"}},
         TStartCase{"failingMethod", "--fail GetProcessParameter", false,
@@ -124,85 +109,42 @@ INSTANTIATE_TEST_SUITE_P(
         TStartCase{"unansweredCall", "--stall GetProcessParameter", false,
                    Accepted(1) + LoaderReads(1).mid(0, 2) + ErrorReport}),
     [](const testing::TestParamInfo<TStartCase>& info) { return info.param.Name; });
+// clang-format on
 
 // --- The viewer's side, in this process -----------------------------------
 
-class InProcess : public testing::Test
-{
-protected:
-    void TearDown() override
-    {
-        ReleaseHostServer();
-        SetApplicationShuttingDown(false);
-        qunsetenv("SKYGLIDE_HOST_TIMEOUT_MS");
-    }
-    TFakeUserDialogs Dialogs;
-};
-
 // Absent, failing or refusing hosts are the unit tests' and the display
 // test's: here the host owns its name but never answers.
-TEST_F(InProcess, SilentHostIsNotFoundWithinTheCallTimeout)
+TEST(InProcess, SilentHostIsNotFoundWithinTheCallTimeout)
 {
     qputenv("SKYGLIDE_HOST_TIMEOUT_MS", "1000");
     THostRun host({"--no-viewer", "--stall", "HostText13"});
-    ASSERT_TRUE(host.WaitForBusName("org.kartova.APIServer"));
+    ASSERT_TRUE(host.WaitForBusName(KartovaServiceName));
+    THostLink link;
+    QStringList notFound;
+    link.OnServerNotFound = [&](const char* text) { notFound << text; };
     QElapsedTimer clock;
     clock.start();
-    EXPECT_FALSE(ConnectHostServer());
-    EXPECT_LT(clock.elapsed(), 10000);
-    ASSERT_EQ(Dialogs.Shown.size(), 1u);
-    EXPECT_EQ(Dialogs.Shown[0].Text, HostServerNotFoundText);
+    EXPECT_FALSE(link.Connect());
+    EXPECT_LT(clock.elapsed(), 20000);
+    EXPECT_EQ(notFound, QStringList{HostServerNotFoundText});
+    qunsetenv("SKYGLIDE_HOST_TIMEOUT_MS");
 }
 
-TEST_F(InProcess, MessageWindowIsPublishedOnceCreatedAndAnswersTheShutdownRequestFirst)
-{
-    QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
-    bool ownedDuringCreation = true;
-    Tmsghndlr window(
-        [&](Tmsghndlr&) { ownedDuringCreation = bus->isServiceRegistered(WindowName); });
-    EXPECT_FALSE(ownedDuringCreation);
-    ASSERT_TRUE(window.Published());
-    EXPECT_TRUE(bus->isServiceRegistered(WindowName).value());
-    EXPECT_EQ(window.windowTitle(), "skyglide_msghndlr");
-    EXPECT_FALSE(window.isVisible());
-
-    int requests = 0;
-    window.OnShutdownRequest = [&] { ++requests; };
-    EXPECT_EQ(window.SendMessage(37021, 4242, 2424), 0);
-    EXPECT_EQ(requests, 0) << "the host gets its answer before the shutdown runs";
-    QCoreApplication::processEvents();
-    EXPECT_EQ(requests, 1);
-    EXPECT_TRUE(ApplicationShuttingDown()) << "closing the message window ends the application";
-}
-
-TEST_F(InProcess, FailedStartupLeavesTheMessageWindowUnpublished)
-{
-    Tmsghndlr window([](Tmsghndlr&) { TerminateApplication(); });
-    EXPECT_FALSE(window.Published());
-    EXPECT_FALSE(
-        QDBusConnection::sessionBus().interface()->isServiceRegistered(WindowName).value());
-}
-
-TEST_F(InProcess, SecondViewerQueuesBehindTheFirst)
+TEST(InProcess, SecondViewerQueuesBehindTheFirst)
 {
     QDBusConnection earlier = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "earlier");
     ASSERT_TRUE(earlier.registerService(WindowName));
-    Tmsghndlr window([](Tmsghndlr&) {});
+    THostLink link;
+    Tmsghndlr window(link, [](Tmsghndlr&) {});
     ASSERT_TRUE(window.Published());
     QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
     EXPECT_EQ(bus->serviceOwner(WindowName).value(), earlier.baseService());
     earlier.unregisterService(WindowName);
-    EXPECT_TRUE(PollUntil([&] {
+    EXPECT_TRUE(WaitUntil([&] {
         return bus->serviceOwner(WindowName).value() == QDBusConnection::sessionBus().baseService();
     }));
 }
 
 } // namespace
 } // namespace skyglide::test
-
-int main(int argc, char** argv)
-{
-    QApplication application(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

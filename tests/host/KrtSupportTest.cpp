@@ -1,30 +1,12 @@
-#include "HostLinkFixture.h"
-#include "HostRun.h"
+#include "ScriptedHost.h"
+#include "TestSupport.h"
 
 #include "host/KrtSupport.h"
 
 #include <filesystem>
-#include <fstream>
 
 namespace skyglide::test {
 namespace {
-
-TEST(FileTypeExtension, GivesEachTypesExtension)
-{
-    const struct
-    {
-        int Type;
-        const char* Expected;
-    } rows[] = {
-        {-2, "keep"},        {-1, ""},           {0, "keep"},   {12, ".smp"},  {79, ""},
-        {104, "imag_*.dat"}, {120, ".rdc;.vdc"}, {131, "keep"}, {132, ".bip"}, {133, "keep"},
-    };
-    for (const auto& row : rows) {
-        std::string text = "keep";
-        FileTypeExtension(row.Type, text);
-        EXPECT_EQ(text, row.Expected) << "type " << row.Type;
-    }
-}
 
 struct TResolveCase
 {
@@ -40,36 +22,35 @@ struct TResolveCase
 class ResolveFileNameOnDisk : public testing::TestWithParam<TResolveCase>
 {
 protected:
-    static void SetUpTestSuite()
+    void SetUp() override
     {
-        Root = TestFolder().release();
+        Root = TestFolder();
         for (const char* file :
              {"{R2}greyscale.smp", "{W}both.smp", "{R1}both.smp", "{R1}order.smp", "{R2}order.smp",
               "{R2}late.smp", "{P}late.smp", "{P}special.smp", "{R1}latlong.ref", "{G}utm.ref",
               "{S}beep.wav", "{W}sub/x.rst", "{W}v1.2/pal.smp"}) {
             const std::filesystem::path path = Expand(file);
             std::filesystem::create_directories(path.parent_path());
-            std::ofstream(path) << "x";
+            WriteBytes(path, "x");
         }
         std::filesystem::create_directories(Expand("{W}dir.smp")); // a folder, not a file
     }
-    static void TearDownTestSuite() { delete Root; }
 
     // Folder texts end in "/", as the host hands them out.
-    static std::string Expand(std::string text)
+    std::string Expand(std::string text) const
     {
         static const std::pair<const char*, const char*> folders[] = {
             {"{W}", "working"},  {"{R1}", "resource1"}, {"{R2}", "resource2"},
             {"{P}", "palettes"}, {"{G}", "georef"},     {"{S}", "sounds"}};
         for (const auto& [key, folder] : folders) {
-            const std::string path = Root->filePath(folder).toStdString() + "/";
+            const std::string path = (Root / folder).string() + "/";
             for (auto at = text.find(key); at != std::string::npos; at = text.find(key))
                 text.replace(at, std::string(key).size(), path);
         }
         return text;
     }
 
-    static inline QTemporaryDir* Root = nullptr;
+    std::filesystem::path Root;
 };
 
 TEST_P(ResolveFileNameOnDisk, FindsTheFileInTheHostsFolders)
@@ -116,15 +97,6 @@ INSTANTIATE_TEST_SUITE_P(
         TResolveCase{"relativeNameWithFolder", 1, "sub/x", "sub/x.rst", -2014},
         TResolveCase{"typeThatKeepsItsName", 0, "both.smp", "{W}both.smp", 0}),
     [](const testing::TestParamInfo<TResolveCase>& info) { return info.param.Name; });
-
-TEST(ResolveFileName, WithoutAHostTriesOnlyTheNameAsItStands)
-{
-    std::string name = "greyscale";
-    std::int32_t code = 0;
-    EXPECT_FALSE(ResolveFileName(nullptr, ftPalette, name, code));
-    EXPECT_EQ(name, "greyscale.smp");
-    EXPECT_EQ(code, rfEmptyName);
-}
 
 } // namespace
 } // namespace skyglide::test

@@ -1,4 +1,4 @@
-#include "HostLinkFixture.h"
+#include "ScriptedHost.h"
 
 #include "host/StartupParameters.h"
 
@@ -59,21 +59,20 @@ class FirstArgument : public THostLinkTest, public testing::WithParamInterface<T
 TEST_P(FirstArgument, SettlesTheProcessNumber)
 {
     const TArgumentCase& row = GetParam();
-    std::vector<std::string> expected = ConnectionReads();
+    QStringList expected = ConnectionReads();
     try {
-        ReadStartupParameters(row.Arguments);
+        ReadStartupParameters(Host, row.Arguments);
         ASSERT_TRUE(row.ProcessNumber) << "the program goes on";
-        EXPECT_EQ(ProcessNumber(), *row.ProcessNumber);
+        EXPECT_EQ(Host.ProcessNumber(), *row.ProcessNumber);
         if (row.ObtainedFromTheHost)
-            expected.push_back("ObtainProcessNumber()");
+            expected << "ObtainProcessNumber()";
         for (const char* call : {"ConfirmProcess", "GetProcessTextC", "GetProcessTextD"})
-            expected.push_back(call + ("(" + std::to_string(*row.ProcessNumber) + ")"));
+            expected << QString("%1(%2)").arg(call).arg(*row.ProcessNumber);
     } catch (const TProgramEnded&) {
         ASSERT_FALSE(row.ProcessNumber) << "the program ends";
-        EXPECT_EQ(HostServer(), nullptr) << "an early end releases the host first";
+        EXPECT_EQ(Host.Server(), nullptr) << "an early end releases the host first";
     }
     EXPECT_EQ(Calls, expected);
-    EXPECT_TRUE(Dialogs.Shown.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -90,8 +89,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(THostLinkTest, NoparamsWhileShuttingDown_EndsWithoutAskingTheHost)
 {
-    SetApplicationShuttingDown(true);
-    EXPECT_THROW(ReadStartupParameters({"noparams"}), TProgramEnded);
+    Host.SetShuttingDown(true);
+    EXPECT_THROW(ReadStartupParameters(Host, {"noparams"}), TProgramEnded);
     EXPECT_EQ(Calls, ConnectionReads());
 }
 

@@ -34,10 +34,3 @@ TEST(CompressorDialog, ReturnsTheChosenEncoder)
     }
     EXPECT_EQ(ChooseAVICompressor(nullptr, {}), "");
 }
-
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

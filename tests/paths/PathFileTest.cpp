@@ -1,10 +1,11 @@
 #include "paths/PathFile.h"
 
+#include "TestSupport.h"
+
 #include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <locale>
 
@@ -13,32 +14,11 @@
 #include <sys/stat.h>
 
 using namespace skyglide;
+using namespace skyglide::test;
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
 namespace {
-
-// An empty folder of the running test's own (`row` tells a loop's rows apart).
-fs::path testFolder(const std::string& row = "")
-{
-    const char* root = std::getenv("SKYGLIDE_TEST_TMP");
-    const auto folder = fs::path(root ? root : "/tmp") / "paths" /
-                        (testing::UnitTest::GetInstance()->current_test_info()->name() + row);
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    return folder;
-}
-
-std::string readBytes(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void writeBytes(const fs::path& file, const std::string& bytes)
-{
-    std::ofstream(file, std::ios::binary) << bytes;
-}
 
 TPathFile pathOf(int lines)
 {
@@ -46,16 +26,6 @@ TPathFile pathOf(int lines)
     for (int i = 0; i < lines; ++i)
         path.Add(std::to_string(i) + ",1.00,2.00");
     return path;
-}
-
-std::string errorOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "no error";
 }
 
 // Everything a path holds besides its lines, in one comparable text.
@@ -134,7 +104,7 @@ TEST(PathFile, formatsPoseLinesAndReadsThemBack)
         EXPECT_DOUBLE_EQ(pathTextToReal(text), value) << text;
     for (std::string text :
          {"", " ", "1,5", "1.2.3", "nan", "inf", "0x10", "1e", "+", "1e400", "1 2"})
-        EXPECT_EQ(errorOf([&] { pathTextToReal(text); }),
+        EXPECT_EQ(ErrorOf([&] { pathTextToReal(text); }),
                   "'" + text + "' is not a valid floating point value");
 
     // A pose is converted whole before it is returned: a short line or one
@@ -151,7 +121,7 @@ TEST(PathFile, formatsPoseLinesAndReadsThemBack)
          {"List index out of bounds (3)", "'x.5' is not a valid floating point value",
           "'1e39' is not a valid floating point value"}) {
         path.Next();
-        EXPECT_EQ(errorOf([&] { path.currentPose(); }), error);
+        EXPECT_EQ(ErrorOf([&] { path.currentPose(); }), error);
     }
 }
 
@@ -171,7 +141,7 @@ TEST(PathFile, ignoresCommaDecimalLocales)
     } restore{std::locale::global(std::locale(std::locale::classic(), new CommaPoint))};
     const bool cLocale = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
 
-    const std::string file = testFolder() / "comma.csv";
+    const std::string file = TestFolder() / "comma.csv";
     TPathFile path;
     path.Add(formatPoseLine(0, kPose));
     path.Add(formatPoseLine(1, {{1234.5f, -0.25f, 3.0f}, {}, {}}));
@@ -189,24 +159,24 @@ TEST(PathFile, ignoresCommaDecimalLocales)
 
 TEST(PathFile, readsEveryLineEndAndWritesCrLf)
 {
-    const fs::path folder = testFolder();
+    const fs::path folder = TestFolder();
     for (std::string bytes : {"a\r\nb\r\n", "a\nb\n", "a\rb\r", "a\r\nb",
                               "\xEF\xBB\xBF"
                               "a\nb"}) {
-        writeBytes(folder / "in.csv", bytes);
+        WriteBytes(folder / "in.csv", bytes);
         TPathFile path;
         path.LoadFromFile(folder / "in.csv");
         path.SaveToFile(folder / "out.csv");
-        EXPECT_EQ(readBytes(folder / "out.csv"), "a\r\nb\r\n") << bytes;
+        EXPECT_EQ(ReadBytes(folder / "out.csv"), "a\r\nb\r\n") << bytes;
     }
     // Empty lines and lone CRs survive, and a file written here reads back
     // and writes again byte for byte.
-    writeBytes(folder / "in.csv", "0,1\r\n\r\n2,\"x\"\r3\n");
+    WriteBytes(folder / "in.csv", "0,1\r\n\r\n2,\"x\"\r3\n");
     TPathFile path;
     for (const char* name : {"in.csv", "out.csv", "out.csv"}) {
         path.LoadFromFile(folder / name);
         path.SaveToFile(folder / "out.csv");
-        EXPECT_EQ(readBytes(folder / "out.csv"), "0,1\r\n\r\n2,\"x\"\r\n3\r\n");
+        EXPECT_EQ(ReadBytes(folder / "out.csv"), "0,1\r\n\r\n2,\"x\"\r\n3\r\n");
     }
 }
 
@@ -219,8 +189,8 @@ TEST(PathFile, failedSaveKeepsOldFileAndState)
         {"disk full half-way", [](auto& f) { return f / "p.csv"; }},
     };
     for (const auto& [name, target] : rows) {
-        const fs::path folder = testFolder(name);
-        writeBytes(folder / "p.csv", "old\r\n");
+        const fs::path folder = TestFolder(name);
+        WriteBytes(folder / "p.csv", "old\r\n");
         TPathFile path;
         for (int i = 0; i < 100; ++i)
             path.Add(formatPoseLine(i, kPose));
@@ -231,13 +201,13 @@ TEST(PathFile, failedSaveKeepsOldFileAndState)
         const rlimit limit{1000, saved.rlim_max};
         const auto handler = std::signal(SIGXFSZ, SIG_IGN);
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        const std::string error = errorOf([&] { path.SaveToFile(file); });
+        const std::string error = ErrorOf([&] { path.SaveToFile(file); });
         ::setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, handler);
         EXPECT_TRUE(error.starts_with("Cannot ") && error.find(file.string()) != error.npos)
             << name << ": " << error;
         EXPECT_EQ(stateOf(path), "100 lines, cursor 100, modified, '', fields ") << name;
-        EXPECT_EQ(readBytes(folder / "p.csv"), "old\r\n") << name;
+        EXPECT_EQ(ReadBytes(folder / "p.csv"), "old\r\n") << name;
         EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), fs::exists(folder / "d") + 1)
             << name << ": temporary left";
     }
@@ -245,13 +215,13 @@ TEST(PathFile, failedSaveKeepsOldFileAndState)
 
 TEST(PathFile, saveKeepsLinksAndPermissions)
 {
-    const fs::path folder = testFolder();
-    writeBytes(folder / "real.csv", "old\r\n");
+    const fs::path folder = TestFolder();
+    WriteBytes(folder / "real.csv", "old\r\n");
     fs::permissions(folder / "real.csv", fs::perms::owner_read | fs::perms::owner_write);
     fs::create_symlink("real.csv", folder / "link.csv");
     pathOf(1).SaveToFile(folder / "link.csv");
     EXPECT_TRUE(fs::is_symlink(folder / "link.csv"));
-    EXPECT_EQ(readBytes(folder / "real.csv"), "0,1.00,2.00\r\n");
+    EXPECT_EQ(ReadBytes(folder / "real.csv"), "0,1.00,2.00\r\n");
     EXPECT_EQ(fs::status(folder / "real.csv").permissions(),
               fs::perms::owner_read | fs::perms::owner_write);
 }
@@ -260,7 +230,7 @@ TEST(PathFile, saveKeepsLinksAndPermissions)
 // changes nothing.
 TEST(PathFile, failedLoadKeepsThePath)
 {
-    const fs::path folder = testFolder();
+    const fs::path folder = TestFolder();
     const std::string good = folder / "good.csv";
     fs::create_directory(folder / "dir.csv");
     ::mkfifo((folder / "fifo.csv").c_str(), 0600);
@@ -276,7 +246,7 @@ TEST(PathFile, failedLoadKeepsThePath)
                                        {"dir.csv", "Is a directory"},
                                        {"fifo.csv", "not a regular file"}}) {
         const std::string file = folder / name;
-        EXPECT_EQ(errorOf([&] { path.LoadFromFile(file); }),
+        EXPECT_EQ(ErrorOf([&] { path.LoadFromFile(file); }),
                   "Cannot open file \"" + file + "\": " + reason);
         EXPECT_EQ(stateOf(path), before);
     }
@@ -285,5 +255,5 @@ TEST(PathFile, failedLoadKeepsThePath)
     path.Next();
     path.Clear();
     EXPECT_EQ(stateOf(path), "0 lines, cursor 0, saved, '', fields ");
-    EXPECT_EQ(errorOf([&] { path.Strings(0); }), "List index out of bounds (0)");
+    EXPECT_EQ(ErrorOf([&] { path.Strings(0); }), "List index out of bounds (0)");
 }

@@ -2,6 +2,8 @@
 
 #include "render/Scene.h"
 
+#include "TestSupport.h"
+
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -13,18 +15,9 @@
 #include <gtest/gtest.h>
 
 using namespace skyglide;
+using skyglide::test::TManualClock;
 
 namespace {
-
-// Time stands still until the test moves it; the wall clock runs from an
-// unrelated origin, as a real one does.
-struct ManualClock : TCadencerClock
-{
-    double seconds = 1000;
-    double RealTimeSeconds() override { return 1.7e9 + seconds; }
-    double PerformanceCounterSeconds() override { return seconds; }
-    void Sleep(int) override {}
-};
 
 struct Step
 {
@@ -45,7 +38,7 @@ void PrintTo(const Step& s, std::ostream* os)
 struct Timed
 {
     TScene scene;
-    ManualClock clock;
+    TManualClock clock;
     TCadencer cadencer{&clock};
     std::vector<Step> steps;
 
@@ -59,7 +52,7 @@ struct Timed
     }
     void after(double seconds)
     {
-        clock.seconds += seconds;
+        clock.Seconds += seconds;
         cadencer.Tick();
     }
     void external(double seconds)
@@ -122,48 +115,7 @@ TEST(Cadencer, TimingRules)
     }
 }
 
-// ---- the scene, subscribers and re-entrancy ---------------------------------
-
-TEST(Cadencer, AdvancesTheTreeLastChildFirst)
-{
-    Timed t;
-    std::string order;
-    auto named = [&](TBaseSceneObject& o, const char* name) -> TBaseSceneObject& {
-        o.SetName(name);
-        o.OnProgress = [&order](TBaseSceneObject& sender, double, double) {
-            order += sender.Name() + " ";
-        };
-        return o;
-    };
-    auto& a = named(t.scene.Objects().AddNewChild<TBaseSceneObject>(), "A");
-    named(a.AddNewChild<TBaseSceneObject>(), "A1");
-    named(a.AddNewChild<TBaseSceneObject>(), "A2");
-    named(t.scene.Objects().AddNewChild<TBaseSceneObject>(), "B");
-    t.after(0); // no time has passed: the scene is not advanced
-    EXPECT_EQ(order, "");
-    t.after(0.1);
-    EXPECT_EQ(order, "B A2 A1 A ");
-}
-
-TEST(Cadencer, SubscribersGetEveryStepUntilTheyGo)
-{
-    struct Subscriber : TCadencerSubscriber
-    {
-        std::vector<Step> steps;
-        void DoProgress(double deltaTime, double newTime) override
-        {
-            steps.push_back({deltaTime, newTime});
-        }
-    };
-    Timed t;
-    Subscriber kept;
-    auto gone = std::make_unique<Subscriber>();
-    t.cadencer.Subscribe(&kept);
-    t.cadencer.Subscribe(gone.get());
-    gone.reset(); // signs off by itself
-    t.after(0.5);
-    EXPECT_EQ(kept.steps, (std::vector<Step>{{0.5, 0.5}}));
-}
+// ---- re-entrancy --------------------------------------------------------------
 
 // A step asked for inside a scene step is refused; a scene step that fails
 // leaves the cadencer ready for the next.
@@ -187,16 +139,6 @@ TEST(Cadencer, RefusesToStepInsideItsOwnStepAndRecoversFromAFailedOne)
     t.after(1);
     EXPECT_EQ(sceneSteps, 3);
     EXPECT_EQ(t.steps.size(), 2u);
-}
-
-TEST(Cadencer, ForgetsADestroyedScene)
-{
-    ManualClock clock;
-    TCadencer cadencer(&clock);
-    auto scene = std::make_unique<TScene>();
-    cadencer.SetScene(scene.get());
-    scene.reset();
-    EXPECT_EQ(cadencer.Scene(), nullptr);
 }
 
 // ---- the brake of the event-loop pump ---------------------------------------

@@ -3,13 +3,26 @@
 // pose, and over a flight that would show any crack between its tiles. The
 // frames are written as PNGs into the test output folder.
 
-#include "GLTestSupport.h"
 #include "TerrainTestSupport.h"
+#include "TestSupport.h"
 
+#include "app/SceneComposition.h"
+#include "render/Bitmap32.h"
+#include "render/Camera.h"
+#include "render/DummyCube.h"
+#include "render/HeightFieldMesh.h"
+#include "render/SceneViewer.h"
 #include "render/TerrainLOD.h"
+
+#include <QImage>
+#include <QString>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
 #include <iostream>
 #include <string>
 
@@ -18,9 +31,57 @@ using namespace skyglide::test;
 
 namespace {
 
+// A viewer of 827 × 530 showing a camera's scene, shown and past its first
+// frame; errors of its frames fail the test.
+struct TShownViewer
+{
+    TSceneViewer Viewer;
+    std::string Errors;
+
+    explicit TShownViewer(TCamera* camera)
+    {
+        Viewer.OnRenderError = [this](std::exception_ptr error) {
+            try {
+                std::rethrow_exception(error);
+            } catch (const std::exception& e) {
+                Errors += e.what();
+            }
+        };
+        Viewer.SetCamera(camera);
+        Viewer.Buffer().SetBackgroundColor({0, 0, 0, 1});
+        Viewer.resize(827, 530);
+        Viewer.show();
+        EXPECT_TRUE(WaitUntil([this] { return Frames() > 0; })) << "the viewer never painted";
+    }
+    ~TShownViewer() { EXPECT_EQ(Errors, "") << "render errors"; }
+
+    long long Frames() const { return Viewer.Buffer().Statistics().FramesRendered; }
+    // Asks for a frame (or lets change cause one), waits for it and reads it back.
+    TBitmap32 Frame(const std::function<void()>& change = {})
+    {
+        const long long before = Frames();
+        change ? change() : Viewer.update();
+        EXPECT_TRUE(WaitUntil([&] { return Frames() > before; })) << "no repaint";
+        return Viewer.ReadFrameImage();
+    }
+};
+
+// Writes a frame as a PNG into the test output folder, to be looked at.
+void SavePng(const TBitmap32& frame, const std::string& name)
+{
+    QImage image(frame.Width(), frame.Height(), QImage::Format_RGBA8888);
+    for (int y = 0; y < frame.Height(); ++y)
+        std::memcpy(image.scanLine(y), frame.ScanLine(frame.Height() - 1 - y),
+                    std::size_t(frame.Width()) * 4);
+    const char* root = std::getenv("SKYGLIDE_TEST_TMP");
+    const std::string png = (std::filesystem::path(root ? root : "/tmp") / name).string();
+    EXPECT_TRUE(image.convertToFormat(QImage::Format_RGB888).save(QString::fromStdString(png)))
+        << "cannot write " << png;
+}
+
 // The viewer's scene with a grid shown twice in the same place: by the mesh
 // sampling every cell and by the level-of-detail surface, one at a time.
-struct TwoSurfaces : ViewerComposition
+struct TwoSurfaces : TSceneComposition
 {
     std::shared_ptr<GridHeights> Grid;
     TTerrainLOD* Lod = nullptr;
@@ -79,12 +140,12 @@ struct TwoSurfaces : ViewerComposition
 };
 
 // Frames until the surface has drawn every tile it selected.
-TBitmap32 completeFrame(ShownViewer& v, TTerrainLOD& lod)
+TBitmap32 completeFrame(TShownViewer& v, TTerrainLOD& lod)
 {
-    TBitmap32 frame = v.frame();
+    TBitmap32 frame = v.Frame();
     for (int i = 0; i < 500 && !lod.FrameComplete(); ++i) {
         lod.WaitForTiles(5000);
-        frame = v.frame();
+        frame = v.Frame();
     }
     EXPECT_TRUE(lod.FrameComplete()) << "tiles still missing";
     return frame;
@@ -96,7 +157,7 @@ int differingPixels(const TBitmap32& a, const TBitmap32& b, int tolerance)
     int count = 0;
     for (int row = 0; row < a.Height(); ++row)
         for (int x = 0; x < a.Width(); ++x)
-            count += !near(pixelAt(a, x, row), pixelAt(b, x, row), tolerance);
+            count += !Near(PixelAt(a, x, row), PixelAt(b, x, row), tolerance);
     return count;
 }
 
@@ -117,13 +178,13 @@ TEST(TerrainLOD, DrawsWhatTheFullMeshDrawsFromTheSamePose)
             scene.startPose();
         else
             scene.place({-30, 16, 20}, {-200, 11, 230});
-        ShownViewer v(scene.Camera, 827, 530);
-        const TBitmap32 mesh = v.frame();
+        TShownViewer v(scene.Camera);
+        const TBitmap32 mesh = v.Frame();
         scene.showLod(true);
         const TBitmap32 lod = completeFrame(v, *scene.Lod);
         const std::string name = std::string("terrain-lod-") + c.Name;
-        savePng(mesh, name + "-mesh.png");
-        savePng(lod, name + ".png");
+        SavePng(mesh, name + "-mesh.png");
+        SavePng(lod, name + ".png");
 
         const int pixels = lod.Width() * lod.Height();
         const int differing = differingPixels(mesh, lod, 24);
@@ -131,7 +192,7 @@ TEST(TerrainLOD, DrawsWhatTheFullMeshDrawsFromTheSamePose)
                   << scene.Lod->Statistics().DrawnTiles << " tiles\n";
         EXPECT_LE(differing, pixels / 100) << c.Name;
         // Not an empty frame that trivially matches: the surface fills much of it.
-        EXPECT_GT(differingPixels(lod, v.frame([&] { scene.Lod->SetVisible(false); }), 0),
+        EXPECT_GT(differingPixels(lod, v.Frame([&] { scene.Lod->SetVisible(false); }), 0),
                   pixels / 50)
             << c.Name;
     }
@@ -141,14 +202,14 @@ TEST(TerrainLOD, DrawsWhatTheFullMeshDrawsFromTheSamePose)
 // column: with the camera level, every column of the view shows the
 // surface from the bottom up to its horizon and nothing above, so each of
 // them is a hole in the surface.
-int holesInSilhouette(const TBitmap32& frame, const RGB& background)
+int holesInSilhouette(const TBitmap32& frame, const TColour& background)
 {
     int holes = 0;
     for (int x = 0; x < frame.Width(); ++x) {
         bool surfaceBelow = false;
         int open = 0;
         for (int row = 0; row < frame.Height(); ++row) {
-            if (pixelAt(frame, x, row) == background) {
+            if (PixelAt(frame, x, row) == background) {
                 open += surfaceBelow;
             } else {
                 holes += open;
@@ -164,9 +225,9 @@ TEST(TerrainLOD, ShowsNoCrackOverAFlightAlongRidgesAndCliffs)
 {
     const auto grid = RidgesAndCliffs(257, 257);
     const auto drape = RampDrape(*grid, 256, 256);
-    const RGB magenta{255, 0, 255};
+    const TColour magenta{255, 0, 255};
     TwoSurfaces scene(grid, drape, 8);
-    ShownViewer v(scene.Camera, 827, 530);
+    TShownViewer v(scene.Camera);
     v.Viewer.Buffer().SetBackgroundColor({1, 0, 1, 1});
 
     // Level flight two cell widths above the highest ridge, across the
@@ -182,33 +243,25 @@ TEST(TerrainLOD, ShowsNoCrackOverAFlightAlongRidgesAndCliffs)
             const float heading = 0.7f + 2.2f * t;
             scene.place(eye, eye + TAffineVector{-std::sin(heading), 0.0f, std::cos(heading)});
             scene.showLod(true);
-            const TBitmap32 first = v.frame();
+            const TBitmap32 first = v.Frame();
             const TBitmap32 complete = completeFrame(v, *scene.Lod);
             for (const TBitmap32* frame : {&first, &complete}) {
                 const int holes = holesInSilhouette(*frame, magenta);
                 EXPECT_EQ(holes, 0) << "bound " << bound << ", step " << step;
                 if (holes > 0)
-                    savePng(*frame, "terrain-lod-crack-" + std::to_string(step) + ".png");
+                    SavePng(*frame, "terrain-lod-crack-" + std::to_string(step) + ".png");
             }
             if (step % 8 == 0) {
                 // The same check finds none in the mesh either.
                 scene.showLod(false);
-                EXPECT_EQ(holesInSilhouette(v.frame(), magenta), 0) << "mesh, step " << step;
+                EXPECT_EQ(holesInSilhouette(v.Frame(), magenta), 0) << "mesh, step " << step;
             }
             ++frames;
         }
         EXPECT_EQ(frames, 24);
     }
     scene.showLod(true);
-    savePng(v.frame(), "terrain-lod-flight.png");
+    SavePng(v.Frame(), "terrain-lod-flight.png");
 }
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    TSceneViewer::SetDefaultSurfaceFormat();
-    QApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

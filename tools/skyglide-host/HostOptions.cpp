@@ -71,8 +71,11 @@ std::optional<THostOptions> ParseHostOptions(const QStringList& arguments, int& 
         "Ctrl+C asks the viewer to shut down; a second Ctrl+C stops it."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("surface"),
-                                 QStringLiteral("Surface raster (.rst), process parameter 2."));
+    parser.addPositionalArgument(
+        QStringLiteral("surface"),
+        QStringLiteral("Surface raster, process parameter 2: a raster pair (.rst), or any raster "
+                       "GDAL reads (GeoTIFF, ASCII grid, HGT, ...), imported once into the "
+                       "cache."));
     const auto value = [&](const char* name, const char* description, const char* valueName,
                            const QString& fallback = QString()) {
         QCommandLineOption option(QString::fromLatin1(name), QString::fromLatin1(description),
@@ -86,7 +89,9 @@ std::optional<THostOptions> ParseHostOptions(const QStringList& arguments, int& 
         return option;
     };
     const THostOptions defaults;
-    auto drape = value("drape", "Drape image, parameter 3 (default none: the surface itself).",
+    auto drape = value("drape",
+                       "Drape image, parameter 3 (default none: the surface itself); a foreign "
+                       "raster is imported and fitted onto the surface's grid.",
                        "file", defaults.Drape);
     auto palette = value("palette", "Palette, parameter 4 (default none: greyscale).", "name",
                          defaults.Palette);

@@ -2,6 +2,8 @@
 
 #include "StandInHost.h"
 
+#include "hostlink/HostLinkNames.h"
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -19,14 +21,6 @@
 namespace skyglide {
 
 namespace {
-
-// The message window every viewer publishes, and its shutdown request.
-const QString WindowBusName = QStringLiteral("org.kartova.skyglide_msghndlr");
-const QString WindowPath = QStringLiteral("/skyglide_msghndlr");
-const QString WindowInterface = QStringLiteral("org.kartova.MessageWindow");
-constexpr uint ShutdownMessage = 37021;
-constexpr qulonglong ShutdownWParam = 4242;
-constexpr qlonglong ShutdownLParam = 2424;
 
 constexpr int RequestTimeoutMs = 5000;
 constexpr int KillGraceMs = 3000;
@@ -95,7 +89,8 @@ bool THostSession::Start()
     if (!m_options.StartViewer)
         return true;
 
-    m_windowWatcher = new QDBusServiceWatcher(WindowBusName, QDBusConnection::sessionBus(),
+    m_windowWatcher = new QDBusServiceWatcher(QString::fromLatin1(MessageWindowBusName),
+                                              QDBusConnection::sessionBus(),
                                               QDBusServiceWatcher::WatchForRegistration, this);
     connect(m_windowWatcher, &QDBusServiceWatcher::serviceRegistered, this, [this] {
         m_viewerReachable = true;
@@ -130,8 +125,9 @@ void THostSession::AskViewerToShutDown()
     // Sent even before the window is known to be there: the bus knows better
     // than the host's own watch of it.
     QDBusMessage request = QDBusMessage::createMethodCall(
-        WindowBusName, WindowPath, WindowInterface, QStringLiteral("SendMessage"));
-    request << ShutdownMessage << ShutdownWParam << ShutdownLParam;
+        QString::fromLatin1(MessageWindowBusName), QString::fromLatin1(MessageWindowObjectPath),
+        QString::fromLatin1(MessageWindowInterfaceName), QString::fromLatin1(SendMessageMethod));
+    request << uint(ShutdownMessage) << qulonglong(ShutdownWParam) << qlonglong(ShutdownLParam);
     auto* watcher = new QDBusPendingCallWatcher(
         QDBusConnection::sessionBus().asyncCall(request, RequestTimeoutMs), this);
     connect(

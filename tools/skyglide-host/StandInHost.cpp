@@ -7,10 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonValue>
 
-#include <algorithm>
-#include <cmath>
 #include <cstdio>
-#include <unistd.h>
 
 namespace skyglide {
 
@@ -28,7 +25,7 @@ QByteArray JsonText(const QJsonValue& value)
 } // namespace
 
 TStandInHost::TStandInHost(const THostOptions& options, QObject* parent)
-    : QObject(parent), m_options(options), m_terminal(isatty(STDOUT_FILENO) != 0)
+    : QObject(parent), m_options(options)
 {
 }
 
@@ -136,7 +133,7 @@ int TStandInHost::ReportProgress(int processNumber, double fraction)
 {
     return Answer<int>("ReportProgress", {processNumber, fraction}, [&] {
         CheckProcess(processNumber);
-        ShowProgress(fraction);
+        m_progress.Show(fraction);
         return 0;
     });
 }
@@ -145,8 +142,7 @@ int TStandInHost::ClearProgress(int processNumber)
 {
     return Answer<int>("ClearProgress", {processNumber}, [&] {
         CheckProcess(processNumber);
-        EndProgressLine();
-        m_shownPercent = -1;
+        m_progress.Restart();
         return 0;
     });
 }
@@ -307,32 +303,9 @@ QString TStandInHost::GetHostText()
     return Answer<QString>("GetHostText", {}, [this] { return m_options.HelpFile; });
 }
 
-void TStandInHost::ShowProgress(double fraction)
-{
-    const double clamped = std::isfinite(fraction) ? std::clamp(fraction, 0.0, 1.0) : 0.0;
-    const int percent = static_cast<int>(std::lround(clamped * 100.0));
-    if (percent == m_shownPercent)
-        return;
-    m_shownPercent = percent;
-    if (m_terminal) {
-        constexpr int width = 40;
-        const int filled = percent * width / 100;
-        std::printf("\rLoading [%s%s] %3d%%", QByteArray(filled, '#').constData(),
-                    QByteArray(width - filled, ' ').constData(), percent);
-        m_progressLineOpen = true;
-    } else {
-        std::printf("progress %d%%\n", percent);
-    }
-    std::fflush(stdout);
-}
-
 void TStandInHost::EndProgressLine()
 {
-    if (!m_progressLineOpen)
-        return;
-    std::printf("\r\033[K");
-    std::fflush(stdout);
-    m_progressLineOpen = false;
+    m_progress.End();
 }
 
 } // namespace skyglide

@@ -2,6 +2,8 @@
 
 #include "HostOptions.h"
 
+#include "import/Terminal.h"
+
 #include <QDBusContext>
 #include <QFile>
 #include <QObject>
@@ -83,13 +85,10 @@ private:
     void CheckProcess(int processNumber) const;
     void WriteLog(const char* method, const QVariantList& args, const QString& outcomeKey,
                   const QVariant& outcome);
-    void ShowProgress(double fraction);
 
     THostOptions m_options;
     QFile m_log;
-    int m_shownPercent = -1;
-    bool m_progressLineOpen = false;
-    bool m_terminal = false;
+    TProgressBar m_progress{"Loading", true};
 };
 
 } // namespace skyglide

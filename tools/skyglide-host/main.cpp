@@ -1,11 +1,13 @@
 // skyglide-host: the stand-in for the host GIS. Owns the host's automation
 // server on the session bus, starts the viewer on one process and plays the
 // host's side of the conversation until the viewer has ended.
+#include "HostImport.h"
 #include "HostOptions.h"
 #include "HostSession.h"
 #include "PrivateBus.h"
 #include "StandInHost.h"
 #include "apiserveradaptor.h"
+#include "hostlink/HostLinkNames.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -20,10 +22,12 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(SKYGLIDE_VERSION));
 
     int exitCode = 0;
-    const std::optional<skyglide::THostOptions> options =
+    std::optional<skyglide::THostOptions> options =
         skyglide::ParseHostOptions(QCoreApplication::arguments(), exitCode);
     if (!options)
         return exitCode;
+    if (!skyglide::ImportForeignRasters(*options))
+        return 1;
 
     // Before anything talks to the session bus.
     skyglide::TPrivateBus privateBus;
@@ -40,12 +44,13 @@ int main(int argc, char* argv[])
         return 1;
     }
     new TAPIServerAdaptor(&host);
-    if (!bus.registerObject(QStringLiteral("/org/kartova/APIServer"), &host) ||
-        !bus.registerService(QStringLiteral("org.kartova.APIServer"))) {
+    const QString service = QString::fromLatin1(skyglide::KartovaServiceName);
+    if (!bus.registerObject(QString::fromLatin1(skyglide::KartovaObjectPath), &host) ||
+        !bus.registerService(service)) {
         std::fprintf(stderr,
-                     "skyglide-host: cannot own org.kartova.APIServer on the session bus "
-                     "(is another host running?): %s\n",
-                     qPrintable(bus.lastError().message()));
+                     "skyglide-host: cannot own %s on the session bus (is another host "
+                     "running?): %s\n",
+                     skyglide::KartovaServiceName, qPrintable(bus.lastError().message()));
         return 1;
     }
 
@@ -54,6 +59,6 @@ int main(int argc, char* argv[])
         return 127;
     const int status = QCoreApplication::exec();
     host.EndProgressLine();
-    bus.unregisterService(QStringLiteral("org.kartova.APIServer"));
+    bus.unregisterService(service);
     return status;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "import/GdalImport.h"
+
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -29,6 +31,7 @@ using TArgs = std::vector<std::string>;
 int runInfo(const TArgs& args);
 int runValues(const TArgs& args);
 int runTexture(const TArgs& args);
+int runImport(const TArgs& args);
 int runImportGrid(const TArgs& args);
 int runMakePalette(const TArgs& args);
 
@@ -58,11 +61,10 @@ double toReal(const std::string& text, const std::string& option);
 std::vector<std::string> splitList(const std::string& text, char separator, std::size_t count,
                                    const std::string& option);
 
-/// The shortest text that reads back as the same number ("." decimal point).
-std::string formatReal(double value);
-std::string formatSingle(float value);
-
 /// Reads the --step option (1 … 65535, default 1).
 unsigned parseStep(const TOptions& options);
+
+/// Reads the options --band and --title of a foreign raster's import.
+TImportOptions parseImportOptions(const TOptions& options);
 
 } // namespace skyglide::rastertool

@@ -1,7 +1,9 @@
 // import-grid: turns a raw, headerless grid into an image file and its
 // documentation, as the host would write them.
 #include "Commands.h"
-#include "Output.h"
+
+#include "import/ImportError.h"
+#include "import/PendingFile.h"
 
 #include "data/Endian.h"
 #include "data/FileIO.h"
@@ -11,6 +13,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 namespace skyglide::rastertool {
 
@@ -29,16 +32,6 @@ constexpr std::array<TCellType, 4> CellTypes = {{
     {"byte", dtByte, 1},
     {"rgb24", dtRgb24, 3},
 }};
-
-std::string rdcLine(const char* label, const std::string& value)
-{
-    if (value.find_first_of("\r\n") != std::string::npos) {
-        throw TUsageError(std::string(label) + ": a documentation value must be one line");
-    }
-    std::string line(label);
-    line.resize(TImgDoc::LabelWidth - 2, ' ');
-    return line + ": " + value + "\r\n";
-}
 
 /// The lowest and highest value of the cells as documentation text: one
 /// number for a single-value type, "red green blue" for rgb24.
@@ -182,40 +175,31 @@ int runImportGrid(const TArgs& args)
     const auto display = options.has("display") ? givenRange(options, "display", *type) : range;
     const double resolution = (extent[1] - extent[0]) / static_cast<double>(columns);
 
-    std::string doc;
-    doc += rdcLine("file format", "Kartova Raster A.1");
-    doc += rdcLine("file title", options.get("title"));
-    doc += rdcLine("data type", type->Name);
-    doc += rdcLine("file type", "binary");
-    doc += rdcLine("columns", std::to_string(columns));
-    doc += rdcLine("rows", std::to_string(rows));
-    doc += rdcLine("ref. system", options.get("ref-system", "plane"));
-    doc += rdcLine("ref. units", options.get("ref-units", "m"));
-    doc += rdcLine("unit dist.", "1");
-    doc += rdcLine("min. X", formatReal(extent[0]));
-    doc += rdcLine("max. X", formatReal(extent[1]));
-    doc += rdcLine("min. Y", formatReal(extent[2]));
-    doc += rdcLine("max. Y", formatReal(extent[3]));
-    doc += rdcLine("pos'n error", "unknown");
-    doc += rdcLine("resolution", formatSingle(static_cast<float>(resolution)));
-    doc += rdcLine("min. value", range.first);
-    doc += rdcLine("max. value", range.second);
-    doc += rdcLine("display min", display.first);
-    doc += rdcLine("display max", display.second);
-    doc += rdcLine("value units", options.get("value-units", "unspecified"));
-    doc += rdcLine("value error", "unknown");
-    doc += rdcLine("flag value", "none");
-    doc += rdcLine("flag def'n", "none");
-    doc += rdcLine("legend cats", "0");
-    for (const auto& text : options.all("lineage")) {
-        doc += rdcLine("lineage", text);
+    TRasterDoc doc;
+    doc.Title = options.get("title");
+    doc.DataType = type->Name;
+    doc.Columns = columns;
+    doc.Rows = rows;
+    doc.RefSystem = options.get("ref-system", "plane");
+    doc.RefUnits = options.get("ref-units", "m");
+    for (std::size_t i = 0; i < 4; ++i) {
+        doc.Extent[i] = formatReal(extent[i]);
     }
-    for (const auto& text : options.all("comment")) {
-        doc += rdcLine("comment", text);
+    doc.Resolution = formatSingle(static_cast<float>(resolution));
+    std::tie(doc.MinValue, doc.MaxValue) = range;
+    std::tie(doc.DisplayMin, doc.DisplayMax) = display;
+    doc.ValueUnits = options.get("value-units", "unspecified");
+    doc.Lineage = options.all("lineage");
+    doc.Comments = options.all("comment");
+    std::string text;
+    try {
+        text = DocumentationText(doc);
+    } catch (const TImportError& error) {
+        throw TUsageError(error.what());
     }
 
-    writeFileAtomically(out, cells);
-    writeFileAtomically(out.substr(0, out.size() - 4) + ".rdc", doc);
+    WriteFileAtomically(out, cells);
+    WriteFileAtomically(out.substr(0, out.size() - 4) + ".rdc", text);
     return 0;
 }
 

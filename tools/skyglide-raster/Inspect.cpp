@@ -216,8 +216,20 @@ void openValidRaster(TRasterFile& raster, const std::string& fileName)
 
 int runInfo(const TArgs& args)
 {
-    const TOptions options = TOptions::parse(args, {});
+    const TOptions options = TOptions::parse(args, {"band", "title"});
     const std::string file = options.operand("raster file");
+    if (file.size() < 5 || file.compare(file.size() - 4, 4, ".rst") != 0) {
+        // A foreign raster: the documentation its import would write.
+        TImgDoc doc;
+        const int status =
+            doc.ReadDocText(DocumentationText(DescribeRaster(file, parseImportOptions(options))),
+                            file);
+        std::cout << docJson(doc, status, status == TImgDoc::StatusOk) << std::flush;
+        return 0;
+    }
+    if (options.has("band") || options.has("title")) {
+        throw TUsageError("--band and --title are taken for foreign rasters only");
+    }
     checkReadable(file);
     TRasterFile raster;
     raster.SetFileName(file);

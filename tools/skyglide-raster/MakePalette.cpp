@@ -1,6 +1,7 @@
 // make-palette: writes a palette file (".smp") from colour stops.
 #include "Commands.h"
-#include "Output.h"
+
+#include "import/PendingFile.h"
 
 #include <algorithm>
 #include <array>
@@ -129,7 +130,7 @@ int runMakePalette(const TArgs& args)
             bytes[HeaderBytes + 3 * i + k] = static_cast<char>(table[i][k]);
         }
     }
-    writeFileAtomically(out, bytes);
+    WriteFileAtomically(out, bytes);
     return 0;
 }
 

@@ -113,20 +113,6 @@ std::vector<std::string> splitList(const std::string& text, char separator, std:
     return parts;
 }
 
-std::string formatReal(double value)
-{
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
-}
-
-std::string formatSingle(float value)
-{
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
-}
-
 unsigned parseStep(const TOptions& options)
 {
     return static_cast<unsigned>(toInteger(options.get("step", "1"), "--step", 1, 65535));

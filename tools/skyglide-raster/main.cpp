@@ -1,6 +1,8 @@
-// skyglide-raster: checks raster files as the viewer reads them, and makes
-// the project's sample rasters and palettes.
+// skyglide-raster: checks raster files as the viewer reads them, imports
+// foreign rasters, and makes the project's sample rasters and palettes.
 #include "Commands.h"
+
+#include "import/ImportError.h"
 
 #include "data/Bitmap.h"
 #include "data/FileIO.h"
@@ -12,6 +14,9 @@ namespace {
 
 constexpr const char* Usage = R"(usage:
   skyglide-raster info FILE.rst
+  skyglide-raster info SOURCE [--band N] [--title T]
+  skyglide-raster import SOURCE DEST.rst [--band N] [--title T]
+      SOURCE: any raster GDAL reads (GeoTIFF, ASCII grid, HGT, IMG, VRT, ...)
   skyglide-raster values FILE.rst [--step N]
   skyglide-raster texture FILE.rst [--palette P.smp] [--step N] --out OUT.png
   skyglide-raster import-grid SOURCE --type integer|real|byte|rgb24 --columns N --rows N
@@ -31,6 +36,7 @@ int main(int argc, char** argv)
         {"info", runInfo},
         {"values", runValues},
         {"texture", runTexture},
+        {"import", runImport},
         {"import-grid", runImportGrid},
         {"make-palette", runMakePalette},
     };
@@ -41,7 +47,7 @@ int main(int argc, char** argv)
     const auto command = commands.find(argv[1]);
     if (command == commands.end()) {
         std::cerr << "skyglide-raster: unknown command '" << argv[1]
-                  << "', expected info, values, texture, import-grid or make-palette\n";
+                  << "', expected info, values, texture, import, import-grid or make-palette\n";
         return 2;
     }
     try {
@@ -50,6 +56,9 @@ int main(int argc, char** argv)
         std::cerr << "skyglide-raster " << argv[1] << ": " << error.what()
                   << " (see skyglide-raster --help)\n";
         return 2;
+    } catch (const skyglide::TImportError& error) {
+        std::cerr << "skyglide-raster " << argv[1] << ": " << error.what() << "\n";
+        return 1;
     } catch (const std::exception& error) {
         std::cerr << "skyglide-raster: " << error.what() << "\n";
         return 1;

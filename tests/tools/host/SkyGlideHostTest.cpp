@@ -1,4 +1,5 @@
 #include "HostRun.h"
+#include "TestSupport.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -29,10 +30,9 @@ class MisbehavingViewer : public testing::TestWithParam<TViewerCase>
 TEST_P(MisbehavingViewer, DoesNotHangTheHost)
 {
     const TViewerCase& row = GetParam();
-    auto folder = TestFolder();
     QString viewer = "/nonexistent/skyglide";
     if (row.Script) {
-        viewer = folder->filePath("viewer.sh");
+        viewer = QString::fromStdString((TestFolder() / "viewer.sh").string());
         QFile file(viewer);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(QByteArray("#!/bin/sh\ntouch \"$0.started\"\n") + row.Script + "\n");
@@ -40,51 +40,40 @@ TEST_P(MisbehavingViewer, DoesNotHangTheHost)
     }
     THostRun host(QStringList{"t.rst", "--viewer", viewer} + row.Arguments);
     if (row.Interrupted) {
-        ASSERT_TRUE(PollUntil([&] { return QFile::exists(viewer + ".started"); }));
+        ASSERT_TRUE(WaitUntil([&] { return QFile::exists(viewer + ".started"); }));
         host.Signal(SIGINT);
     }
-    ASSERT_TRUE(host.WaitForExit(20000));
+    ASSERT_TRUE(host.WaitForExit());
     EXPECT_EQ(host.ExitCode(), row.HostStatus);
     EXPECT_TRUE(host.Stderr().contains(QLatin1String(row.Message))) << qPrintable(host.Stderr());
     // Whatever the viewer started goes with it (zombies only wait for a reaper).
     QFile child(viewer + ".child");
     if (child.open(QIODevice::ReadOnly)) {
         QFile stat("/proc/" + child.readAll().trimmed() + "/stat");
-        EXPECT_TRUE(PollUntil([&] {
+        EXPECT_TRUE(WaitUntil([&] {
             stat.close();
             return !stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z ");
         })) << "a process the viewer started outlived it";
     }
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Cases, MisbehavingViewer,
     testing::Values(
-        TViewerCase{"crashesAtStartup",
-                    "kill -SEGV $$",
-                    {},
-                    128 + SIGSEGV,
+        TViewerCase{"crashesAtStartup", "kill -SEGV $$", {}, 128 + SIGSEGV,
                     "the viewer ended by signal 11"},
-        TViewerCase{"hangsAtStartup",
-                    "exec sleep 600",
-                    {"--startup-timeout", "1"},
-                    128 + SIGTERM,
+        TViewerCase{"hangsAtStartup", "exec sleep 600", {"--startup-timeout", "1"}, 128 + SIGTERM,
                     "the viewer made no call for 1 s during its start-up; stopping it"},
         TViewerCase{"ignoresTermination",
                     "trap '' TERM; sleep 600 & echo $! >\"$0.child\"; wait; sleep 600",
-                    {"--startup-timeout", "1"},
-                    128 + SIGKILL,
-                    "stopping it"},
-        TViewerCase{"interruptedAtStartup",
-                    "exec sleep 600",
-                    {},
-                    128 + SIGTERM,
-                    "the viewer is still starting; stopping it",
-                    true},
+                    {"--startup-timeout", "1"}, 128 + SIGKILL, "stopping it"},
+        TViewerCase{"interruptedAtStartup", "exec sleep 600", {}, 128 + SIGTERM,
+                    "the viewer is still starting; stopping it", true},
         TViewerCase{"exitsWithAStatus", "exit 3", {}, 3, "the viewer exited with status 3"},
-        TViewerCase{
-            "isMissing", nullptr, {}, 127, "cannot start the viewer /nonexistent/skyglide"}),
+        TViewerCase{"isMissing", nullptr, {}, 127, "cannot start the viewer /nonexistent/skyglide"}),
     [](const testing::TestParamInfo<TViewerCase>& info) { return info.param.Name; });
+// clang-format on
 
 TEST(SkyGlideHost, RejectsBadCommandLines)
 {
@@ -97,7 +86,7 @@ TEST(SkyGlideHost, RejectsBadCommandLines)
     };
     for (const auto& [arguments, message] : rows) {
         THostRun host(QString(arguments).split(' ', Qt::SkipEmptyParts));
-        ASSERT_TRUE(host.WaitForExit(10000));
+        ASSERT_TRUE(host.WaitForExit());
         EXPECT_EQ(host.ExitCode(), 2) << arguments;
         EXPECT_TRUE(host.Stderr().contains(QLatin1String(message))) << qPrintable(host.Stderr());
     }
@@ -108,7 +97,7 @@ QDBusMessage CallHost(const char* method, const QVariantList& args = {})
     QDBusMessage call = QDBusMessage::createMethodCall(
         "org.kartova.APIServer", "/org/kartova/APIServer", "org.kartova.APIServer", method);
     call.setArguments(args);
-    return QDBusConnection::sessionBus().call(call, QDBus::Block, 5000);
+    return QDBusConnection::sessionBus().call(call, QDBus::Block, 30000);
 }
 
 TEST(SkyGlideHost, AnswersAsTheHostAndShowsProgressAndErrorReports)
@@ -133,7 +122,7 @@ TEST(SkyGlideHost, AnswersAsTheHostAndShowsProgressAndErrorReports)
     EXPECT_EQ(CallHost("HostText52").arguments().value(0), here + "p/");
 
     host.Signal(SIGTERM);
-    ASSERT_TRUE(host.WaitForExit(10000));
+    ASSERT_TRUE(host.WaitForExit());
     EXPECT_EQ(host.ExitCode(), 0);
     EXPECT_EQ(host.Stdout(), "progress 50%\nprogress 100%\nprogress 0%\n")
         << "plain lines when not on a terminal, one per percent shown";
@@ -153,19 +142,18 @@ TEST(SkyGlideHost, StartsAndRemovesAPrivateBusWhenNoneRuns)
     const auto announced = [&] {
         return QRegularExpression("private session bus (\\S+)").match(host.Stderr()).captured(1);
     };
-    ASSERT_TRUE(PollUntil([&] { return !announced().isEmpty(); }, 10000))
-        << qPrintable(host.Stderr());
+    ASSERT_TRUE(WaitUntil([&] { return !announced().isEmpty(); })) << qPrintable(host.Stderr());
     const QString address = announced();
     {
         const QDBusConnection bus = QDBusConnection::connectToBus(address, "private");
         ASSERT_TRUE(bus.isConnected());
-        EXPECT_TRUE(PollUntil([&] {
+        EXPECT_TRUE(WaitUntil([&] {
             return bus.interface()->isServiceRegistered("org.kartova.skyglide_msghndlr").value();
         })) << "the viewer is not on the host's bus";
     }
     QDBusConnection::disconnectFromBus("private");
     host.Signal(SIGINT);
-    ASSERT_TRUE(host.WaitForExit(10000));
+    ASSERT_TRUE(host.WaitForExit());
     EXPECT_EQ(host.ExitCode(), 0) << qPrintable(host.Stderr());
     EXPECT_EQ(host.CallTexts().last(), "FinishProcess(1)");
     EXPECT_FALSE(QDBusConnection::connectToBus(address, "gone").isConnected())
@@ -174,10 +162,3 @@ TEST(SkyGlideHost, StartsAndRemovesAPrivateBusWhenNoneRuns)
 
 } // namespace
 } // namespace skyglide::test
-
-int main(int argc, char** argv)
-{
-    QCoreApplication application(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

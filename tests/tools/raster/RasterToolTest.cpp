@@ -1,103 +1,29 @@
 // skyglide-raster run as a user runs it: what it prints, writes and exits with.
-#include "../../data/DataTestFiles.h"
+#include "RasterToolRun.h"
 
 #include <QColor>
 #include <QImage>
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
 
-#include <cstdlib>
 #include <limits>
-#include <sstream>
 
 namespace skyglide {
 namespace {
 
-using namespace skyglide::testing;
-using TStrings = std::vector<std::string>;
-
-struct TRun
-{
-    int Status = -1; // -1: did not start, or did not exit normally
-    std::string Out, Err;
-};
-
-std::string binDir()
-{
-    const char* dir = std::getenv("SKYGLIDE_BIN_DIR");
-    return dir ? dir : ".";
-}
-
-TRun runProgram(const std::string& program, const TStrings& args)
-{
-    QStringList arguments;
-    for (const std::string& arg : args)
-        arguments << QString::fromStdString(arg);
-    QProcess process;
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start(QString::fromStdString(program), arguments);
-    const bool exited = process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit;
-    return {exited ? process.exitCode() : -1, process.readAllStandardOutput().toStdString(),
-            process.readAllStandardError().toStdString()};
-}
-
-TRun runTool(const TStrings& args)
-{
-    return runProgram(binDir() + "/skyglide-raster", args);
-}
-
-std::string readFile(const std::filesystem::path& file)
-{
-    std::ostringstream text;
-    text << std::ifstream(file, std::ios::binary).rdbuf();
-    return text.str();
-}
-
-std::string writeRaster(const std::filesystem::path& folder, const TStrings& doc,
-                        const std::string& cells, const TStrings& extra = {})
-{
-    writeBytes(folder / "grid.rdc", docText(doc, extra));
-    writeBytes(folder / "grid.rst", cells);
-    return (folder / "grid.rst").string();
-}
-
-QJsonObject json(const std::string& text)
-{
-    QJsonParseError error{};
-    const auto doc = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
-    EXPECT_EQ(error.error, QJsonParseError::NoError) << text;
-    return doc.object();
-}
-
-/// A failure is one line on stderr naming the tool, with exit status 1.
-void expectFailure(const TRun& run, const std::string& message)
-{
-    EXPECT_EQ(run.Status, 1);
-    EXPECT_EQ(run.Err, "skyglide-raster: " + message + "\n");
-}
+using namespace skyglide::test;
 
 TEST(RasterToolTest, InfoPrintsEveryDocumentationField)
 {
-    const auto folder = testFolder();
+    const auto folder = TestFolder();
     TStrings values = docValues("byte", 3, 2);
     values[1] = "caf\xe9 \xc3\xa9t\xc3\xa9"; // a Latin-1 byte, then UTF-8
     values[23] = "2";
     values.insert(values.end(), {"water \"deep\"", "forest", "beyond the categories"});
-    const TRun run =
-        runTool({"info", writeRaster(folder, values, "123456", {docLine("note", "tab\there")})});
+    const TRun run = runTool(
+        {"info", WriteRaster(folder, values, "123456", "grid", {docLine("note", "tab\there")})});
     ASSERT_EQ(run.Status, 0) << run.Err;
     const QJsonObject info = json(run.Out);
-    QStringList keys = info.keys();
-    keys.sort();
-    EXPECT_EQ(keys.join(' '),
-              "Columns Comments Completeness Consistency DataType DisplayMax DisplayMaxText "
-              "DisplayMin DisplayMinText ErrorText ErrorText2 FileFormat FileTitle FileType "
-              "FlagDefn FlagValue FlagValueKnown LegendCats LegendCodes LegendNames Lineage "
-              "MaxValue MaxValueText MaxX MaxY MinValue MinValueText MinX MinY PosnError "
-              "PosnErrorKnown RefSystem RefUnits Resolution ResolutionKnown Rows Status UnitDist "
-              "Valid ValueError ValueErrorKnown ValueUnits");
+    EXPECT_EQ(info.keys().size(), 42);
     EXPECT_EQ(info["FileTitle"].toString(), "caf\u00e9 \u00e9t\u00e9");
     EXPECT_EQ(info["DataType"].toInt(), 2);
     EXPECT_EQ(info["MaxX"].toDouble(), 40.0);
@@ -110,15 +36,15 @@ TEST(RasterToolTest, InfoPrintsEveryDocumentationField)
 
 TEST(RasterToolTest, InfoOfUnusableRasters)
 {
-    const auto folder = testFolder();
+    const auto folder = TestFolder();
     TStrings badType = docValues();
     badType[2] = "complex";
-    writeBytes(folder / "type.rdc", docText(badType));
+    WriteBytes(folder / "type.rdc", docText(badType));
     TStrings shortDoc = docValues();
     shortDoc.resize(9);
-    writeBytes(folder / "short.rdc", docText(shortDoc));
+    WriteBytes(folder / "short.rdc", docText(shortDoc));
     for (const char* name : {"type.rst", "short.rst", "nodoc.rst"})
-        writeBytes(folder / name, "");
+        WriteBytes(folder / name, "");
     const std::string f = folder.string() + "/";
     // file, "Status" in the JSON (empty: nothing printed), message
     const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
@@ -162,8 +88,8 @@ TEST(RasterToolTest, UsageErrorsExitWithTwo)
 
 TEST(RasterToolTest, ValuesPrintsDecimatedGrid)
 {
-    const auto folder = testFolder();
-    const std::string ints = writeRaster(folder, docValues("integer", 3, 4),
+    const auto folder = TestFolder();
+    const std::string ints = WriteRaster(folder, docValues("integer", 3, 4),
                                          int16Cells({-300, 0, 1, 2, 3, 4, 700, 8, 900, 5, 6, 7}));
     EXPECT_EQ(runTool({"values", ints}).Out, "-300,0,1\n2,3,4\n700,8,900\n5,6,7\n");
     EXPECT_EQ(runTool({"values", ints, "--step", "2"}).Out, "-300\n700\n");
@@ -171,18 +97,18 @@ TEST(RasterToolTest, ValuesPrintsDecimatedGrid)
     EXPECT_EQ(empty.Status, 0) << empty.Err;
     EXPECT_EQ(empty.Out, "");
     const std::string reals =
-        writeRaster(folder, docValues("real", 3, 1), floatCells({0.1F, -2.5F, 1e-7F}));
+        WriteRaster(folder, docValues("real", 3, 1), floatCells({0.1F, -2.5F, 1e-7F}));
     EXPECT_EQ(runTool({"values", reals}).Out, "0.1,-2.5,1e-07\n");
 }
 
 TEST(RasterToolTest, TextureIsRgbThroughPalette)
 {
-    const auto folder = testFolder();
+    const auto folder = TestFolder();
     const std::string png = (folder / "t.png").string();
     TStrings bytes = docValues("byte", 3, 2);
     bytes[16] = bytes[18] = "255";
-    writeBytes(folder / "p.smp", paletteBytes(255, 0, 255));
-    const std::string file = writeRaster(folder, bytes, byteCells({0, 128, 255, 10, 20, 30}));
+    WriteBytes(folder / "p.smp", paletteBytes(255, 0, 255));
+    const std::string file = WriteRaster(folder, bytes, byteCells({0, 128, 255, 10, 20, 30}));
     ASSERT_EQ(
         runTool({"texture", file, "--palette", (folder / "p.smp").string(), "--out", png}).Status,
         0);
@@ -202,7 +128,7 @@ TEST(RasterToolTest, TextureIsRgbThroughPalette)
     TStrings rgb = docValues("rgb24", 2, 1);
     rgb[15] = rgb[17] = "0 0 0";
     rgb[16] = rgb[18] = "255 255 255";
-    const std::string colours = writeRaster(folder, rgb, byteCells({10, 20, 30, 200, 100, 0}));
+    const std::string colours = WriteRaster(folder, rgb, byteCells({10, 20, 30, 200, 100, 0}));
     ASSERT_EQ(runTool({"texture", colours, "--out", png}).Status, 0);
     image.load(QString::fromStdString(png));
     EXPECT_EQ(image.pixelColor(0, 0), QColor(30, 20, 10)); // cells are blue, green, red
@@ -213,7 +139,7 @@ TEST(RasterToolTest, TextureIsRgbThroughPalette)
 TRun importGrid(const std::filesystem::path& folder, const char* type, const std::string& cells,
                 const TStrings& options = {})
 {
-    writeBytes(folder / "src.raw", cells);
+    WriteBytes(folder / "src.raw", cells);
     TStrings args = {"import-grid", (folder / "src.raw").string(),
                      "--type",      type,
                      "--columns",   "2",
@@ -227,14 +153,12 @@ TRun importGrid(const std::filesystem::path& folder, const char* type, const std
 
 TEST(RasterToolTest, ImportGridWritesRasterThatReadsBack)
 {
-    const auto folder = testFolder();
+    const auto folder = TestFolder();
     const std::string out = (folder / "m.rst").string();
-    ASSERT_EQ(importGrid(folder, "integer", int16Cells({5, -7, 900, 12}),
-                         {"--extent", "-106.5,-104.5,37,38", "--ref-system", "latlong", "--comment",
-                          "note"})
-                  .Status,
-              0);
-    EXPECT_EQ(readFile(folder / "m.rdc").substr(0, 34), "file format : Kartova Raster A.1\r\n");
+    const TStrings options = {"--extent", "-106.5,-104.5,37,38", "--ref-system",
+                              "latlong",  "--comment",           "note"};
+    ASSERT_EQ(importGrid(folder, "integer", int16Cells({5, -7, 900, 12}), options).Status, 0);
+    EXPECT_EQ(ReadBytes(folder / "m.rdc").substr(0, 34), "file format : Kartova Raster A.1\r\n");
     const QJsonObject info = json(runTool({"info", out}).Out);
     EXPECT_TRUE(info["Valid"].toBool());
     EXPECT_EQ(info["MinX"].toDouble(), -106.5);
@@ -247,72 +171,58 @@ TEST(RasterToolTest, ImportGridWritesRasterThatReadsBack)
     expectFailure(importGrid(folder, "integer", std::string(7, '\0')),
                   (folder / "src.raw").string() +
                       ": source grid of 2 x 2 integer cells, expected 8 bytes but got 7");
-    EXPECT_EQ(readFile(out), int16Cells({5, -7, 900, 12}));
+    EXPECT_EQ(ReadBytes(out), int16Cells({5, -7, 900, 12}));
 }
 
 TEST(RasterToolTest, ImportGridRangesPerCellType)
 {
-    const auto folder = testFolder();
+    const auto folder = TestFolder();
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const std::string rgb = byteCells({10, 20, 30, 40, 50, 60, 1, 2, 3, 250, 240, 230});
     // type, source cells, options, min. value, max. value, display min, image file
+    // clang-format off
     const std::vector<std::tuple<const char*, std::string, TStrings, const char*, const char*,
-                                 const char*, std::string>>
-        cases = {{"real", floatCells({2.5F, nan, -1.25F, 8.0F}), {}, "-1.25", "8", "-1.25", ""},
-                 {"integer",
-                  int16Cells({1, 2, 3, 4}),
-                  {"--value-range", "0,5000", "--display", "1,4.5"},
-                  "0",
-                  "5000",
-                  "1",
-                  ""},
-                 {"rgb24",
-                  rgb,
-                  {},
-                  "1 2 3",
-                  "250 240 230",
-                  "1 2 3",
-                  byteCells({30, 20, 10, 60, 50, 40, 3, 2, 1, 230, 240, 250})},
-                 {"rgb24", rgb, {"--source-order", "bgr"}, "3 2 1", "230 240 250", "3 2 1", ""}};
+                                 const char*, std::string>> cases = {
+        {"real", floatCells({2.5F, nan, -1.25F, 8.0F}), {}, "-1.25", "8", "-1.25", ""},
+        {"integer", int16Cells({1, 2, 3, 4}), {"--value-range", "0,5000", "--display", "1,4.5"},
+         "0", "5000", "1", ""},
+        {"rgb24", rgb, {}, "1 2 3", "250 240 230", "1 2 3",
+         byteCells({30, 20, 10, 60, 50, 40, 3, 2, 1, 230, 240, 250})},
+        {"rgb24", rgb, {"--source-order", "bgr"}, "3 2 1", "230 240 250", "3 2 1", ""}};
+    // clang-format on
     for (const auto& [type, cells, options, low, high, display, stored] : cases) {
         ASSERT_EQ(importGrid(folder, type, cells, options).Status, 0) << type;
-        const std::string doc = readFile(folder / "m.rdc");
+        const std::string doc = ReadBytes(folder / "m.rdc");
         EXPECT_NE(doc.find(docLine("min. value  :", low) + docLine("max. value  :", high) +
                            docLine("display min :", display)),
                   std::string::npos)
             << doc;
-        EXPECT_EQ(readFile(folder / "m.rst"), stored.empty() ? cells : stored);
+        EXPECT_EQ(ReadBytes(folder / "m.rst"), stored.empty() ? cells : stored);
     }
 }
 
+// The bundled ramps are checked byte for byte with the samples below; here
+// a ramp of the user's own.
 TEST(RasterToolTest, MakePaletteWritesRamp)
 {
-    const auto folder = testFolder();
-    const std::string out = (folder / "p.smp").string();
-    // arguments, first and last stretch index, then entries: index, red, green, blue
-    const std::vector<std::tuple<TStrings, int, int, std::vector<std::array<int, 4>>>> cases = {
-        {{"greyscale"}, 0, 255, {{0, 0, 0, 0}, {127, 127, 127, 127}, {255, 255, 255, 255}}},
-        {{"elevation"}, 0, 255, {{0, 38, 115, 38}, {255, 255, 255, 255}}},
-        {{"10:100,50,0;20:0,50,101", "--stretch", "1,254"},
-         1,
-         254,
-         {{0, 100, 50, 0}, {15, 50, 50, 50}, {16, 40, 50, 61}, {255, 0, 50, 101}}}};
-    for (const auto& [args, first, last, entries] : cases) {
-        TStrings command = {"make-palette", "--out", out};
-        command.insert(command.begin() + 1, args.begin(), args.end());
-        ASSERT_EQ(runTool(command).Status, 0) << args[0];
-        const std::string bytes = readFile(out);
-        ASSERT_EQ(bytes.size(), 786U);
-        const auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-        EXPECT_EQ((std::array<int, 4>{at(11), at(12) | at(13) << 8, at(14) | at(15) << 8,
-                                      at(16) | at(17) << 8}),
-                  (std::array<int, 4>{18, 255, first, last}));
-        for (const auto& [index, red, green, blue] : entries) {
-            const std::size_t i = 18 + 3 * static_cast<std::size_t>(index);
-            EXPECT_EQ((std::array<int, 3>{at(i), at(i + 1), at(i + 2)}),
-                      (std::array<int, 3>{red, green, blue}))
-                << args[0] << " entry " << index;
-        }
+    const std::string out = (TestFolder() / "p.smp").string();
+    ASSERT_EQ(
+        runTool({"make-palette", "10:100,50,0;20:0,50,101", "--stretch", "1,254", "--out", out})
+            .Status,
+        0);
+    const std::string bytes = ReadBytes(out);
+    ASSERT_EQ(bytes.size(), 786U);
+    const auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    EXPECT_EQ((std::array<int, 4>{at(11), at(12) | at(13) << 8, at(14) | at(15) << 8,
+                                  at(16) | at(17) << 8}),
+              (std::array<int, 4>{18, 255, 1, 254}));
+    // index, red, green, blue
+    for (const auto& [index, red, green, blue] :
+         {std::array{0, 100, 50, 0}, {15, 50, 50, 50}, {16, 40, 50, 61}, {255, 0, 50, 101}}) {
+        const std::size_t i = 18 + 3 * static_cast<std::size_t>(index);
+        EXPECT_EQ((std::array<int, 3>{at(i), at(i + 1), at(i + 2)}),
+                  (std::array<int, 3>{red, green, blue}))
+            << "entry " << index;
     }
 }
 
@@ -321,8 +231,7 @@ TEST(RasterToolTest, MakePaletteWritesRamp)
 // them is caught.
 TEST(RasterToolTest, RegeneratesTheSamplesByteForByte)
 {
-    const char* samplesEnv = std::getenv("SKYGLIDE_SAMPLES_DIR");
-    const std::filesystem::path samples = samplesEnv ? samplesEnv : "samples";
+    const std::filesystem::path samples = std::filesystem::path(Sample("x")).parent_path();
     // The shared data folder beside the checkout, unless SKYGLIDE_SHARED_DATA names one.
     const char* sharedEnv = std::getenv("SKYGLIDE_SHARED_DATA");
     const std::filesystem::path shared =
@@ -335,7 +244,7 @@ TEST(RasterToolTest, RegeneratesTheSamplesByteForByte)
          {"olinda_dem_utm25s.f32", "olinda_L7_ETM_rgb.rgb"},
          {"olinda.rst", "olinda.rdc", "olinda_drape.rst", "olinda_drape.rdc"}},
         {"trinidad", {"trinidad_co_usgs_1deg_dem.i16"}, {"trinidad.rst", "trinidad.rdc"}}};
-    const auto folder = testFolder();
+    const auto folder = TestFolder();
     bool skipped = false;
     for (const auto& [group, sources, files] : groups) {
         if (std::any_of(sources.begin(), sources.end(),
@@ -343,12 +252,13 @@ TEST(RasterToolTest, RegeneratesTheSamplesByteForByte)
             skipped = true;
             continue;
         }
-        const TRun run = runProgram((samples / "regenerate").string(),
-                                    {binDir(), shared.string(), folder.string(), group});
+        const TRun run =
+            runProgram(QString::fromStdString((samples / "regenerate").string()),
+                       {ProgramPath("").toStdString(), shared.string(), folder.string(), group});
         ASSERT_EQ(run.Status, 0) << run.Err;
         for (const auto& file : files) {
-            const std::string made = readFile(folder / file);
-            EXPECT_TRUE(!made.empty() && made == readFile(samples / file))
+            const std::string made = ReadBytes(folder / file);
+            EXPECT_TRUE(!made.empty() && made == ReadBytes(samples / file))
                 << "samples/" << file << " differs from what samples/regenerate makes";
         }
     }
