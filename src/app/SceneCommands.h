@@ -15,6 +15,7 @@ enum class TSceneCommand {
     actAxes,
     actSky,
     actSmooth,
+    actFullDetail,
     actBackGround,
     actDecrease,
     actRestore,
@@ -29,7 +30,7 @@ enum class TSceneCommand {
     actSaveAVI,
     actHelp,
 };
-inline constexpr std::size_t SceneCommandCount = 17;
+inline constexpr std::size_t SceneCommandCount = 18;
 
 // One command as the window shows it: its name, caption, hint (empty for
 // none), category (empty for none), up to two shortcuts (Qt key codes; 0 for
@@ -65,7 +66,7 @@ struct TPopupEntry
     TSceneCommand Item = TSceneCommand::actPosition;
 };
 
-extern const std::array<TPopupEntry, 23> PopupMenuLayout;
+extern const std::array<TPopupEntry, 24> PopupMenuLayout;
 
 // The caption of the velocity submenu.
 inline constexpr const char* ChangeVelocityCaption = "Change Velocity";
