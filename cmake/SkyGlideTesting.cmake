@@ -15,7 +15,8 @@
 #
 # Every test runs with SKYGLIDE_BIN_DIR (where the programs are built),
 # SKYGLIDE_SAMPLES_DIR (the bundled terrain and palettes) and
-# SKYGLIDE_TEST_TMP (a folder for its files) set. Tests that need a display
+# SKYGLIDE_TEST_TMP (a folder for its files) set, and XDG_CONFIG_HOME under
+# it, so that the programs it runs never read or change the user's settings. Tests that need a display
 # get a private X server with Mesa's software renderer, one at a time, so
 # that key events and focus never cross between tests.
 set(SKYGLIDE_HARNESS_DIR ${CMAKE_SOURCE_DIR}/tests/harness)
@@ -45,6 +46,7 @@ function(skyglide_add_test name)
       SKYGLIDE_BIN_DIR=${CMAKE_BINARY_DIR}/bin
       SKYGLIDE_SAMPLES_DIR=${SKYGLIDE_SAMPLES_DIR}
       SKYGLIDE_TEST_TMP=${CMAKE_BINARY_DIR}/test-output
+      XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-output/config
       UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
       LSAN_OPTIONS=suppressions=${SKYGLIDE_HARNESS_DIR}/lsan.supp
       ${T_ENVIRONMENT})

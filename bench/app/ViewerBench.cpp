@@ -7,7 +7,8 @@
 //   viewer's timing log (SKYGLIDE_TIMINGS=1) become counters in
 //   milliseconds, with the peak resident memory in MiB at the first frame;
 // - frames per second while the observer flies forward over the sample
-//   terrain with the view at 827 × 530, at each detail level.
+//   terrain with the view at 827 × 530, at each detail level, and at detail
+//   1 with Full Detail on as well as off, in the same run.
 //
 // Run: tests/harness/with-display <build>/bin/skyglide_bench_viewer
 // with LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=llvmpipe QT_QPA_PLATFORM=xcb.
@@ -249,9 +250,11 @@ BENCHMARK(BM_StartToFirstFrame_Generated8000)
     ->Unit(benchmark::kMillisecond);
 
 // Frames while the observer flies forward at its velocity, the view at
-// 827 × 530; one iteration is two seconds of flight.
+// 827 × 530, Full Detail as range(1) says; one iteration is two seconds of
+// flight.
 void BM_FlyingTrinidad(benchmark::State& state)
 {
+    qputenv("SKYGLIDE_FULL_DETAIL", state.range(1) ? "1" : "0");
     THost host(Trinidad, int(state.range(0)));
     if (!host.Ready)
         return state.SkipWithError("skyglide-host did not start");
@@ -292,11 +295,13 @@ void BM_FlyingTrinidad(benchmark::State& state)
     window.reset();
 }
 BENCHMARK(BM_FlyingTrinidad)
-    ->ArgName("detail")
-    ->Arg(1)
-    ->Arg(2)
-    ->Arg(3)
-    ->Arg(0)
+    ->ArgNames({"detail", "full_detail"})
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->Args({1, 0})
+    ->Args({2, 0})
+    ->Args({3, 0})
+    ->Args({0, 0})
     ->UseManualTime()
     ->Iterations(2)
     ->Unit(benchmark::kMillisecond);

@@ -13,6 +13,7 @@ const std::array<TSceneCommandInfo, SceneCommandCount> SceneCommands = {{
     {C::actAxes,       "actAxes",       "View Surface Axes",      "View Surface Axes",      "Show",     {0, 0}, true},
     {C::actSky,        "actSky",        "View Sky",               "View Sky",               "Show",     {0, 0}, true},
     {C::actSmooth,     "actSmooth",     "Smooth Pixel",           "",                       "Show",     {0, 0}, true},
+    {C::actFullDetail, "actFullDetail", "Full Detail",            "",                       "Show",     {0, 0}, true},
     {C::actBackGround, "actBackGround", "Change Background",      "Change Background",      "Show",     {0, 0}, false},
     {C::actDecrease,   "actDecrease",   "Decrease",               "Decrease",               "Velocity", {Qt::Key_F5, 0}, false},
     {C::actRestore,    "actRestore",    "Restore",                "",                       "Velocity", {Qt::Key_F6, 0}, false},
@@ -55,11 +56,12 @@ bool CommandEnabled(TSceneCommand command, TPathState state)
 
 using E = TPopupEntry;
 
-const std::array<TPopupEntry, 24> PopupMenuLayout = {{
+const std::array<TPopupEntry, 25> PopupMenuLayout = {{
     {E::Command, C::actPosition},
     {E::Command, C::actAxes},
     {E::Command, C::actSky},
     {E::Command, C::actSmooth},
+    {E::Command, C::actFullDetail},
     {E::Command, C::actBackGround},
     {E::SubmenuBegin},
     {E::Command, C::actDecrease},

@@ -15,6 +15,7 @@ enum class TSceneCommand {
     actAxes,
     actSky,
     actSmooth,
+    actFullDetail,
     actBackGround,
     actDecrease,
     actRestore,
@@ -30,7 +31,7 @@ enum class TSceneCommand {
     actRenderMovie,
     actHelp,
 };
-inline constexpr std::size_t SceneCommandCount = 18;
+inline constexpr std::size_t SceneCommandCount = static_cast<std::size_t>(TSceneCommand::actHelp) + 1;
 
 // One command as the window shows it: its name, caption, hint (empty for
 // none), category (empty for none), up to two shortcuts (Qt key codes; 0 for
@@ -66,7 +67,7 @@ struct TPopupEntry
     TSceneCommand Item = TSceneCommand::actPosition;
 };
 
-extern const std::array<TPopupEntry, 24> PopupMenuLayout;
+extern const std::array<TPopupEntry, 25> PopupMenuLayout;
 
 // The caption of the velocity submenu.
 inline constexpr const char* ChangeVelocityCaption = "Change Velocity";

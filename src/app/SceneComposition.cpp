@@ -4,11 +4,14 @@
 #include "render/Camera.h"
 #include "render/DummyCube.h"
 #include "render/HeightFieldMesh.h"
+#include "render/HeightSource.h"
 #include "render/LightSource.h"
 #include "render/SkyDome.h"
+#include "render/TerrainLOD.h"
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <numbers>
 
 namespace skyglide {
@@ -133,6 +136,52 @@ void TSceneComposition::ShowSurface(TRasterFile* surface, TRasterFile* drape, fl
         texture.SetImage(std::move(drape->Bitmap()));
         texture.SetDisabled(false);
     }
+    Scene1.EndUpdate();
+}
+
+void TSceneComposition::ShowFullDetail(TRasterFile* surface, bool on)
+{
+    const bool empty =
+        !surface || surface->Bitmap().Width() <= 0 || surface->Bitmap().Height() <= 0;
+    if (!on || empty) {
+        DropFullDetail();
+        return;
+    }
+    if (FullDetail)
+        return;
+    Scene1.BeginUpdate();
+    TTerrainLOD& lod = AfterSky->AddNewChild<TTerrainLOD>();
+    lod.SetName("FullDetail");
+    lod.OnTilesReady = OnTilesReady;
+    lod.Direction().SetAsAffineVector({0, 1, 0});
+    lod.Up().SetAsAffineVector({0, 0, 1});
+    lod.Scale().SetAsAffineVector(HeightField1->Scale().AsAffineVector());
+    lod.SetShowAxes(HeightField1->ShowAxes());
+    // Not owned: the cells stay the raster's, which outlives this surface.
+    const std::shared_ptr<const TBitmap> cells(&surface->Bitmap(), [](const TBitmap*) {});
+    lod.SetHeightSource(std::make_shared<TBitmapHeightSource>(cells, surface->Doc().MinValue,
+                                                              surface->Doc().MaxValue));
+    const TTexture& mesh = HeightField1->Material().Texture();
+    TTexture& texture = lod.Material().Texture();
+    texture.SetImage(mesh.Image());
+    texture.SetMagFilter(mesh.MagFilter());
+    texture.SetMinFilter(mesh.MinFilter());
+    texture.SetFilteringQuality(mesh.FilteringQuality());
+    texture.SetTextureMode(mesh.TextureMode());
+    texture.SetDisabled(mesh.Disabled());
+    HeightField1->SetVisible(false);
+    FullDetail = &lod;
+    Scene1.EndUpdate();
+}
+
+void TSceneComposition::DropFullDetail()
+{
+    if (!FullDetail)
+        return;
+    Scene1.BeginUpdate();
+    HeightField1->SetVisible(true);
+    AfterSky->DeleteChild(*FullDetail);
+    FullDetail = nullptr;
     Scene1.EndUpdate();
 }
 

@@ -3,6 +3,7 @@
 #include "render/Scene.h"
 
 #include <cstdint>
+#include <functional>
 
 namespace skyglide {
 
@@ -12,6 +13,7 @@ class TDummyCube;
 class THeightField;
 class TLightSource;
 class TSkyDome;
+class TTerrainLOD;
 
 // The viewer's sky on sky: zenith along world +Y, a pale band from the
 // horizon to 20° and a deeper one up to the zenith.
@@ -48,12 +50,27 @@ struct TSceneComposition
     void ShowSurface(TRasterFile* surface, TRasterFile* drape, float exaggeration,
                      std::uint8_t meshSamplingFactor);
 
+    // Full detail: every cell of the surface's grid, through a
+    // level-of-detail surface that takes the height field's place, scale,
+    // texture and axes and hides it; off, the height field again and the
+    // level-of-detail surface gone (its worker threads with it). Call after
+    // ShowSurface. The level-of-detail surface reads the surface's cells
+    // where they are: DropFullDetail before the surface is freed. Nothing
+    // for an empty surface.
+    void ShowFullDetail(TRasterFile* surface, bool on);
+    void DropFullDetail();
+    // Called on a worker thread when the level-of-detail surface has tiles
+    // worth a new frame; set before ShowFullDetail.
+    std::function<void()> OnTilesReady;
+
     TScene Scene1;
     TSkyDome* SkyDome1 = nullptr;
     TDummyCube* AfterSky = nullptr;
     TDummyCube* LightCube = nullptr;
     TLightSource* LightSource1 = nullptr;
     THeightField* HeightField1 = nullptr;
+    // The level-of-detail surface while full detail is on, else null.
+    TTerrainLOD* FullDetail = nullptr;
     TDummyCube* Observer = nullptr;
     TCamera* Camera = nullptr;
     TDummyCube* CameraTarget = nullptr;

@@ -2,6 +2,7 @@
 
 #include "app/FirstFrameTiming.h"
 #include "app/MovieFrameRenderer.h"
+#include "app/RunTimings.h"
 #include "app/SceneData.h"
 #include "app/SkyGlideApplication.h"
 #include "app/StartupTimings.h"
@@ -13,6 +14,7 @@
 #include "render/HeightFieldMesh.h"
 #include "render/SceneViewer.h"
 #include "render/SkyDome.h"
+#include "render/TerrainLOD.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
@@ -28,12 +30,15 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QScreen>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace skyglide {
 
@@ -71,6 +76,11 @@ QString Fixed(double value, int decimals)
     return locale.toString(value, 'f', decimals);
 }
 
+// Where the Full Detail setting is remembered between runs.
+constexpr const char* SettingsOrganization = "Kartova";
+constexpr const char* SettingsApplication = "Sky Glide";
+constexpr const char* FullDetailKey = "fullDetail";
+
 const QString& Title()
 {
     static const QString title = QString::fromLatin1(ApplicationTitle);
@@ -89,6 +99,9 @@ TSceneFrm::TSceneFrm(TSceneData& data, THostLink& host, QWidget* owner)
 TSceneFrm::~TSceneFrm()
 {
     m_cadencer.SetEnabled(false);
+    // The level-of-detail surface's workers stop before the viewer they wake
+    // goes.
+    m_scene.DropFullDetail();
     // An open movie is deleted with the recorder; it takes no frame from a
     // viewer that is going.
     m_flight.AVIRecorder1().SetSceneViewer(nullptr);
@@ -151,6 +164,10 @@ void TSceneFrm::createComponents()
     // after the playback or the movie has ended.
     m_flight.OnPoseApplied = [this] { ShowPositionStatus(); };
     m_frameSource = std::make_unique<TViewerFrameSource>(*m_sceneViewer);
+    m_frameSource->DetailPending = [this] {
+        TTerrainLOD* lod = m_scene.FullDetail;
+        return lod && !lod->FrameComplete() && lod->WaitForTiles(10000);
+    };
     m_flight.AVIRecorder1().SetSceneViewer(m_frameSource.get());
     createRecorderDialogs();
 
@@ -164,13 +181,19 @@ void TSceneFrm::createComponents()
     createCommands();
     createPopupMenu();
 
+    // Tiles made on a worker thread: the viewer draws them at its next turn.
+    m_scene.OnTilesReady = [viewer = m_sceneViewer] {
+        QMetaObject::invokeMethod(
+            viewer, [viewer] { viewer->update(); }, Qt::QueuedConnection);
+    };
     m_scene.HeightField1->SetOnGetHeight(
         [this](float x, float y, float& z, TVector4f& color, TTexPoint& texPoint) {
             HeightField1GetHeight(x, y, z, color, texPoint);
         });
     if (TStartupTimings::Enabled()) {
         m_firstFrameTiming = std::make_unique<TFirstFrameTiming>(*m_sceneViewer);
-        m_sceneViewer->Buffer().AfterRender = [this] { m_firstFrameTiming->FrameRendered(); };
+        m_runTimings = std::make_unique<TRunTimings>();
+        m_sceneViewer->Buffer().AfterRender = [this] { SceneViewer1AfterRender(); };
     }
 
     resize(DefaultWidth, DefaultHeight);
@@ -290,6 +313,7 @@ void TSceneFrm::FormCreate()
     setWindowTitle(QString::fromLatin1(Caption));
     setWindowState(m_data.StartMaximized ? Qt::WindowMaximized : Qt::WindowNoState);
     readDialogFolders();
+    readFullDetail();
     m_flight.SetPathState(TPathState::psIdle);
 }
 
@@ -314,6 +338,21 @@ void TSceneFrm::readDialogFolders()
     }
 }
 
+void TSceneFrm::readFullDetail()
+{
+    // SKYGLIDE_FULL_DETAIL=1 or 0 decides for this run only (scripts,
+    // benchmarks); the remembered choice is left as it is.
+    bool on =
+        QSettings(SettingsOrganization, SettingsApplication).value(FullDetailKey, false).toBool();
+    if (const char* forced = std::getenv("SKYGLIDE_FULL_DETAIL")) {
+        if (std::strcmp(forced, "1") == 0)
+            on = true;
+        else if (std::strcmp(forced, "0") == 0)
+            on = false;
+    }
+    Action(TSceneCommand::actFullDetail).setChecked(on);
+}
+
 // ---- show, size, housekeeping ---------------------------------------------------
 
 void TSceneFrm::setVisible(bool visible)
@@ -331,6 +370,8 @@ void TSceneFrm::FormShow()
     SetClosing(false);
     m_scene.ShowSurface(m_data.SurfaceRaster.get(), m_data.DrapeRaster.get(), m_data.Exaggeration,
                         m_data.MeshSamplingFactor);
+    m_scene.ShowFullDetail(m_data.SurfaceRaster.get(),
+                           Action(TSceneCommand::actFullDetail).isChecked());
 }
 
 void TSceneFrm::resizeEvent(QResizeEvent* event)
@@ -405,6 +446,13 @@ void TSceneFrm::SceneViewer1PostRender()
     QGuiApplication::restoreOverrideCursor();
 }
 
+void TSceneFrm::SceneViewer1AfterRender()
+{
+    m_firstFrameTiming->FrameRendered();
+    m_runTimings->FrameRendered(m_scene.FullDetail ? m_scene.FullDetail->Statistics().Triangles
+                                                   : m_scene.HeightField1->EmittedTriangles());
+}
+
 void TSceneFrm::showError(const QString& text)
 {
     UserDialogs().ShowError(Title(), text, this);
@@ -457,6 +505,10 @@ bool TSceneFrm::FormCloseQuery()
 void TSceneFrm::FormClose()
 {
     m_closed = true;
+    if (m_runTimings) {
+        std::fputs(m_runTimings->Report(TRunTimings::PeakMemoryMiB()).c_str(), stderr);
+        std::fflush(stderr);
+    }
     // A failure is shown, and the run still ends: the data is freed and the
     // application ends.
     if (const std::optional<std::string> error = m_host.FinishRun())
@@ -465,6 +517,7 @@ void TSceneFrm::FormClose()
     m_cadencer.SetEnabled(false);
     m_timer1->stop();
     deleteLater();
+    m_scene.DropFullDetail();
     m_data.SurfaceRaster.reset();
     m_data.DrapeRaster.reset();
     m_host.Release();
@@ -571,6 +624,8 @@ void TSceneFrm::Execute(TSceneCommand command)
         return actSkyExecute();
     case C::actSmooth:
         return actSmoothExecute();
+    case C::actFullDetail:
+        return actFullDetailExecute();
     case C::actBackGround:
         return actBackGroundExecute();
     case C::actDecrease:
@@ -612,7 +667,10 @@ void TSceneFrm::actPositionExecute()
 
 void TSceneFrm::actAxesExecute()
 {
-    m_scene.HeightField1->SetShowAxes(Action(TSceneCommand::actAxes).isChecked());
+    const bool on = Action(TSceneCommand::actAxes).isChecked();
+    m_scene.HeightField1->SetShowAxes(on);
+    if (m_scene.FullDetail)
+        m_scene.FullDetail->SetShowAxes(on);
 }
 
 void TSceneFrm::actSkyExecute()
@@ -622,9 +680,18 @@ void TSceneFrm::actSkyExecute()
 
 void TSceneFrm::actSmoothExecute()
 {
-    m_scene.HeightField1->Material().Texture().SetMagFilter(
-        Action(TSceneCommand::actSmooth).isChecked() ? TMagFilter::maLinear
-                                                     : TMagFilter::maNearest);
+    const TMagFilter filter =
+        Action(TSceneCommand::actSmooth).isChecked() ? TMagFilter::maLinear : TMagFilter::maNearest;
+    m_scene.HeightField1->Material().Texture().SetMagFilter(filter);
+    if (m_scene.FullDetail)
+        m_scene.FullDetail->Material().Texture().SetMagFilter(filter);
+}
+
+void TSceneFrm::actFullDetailExecute()
+{
+    const bool on = Action(TSceneCommand::actFullDetail).isChecked();
+    QSettings(SettingsOrganization, SettingsApplication).setValue(FullDetailKey, on);
+    m_scene.ShowFullDetail(m_data.SurfaceRaster.get(), on);
 }
 
 void TSceneFrm::actBackGroundExecute()

@@ -25,6 +25,7 @@ class QTimer;
 namespace skyglide {
 
 class TFirstFrameTiming;
+class TRunTimings;
 class THostLink;
 class TSceneViewer;
 class TViewerFrameSource;
@@ -106,6 +107,7 @@ private:
     void Timer1Timer();
     void SceneViewer1BeforeRender();
     void SceneViewer1PostRender();
+    void SceneViewer1AfterRender();
     // The cadencer's progress: polls the held keys and moves the observer
     // rig, then refreshes the position read-out; nothing while the window
     // is closing or does not hold the keyboard focus.
@@ -125,6 +127,7 @@ private:
     void actAxesExecute();
     void actSkyExecute();
     void actSmoothExecute();
+    void actFullDetailExecute();
     void actBackGroundExecute();
     void actHelpExecute();
     void actDecreaseExecute() { m_navigation.ChangeVelocity(TVelocityChange::vcDecrease); }
@@ -146,6 +149,7 @@ private:
     void createPopupMenu();
     void createStatusBar();
     void readDialogFolders();
+    void readFullDetail();
     void fitOuterSize();
     void showError(const QString& text);
 
@@ -172,6 +176,7 @@ private:
     QColor m_colorDialogColor{Qt::black};
     std::unique_ptr<TViewerFrameSource> m_frameSource;
     std::unique_ptr<TFirstFrameTiming> m_firstFrameTiming;
+    std::unique_ptr<TRunTimings> m_runTimings;
 
     bool m_closing = false;
     bool m_closed = false;

@@ -13,6 +13,8 @@ namespace skyglide {
 void TViewerFrameSource::renderAndRead()
 {
     m_viewer.RenderFrame();
+    for (int i = 0; i < MaxDetailFrames && DetailPending && DetailPending(); ++i)
+        m_viewer.RenderFrame();
     m_viewer.Buffer().ReadFrameImage(m_readBack);
     const int readWidth = m_readBack.Width();
     const int width = std::max(readWidth, m_viewer.Buffer().Width());

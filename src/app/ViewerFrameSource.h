@@ -3,6 +3,8 @@
 #include "movie/AVIFrameSource.h"
 #include "render/Bitmap32.h"
 
+#include <functional>
+
 namespace skyglide {
 
 class TSceneViewer;
@@ -26,11 +28,21 @@ class TSceneViewer;
 //   not cover keeps its previous content (the dpi of irmRenderToBitmap plays
 //   no part: the viewer renders at its own size).
 //
+// A movie frame shows the scene complete: while DetailPending says that a
+// frame drawn again would show more (tiles of the level-of-detail surface
+// still being made), the frame is drawn again; at most MaxDetailFrames times.
+//
 // Errors of the render (a GL error) pass to the caller.
 class TViewerFrameSource : public TAVIFrameSource
 {
 public:
+    static constexpr int MaxDetailFrames = 100;
+
     explicit TViewerFrameSource(TSceneViewer& viewer) : m_viewer(viewer) {}
+
+    // Waits until a frame drawn now would show more detail, and says whether
+    // it would; unset, every frame is drawn once.
+    std::function<bool()> DetailPending;
 
     void SnapShot(TAVISnapshot& image) override;
     void RenderToBitmap(TBitmap& bitmap, int dpi) override;

@@ -1,6 +1,9 @@
+#define GL_GLEXT_PROTOTYPES 1
+
 #include "render/GLResources.h"
 
 #include <GL/gl.h>
+#include <GL/glext.h>
 
 namespace skyglide {
 
@@ -21,6 +24,15 @@ unsigned int TGLResourceOwner::GenTexture()
     return name;
 }
 
+unsigned int TGLResourceOwner::GenBuffer()
+{
+    GLuint name = 0;
+    glGenBuffers(1, &name);
+    if (name != 0)
+        m_buffers.insert(name);
+    return name;
+}
+
 void TGLResourceOwner::ReleaseList(unsigned int name)
 {
     if (m_lists.erase(name) > 0)
@@ -33,6 +45,12 @@ void TGLResourceOwner::ReleaseTexture(unsigned int name)
         m_deadTextures.push_back(name);
 }
 
+void TGLResourceOwner::ReleaseBuffer(unsigned int name)
+{
+    if (m_buffers.erase(name) > 0)
+        m_deadBuffers.push_back(name);
+}
+
 void TGLResourceOwner::Collect()
 {
     for (GLuint name : m_deadLists)
@@ -41,6 +59,9 @@ void TGLResourceOwner::Collect()
     if (!m_deadTextures.empty())
         glDeleteTextures(GLsizei(m_deadTextures.size()), m_deadTextures.data());
     m_deadTextures.clear();
+    if (!m_deadBuffers.empty())
+        glDeleteBuffers(GLsizei(m_deadBuffers.size()), m_deadBuffers.data());
+    m_deadBuffers.clear();
 }
 
 void TGLResourceOwner::DeleteAll()
@@ -51,6 +72,9 @@ void TGLResourceOwner::DeleteAll()
     for (GLuint name : m_textures)
         m_deadTextures.push_back(name);
     m_textures.clear();
+    for (GLuint name : m_buffers)
+        m_deadBuffers.push_back(name);
+    m_buffers.clear();
     Collect();
 }
 

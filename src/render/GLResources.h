@@ -9,8 +9,8 @@
 
 namespace skyglide {
 
-/// The display lists and texture names made in one GL context, so that they
-/// are deleted in that context and no other.
+/// The display lists, texture names and buffer objects made in one GL
+/// context, so that they are deleted in that context and no other.
 ///
 /// The scene buffer holds one owner per context it renders with. Objects keep
 /// their names in handles (TGLListHandle, TGLTextureHandle) that point back at
@@ -26,12 +26,15 @@ public:
     TGLResourceOwner(const TGLResourceOwner&) = delete;
     TGLResourceOwner& operator=(const TGLResourceOwner&) = delete;
 
-    /// glGenLists(1) / glGenTextures(1) in the current context; 0 on failure.
+    /// glGenLists(1) / glGenTextures(1) / glGenBuffers(1) in the current
+    /// context; 0 on failure. Buffers need OpenGL 1.5.
     unsigned int GenList();
     unsigned int GenTexture();
+    unsigned int GenBuffer();
     /// Queues a name for deletion at the next Collect.
     void ReleaseList(unsigned int name);
     void ReleaseTexture(unsigned int name);
+    void ReleaseBuffer(unsigned int name);
     /// Deletes the queued names. The owner's context must be current.
     void Collect();
     /// Deletes every name made here. The owner's context must be current.
@@ -39,12 +42,15 @@ public:
 
     int LiveLists() const { return int(m_lists.size()); }
     int LiveTextures() const { return int(m_textures.size()); }
+    int LiveBuffers() const { return int(m_buffers.size()); }
 
 private:
     std::set<unsigned int> m_lists;
     std::set<unsigned int> m_textures;
+    std::set<unsigned int> m_buffers;
     std::vector<unsigned int> m_deadLists;
     std::vector<unsigned int> m_deadTextures;
+    std::vector<unsigned int> m_deadBuffers;
 };
 
 /// An object's display list, in its owner's context.

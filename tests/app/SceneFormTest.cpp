@@ -11,7 +11,9 @@
 #include "render/Camera.h"
 #include "render/DummyCube.h"
 #include "render/HeightFieldMesh.h"
+#include "render/HeightSource.h"
 #include "render/SceneViewer.h"
+#include "render/TerrainLOD.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -26,11 +28,13 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QProgressDialog>
+#include <QSettings>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
 
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <set>
 
@@ -217,10 +221,10 @@ TEST_F(SceneWindow, TheMenuFollowsTheCommandTableAndViewCommandsChangeTheView)
                     : action->menu()
                         ? action->text() + ">" + QString::number(action->menu()->actions().size())
                         : action->text());
-    EXPECT_EQ(entries.join('|'), "View Observer Position|View Surface Axes|View Sky|Smooth Pixel|"
-                                 "Change Background|Change Velocity>3|-|Record|Play|Pause|Stop|"
-                                 "Restart|-|Load Path|Save Path|-|Save as AVI...|Render Movie...|-|"
-                                 "Help");
+    EXPECT_EQ(entries.join('|'),
+              "View Observer Position|View Surface Axes|View Sky|Smooth Pixel|"
+              "Full Detail|Change Background|Change Velocity>3|-|Record|Play|Pause|Stop|"
+              "Restart|-|Load Path|Save Path|-|Save as AVI...|Render Movie...|-|Help");
 
     const TColour black{0, 0, 0};
     EXPECT_TRUE(Near(TopCentre(*Form), black, 0)) << "the background starts black";
@@ -245,6 +249,75 @@ TEST_F(SceneWindow, TheMenuFollowsTheCommandTableAndViewCommandsChangeTheView)
     Form->Data().HelpFile.clear();
     Form->Action(C::actHelp).trigger();
     EXPECT_EQ(Dialogs.Shown.back().Text, "The host names no help file.");
+}
+
+bool SameFrame(const TBitmap32& a, const TBitmap32& b)
+{
+    if (a.Width() != b.Width() || a.Height() != b.Height())
+        return false;
+    for (int row = 0; row < a.Height(); ++row)
+        if (std::memcmp(a.ScanLine(row), b.ScanLine(row), std::size_t(a.Width()) * 4) != 0)
+            return false;
+    return true;
+}
+
+bool FullDetailRemembered()
+{
+    return QSettings("Kartova", "Sky Glide").value("fullDetail", false).toBool();
+}
+
+// Full Detail on: every cell of the loaded grid through the level-of-detail
+// surface, which follows Smooth Pixel and the axes; remembered for the next
+// run. Off again: the mesh's frame exactly as a window that never had it.
+TEST_F(SceneWindow, FullDetailShowsEveryCellAndOffGivesBackTheMeshFrameExactly)
+{
+    ASSERT_NO_FATAL_FAILURE(Start(ViewerScript(Sample("trinidad.rst"))));
+    TSceneViewer& viewer = Form->SceneViewer1();
+    const auto frame = [&] {
+        viewer.RenderFrame();
+        return viewer.ReadFrameImage();
+    };
+    ASSERT_EQ(Form->Scene().FullDetail, nullptr) << "off unless asked for";
+    const TBitmap32 mesh = frame();
+
+    Form->Action(C::actFullDetail).trigger();
+    TTerrainLOD* lod = Form->Scene().FullDetail;
+    ASSERT_NE(lod, nullptr);
+    EXPECT_TRUE(FullDetailRemembered());
+    EXPECT_FALSE(Form->Scene().HeightField1->Visible());
+    EXPECT_EQ(lod->HeightSource()->Columns(), Form->Data().SurfaceRaster->Bitmap().Width());
+    TBitmap32 detailed = frame();
+    for (int i = 0; i < 200 && !lod->FrameComplete(); ++i) {
+        lod->WaitForTiles(5000);
+        detailed = frame();
+    }
+    EXPECT_TRUE(lod->FrameComplete());
+    EXPECT_GT(lod->Statistics().Triangles, Form->Scene().HeightField1->EmittedTriangles());
+    EXPECT_FALSE(SameFrame(mesh, detailed));
+    Form->Action(C::actSmooth).trigger();
+    Form->Action(C::actAxes).trigger();
+    EXPECT_EQ(lod->Material().Texture().MagFilter(), TMagFilter::maLinear);
+    EXPECT_TRUE(lod->ShowAxes());
+    Form->Action(C::actSmooth).trigger();
+    Form->Action(C::actAxes).trigger();
+
+    Form->Action(C::actFullDetail).trigger();
+    EXPECT_EQ(Form->Scene().FullDetail, nullptr);
+    EXPECT_FALSE(FullDetailRemembered());
+    EXPECT_TRUE(SameFrame(mesh, frame()));
+}
+
+// SKYGLIDE_FULL_DETAIL decides for one run and leaves the remembered choice
+// alone.
+TEST_F(SceneWindow, FullDetailFromTheEnvironmentHoldsForOneRun)
+{
+    qputenv("SKYGLIDE_FULL_DETAIL", "1");
+    Start(ViewerScript(Sample("olinda.rst"), "0"));
+    qunsetenv("SKYGLIDE_FULL_DETAIL");
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_TRUE(Form->Action(C::actFullDetail).isChecked());
+    EXPECT_NE(Form->Scene().FullDetail, nullptr);
+    EXPECT_FALSE(FullDetailRemembered());
 }
 
 // ---- closing -----------------------------------------------------------------
