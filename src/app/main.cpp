@@ -8,7 +8,11 @@
 #include "host/MsgHandler.h"
 #include "render/SceneViewer.h"
 
-int main(int argc, char* argv[])
+#include <csignal>
+
+namespace {
+
+int run(int argc, char* argv[])
 {
     skyglide::TStartupTimings::Start();
     // The viewer's swap interval must be the whole window's: set before the
@@ -21,8 +25,24 @@ int main(int argc, char* argv[])
         loader.Host(), [&loader](skyglide::Tmsghndlr& window) { loader.LoadScene(window); });
     int status = 0;
     // A start-up that failed has asked to terminate before any event loop.
-    if (!loader.Host().ShuttingDown())
+    if (!loader.Host().ShuttingDown()) {
+        // Until now SIGTERM ends the start-up where it stands, as before:
+        // nothing is open that would need to be cleaned up.
+        application.QuitOnTerminationSignal();
         status = application.exec();
+    }
     loader.Host().Release();
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    const int status = run(argc, argv);
+    if (skyglide::TSkyGlideApplication::TerminatedBySignal()) {
+        std::signal(SIGTERM, SIG_DFL);
+        std::raise(SIGTERM);
+    }
     return status;
 }
