@@ -31,8 +31,6 @@
 #include <optional>
 #include <set>
 
-#include <sys/resource.h>
-
 namespace skyglide::test {
 namespace {
 
@@ -634,21 +632,15 @@ TEST_F(FlightWindow, AFullDiskFailsTheSavesButNotTheWindow)
     ASSERT_NO_FATAL_FAILURE(LoadLines("long.csv", NorthwardFlight(40)));
     const QString kept = File("kept.csv"), movie = File("full.avi");
     WriteBytes(kept.toStdString(), "old\r\n");
-    rlimit unlimited{};
-    ::getrlimit(RLIMIT_FSIZE, &unlimited);
-    const auto limitFileSize = [&](rlim_t bytes) {
-        rlimit limited = unlimited;
-        limited.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limited);
-    };
-    limitFileSize(1000);
+    EXPECT_EQ(std::signal(SIGXFSZ, SIG_IGN), SIG_IGN) << "by the application object";
+    TFileSizeLimit fileSize;
+    fileSize.Limit(1000);
     Answer(C::actSave, kept);
-    limitFileSize(100000);
+    fileSize.Limit(100000);
     Answer(C::actSaveAVI, movie);
     ASSERT_TRUE(WaitForState(S::psStopped));
-    ::setrlimit(RLIMIT_FSIZE, &unlimited);
+    fileSize.Lift();
 
-    EXPECT_EQ(std::signal(SIGXFSZ, SIG_IGN), SIG_IGN);
     EXPECT_EQ(ReadBytes(kept.toStdString()), "old\r\n");
     EXPECT_EQ(Errors(), (std::vector<std::string>{
                             "Cannot write file \"" + kept.toStdString() + "\": File too large",

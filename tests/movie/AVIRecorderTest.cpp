@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -12,7 +11,6 @@
 #include <optional>
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 using namespace skyglide;
 using namespace skyglide::test;
@@ -285,20 +283,13 @@ TEST(AVIRecorder, FailedOpenLeavesNothingBehind)
 // costs the movie it was to replace.
 TEST(AVIRecorder, FullDiskLeavesNoBrokenMovie)
 {
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit unlimited{};
-    ::getrlimit(RLIMIT_FSIZE, &unlimited);
-    const auto limitFileSize = [&](rlim_t bytes) {
-        rlimit limited = unlimited;
-        limited.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limited);
-    };
+    TFileSizeLimit fileSize;
     Session s(64, 64, acShowDialog);
-    limitFileSize(2000);
+    fileSize.Limit(2000);
     EXPECT_EQ(ErrorOf([&] { s.r.OpenMovieFile(); }), "AVIStreamSetFormat Error");
     EXPECT_EQ(s.entries() + s.r.Writing(), 0);
 
-    limitFileSize(100000);
+    fileSize.Limit(100000);
     std::ofstream(s.file) << "an earlier movie";
     s.r.OnConfirmOverwrite = [](const std::string&) { return true; };
     ASSERT_TRUE(s.r.OpenMovieFile());
@@ -308,7 +299,7 @@ TEST(AVIRecorder, FullDiskLeavesNoBrokenMovie)
     EXPECT_EQ(error, "Add Frame Error");
     EXPECT_TRUE(s.r.Writing());
     error = ErrorOf([&] { s.r.CloseMovieFile(); });
-    ::setrlimit(RLIMIT_FSIZE, &unlimited);
+    fileSize.Lift();
     EXPECT_EQ(error.rfind("Cannot finish AVI file \"" + s.file.string() + "\": ", 0), 0u) << error;
     EXPECT_EQ(s.entries() + s.r.Writing(), 1);
     EXPECT_EQ(ReadBytes(s.file), "an earlier movie");
