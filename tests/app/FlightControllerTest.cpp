@@ -44,7 +44,15 @@ protected:
         Flight.AVIRecorder1().SetSceneViewer(&Source);
         Flight.AVIRecorder1().SetWidth(64);
         Flight.AVIRecorder1().SetHeight(48);
+        // Warnings on the terminal are faults too (a caption formatted
+        // without its argument wrote one at every recording).
+        m_previousHandler = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext&, const QString& text) {
+                if (type == QtWarningMsg)
+                    ADD_FAILURE() << "Qt warning: " << qPrintable(text);
+            });
     }
+    ~FlightController() override { qInstallMessageHandler(m_previousHandler); }
 
     // Loads a path file of lines.
     std::string Load(const std::vector<std::string>& lines, const std::string& name = "p.csv")
@@ -79,6 +87,9 @@ protected:
     int Progress = -1;
     QStringList Errors;
     std::function<void()> OnError;
+
+private:
+    QtMessageHandler m_previousHandler;
 };
 
 TEST_F(FlightController, RecordsOnePosePerTickAndPlaysThemBackLineByLine)
