@@ -107,25 +107,34 @@ bool PressFor(const QString& window, const QString& key, const QString& caption)
     });
 }
 
-// Opens the viewer's popup menu and takes the command `fromBottom` places up
-// from its end, counting only the commands enabled at the moment. A click
-// that comes before the window takes input is made again.
-void PopupCommand(const QString& scene, pid_t viewer, int fromBottom)
+// Opens the viewer's popup menu, takes the command `fromBottom` places up
+// from its end (counting only the commands enabled at the moment), and
+// waits for the dialog named title it opens. A click or key that comes
+// before the window or the menu takes input is lost: the whole is made again.
+void PopupCommand(const QString& scene, pid_t viewer, int fromBottom, const QString& title)
 {
     const auto windows = [viewer] {
         return Xdotool({"search", "--onlyvisible", "--pid", QString::number(viewer)})
             .value_or(QString())
             .count('\n');
     };
-    const auto before = windows();
-    ASSERT_TRUE(WaitUntil([&] {
-        Xdotool({"mousemove", "--window", scene, "400", "300", "click", "3"});
-        return WaitUntil([&] { return windows() > before; }, 3000);
-    })) << "no menu";
-    QStringList keys;
+    const auto shown = [&] {
+        return !Xdotool({"search", "--onlyvisible", "--name", title}).value_or(QString()).isEmpty();
+    };
+    QStringList keys{"key"};
     for (int i = 0; i < fromBottom; ++i)
         keys << "Up";
-    ASSERT_TRUE(Xdotool(QStringList{"key"} + keys + QStringList{"Return"}));
+    keys << "Return";
+    ASSERT_TRUE(WaitUntil([&] {
+        if (shown())
+            return true;
+        Xdotool({"key", "Escape"}); // a menu left open
+        const auto before = windows();
+        Xdotool({"mousemove", "--window", scene, "400", "300", "click", "3"});
+        if (WaitUntil([&] { return windows() > before; }, 3000))
+            Xdotool(keys);
+        return WaitUntil(shown, 5000);
+    })) << qPrintable(title);
 }
 
 // Answers the viewer's message box with key, again until the box has gone:
@@ -268,10 +277,10 @@ TEST(ViewerFaults, ViewerStoppedInTheMiddleOfAMovie_NoBrokenMovieUnderItsName)
         THostRun host(QStringList{Olinda} + viewer.HostArguments());
         ASSERT_TRUE(host.WaitForBusName(MessageWindow));
         const QString scene = Window("^Sky Glide$");
-        ASSERT_NO_FATAL_FAILURE(PopupCommand(scene, viewer.Pid(), 2)); // Load Path, over Help
+        ASSERT_NO_FATAL_FAILURE(PopupCommand(scene, viewer.Pid(), 2, "^Open$")); // Load Path
         ASSERT_NO_FATAL_FAILURE(ChooseFile("^Open$", path));
         ASSERT_TRUE(WaitForCaption(scene, "Sky Glide - Path loaded " + path));
-        ASSERT_NO_FATAL_FAILURE(PopupCommand(scene, viewer.Pid(), 2)); // Save as AVI...
+        ASSERT_NO_FATAL_FAILURE(PopupCommand(scene, viewer.Pid(), 2, "^Save As$")); // as AVI
         ASSERT_NO_FATAL_FAILURE(ChooseFile("^Save As$", movie));
         ASSERT_TRUE(WaitForCaption(scene, "Sky Glide - Save " + path + " to " + movie));
 
