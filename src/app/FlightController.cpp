@@ -48,8 +48,13 @@ void TFlightController::SetPathState(TPathState state)
 
 void TFlightController::caption(const char* format)
 {
-    if (OnCaption)
-        OnCaption(QString::fromLatin1(format).arg(QString::fromStdString(m_pathFile.FileName())));
+    if (!OnCaption)
+        return;
+    // The recording caption names no file.
+    const QString text = QString::fromLatin1(format);
+    OnCaption(text.contains(QLatin1String("%1"))
+                  ? text.arg(QString::fromStdString(m_pathFile.FileName()))
+                  : text);
 }
 
 void TFlightController::progress(int percent)

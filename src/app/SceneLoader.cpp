@@ -95,6 +95,22 @@ TSceneLoader::TSceneLoader(THostLink::TServerFactory factory) : m_host(std::move
                      text);
         UserDialogs().ShowMessage(QString::fromLatin1(ApplicationTitle), QString::fromLatin1(text));
     };
+    m_host.OnHostGone = [this] { hostGone(); };
+}
+
+void TSceneLoader::hostGone()
+{
+    if (m_host.ShuttingDown())
+        return;
+    // Without a scene window nobody is left to end the run.
+    if (!m_sceneForm) {
+        m_host.TerminateApplication();
+        return;
+    }
+    // The flight goes on: a recorded path can still be saved, and a close
+    // ends the run without asking the host anything.
+    UserDialogs().ShowMessage(QString::fromLatin1(ApplicationTitle),
+                              QString::fromLatin1(HostGoneText), m_sceneForm);
 }
 
 TSceneFrm* TSceneLoader::SceneForm() const

@@ -28,6 +28,11 @@ TResolutionBox ResolutionBoxFor(std::uint8_t resolutionMode);
 // The decimation step of a surface of columns × rows cells at a detail level.
 std::uint16_t DecimationStep(std::uint8_t resolutionMode, int columns, int rows);
 
+// What the viewer says, once, when the host it was started by has gone.
+inline constexpr const char* HostGoneText =
+    "Kartova has ended. Sky Glide goes on without it: save your path if you want to keep it. "
+    "Closing the window ends Sky Glide.";
+
 // One run of the viewer: its link to the host, the scene data the start-up
 // load prepares, and the scene window it creates. The program makes one
 // before its application object; it must outlive the message window.
@@ -66,6 +71,9 @@ public:
 private:
     // The host's shutdown request: the scene window closes.
     void shutdownRequested();
+    // The host has gone (THostLink::OnHostGone): said once in a box over the
+    // scene window; without a scene window the run ends.
+    void hostGone();
 
     THostLink m_host;
     TSceneData m_data;

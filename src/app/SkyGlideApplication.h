@@ -12,7 +12,9 @@ inline constexpr const char* ApplicationTitle = "SkyGlide";
 // The application object: title "SkyGlide", no quitting when a window
 // closes (the hidden message window and the scene window decide when the
 // program ends), and the standard error box for any exception that no
-// handler caught, after which the program goes on.
+// handler caught, after which the program goes on. A file size limit
+// (RLIMIT_FSIZE) fails the write that passes it, as a full disk would,
+// instead of ending the program.
 class TSkyGlideApplication : public QApplication
 {
     Q_OBJECT
@@ -26,11 +28,20 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override;
 
+    // From now on SIGTERM asks the application to quit, as the host's
+    // shutdown request does but without asking the user anything: the event
+    // loop ends, and the windows go with what they hold (an unfinished movie
+    // is deleted). The program's entry then ends by the signal all the same
+    // (TerminatedBySignal()), so that whoever sent it sees it was obeyed.
+    void QuitOnTerminationSignal();
+    static bool TerminatedBySignal();
+
 protected:
     bool event(QEvent* event) override;
 
 private:
     void shuttingDown();
+    void terminationSignal();
 
     THostLink* m_host = nullptr;
 };

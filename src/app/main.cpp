@@ -8,7 +8,11 @@
 #include "host/MsgHandler.h"
 #include "render/SceneViewer.h"
 
-int main(int argc, char* argv[])
+#include <csignal>
+
+namespace {
+
+int run(int argc, char* argv[])
 {
     skyglide::TStartupTimings::Start();
     // The viewer's swap interval must be the whole window's: set before the
@@ -22,10 +26,26 @@ int main(int argc, char* argv[])
     int status = 0;
     // A start-up that failed has asked to terminate before any event loop;
     // its status tells whoever started the program that it failed.
-    if (!loader.Host().ShuttingDown())
+    if (!loader.Host().ShuttingDown()) {
+        // Until now SIGTERM ends the start-up where it stands, as before:
+        // nothing is open that would need to be cleaned up.
+        application.QuitOnTerminationSignal();
         status = application.exec();
-    else if (loader.Failed())
+    } else if (loader.Failed()) {
         status = 1;
+    }
     loader.Host().Release();
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    const int status = run(argc, argv);
+    if (skyglide::TSkyGlideApplication::TerminatedBySignal()) {
+        std::signal(SIGTERM, SIG_DFL);
+        std::raise(SIGTERM);
+    }
     return status;
 }

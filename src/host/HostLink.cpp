@@ -1,13 +1,35 @@
 #include "host/HostLink.h"
 
+#include "hostlink/HostLinkNames.h"
+
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusServiceWatcher>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
 
 namespace skyglide {
 
+namespace {
+
+// How often the link looks whether its bus connection still stands: a bus
+// that goes away sends no notice of its own.
+constexpr int BusCheckIntervalMs = 1000;
+
+} // namespace
+
 THostLink::THostLink(TServerFactory factory) : m_factory(std::move(factory)) {}
+
+THostLink::~THostLink() = default;
+
+void THostLink::Release()
+{
+    m_server.reset();
+    // A host that ends after the run has let it go is no news.
+    m_hostWatch.reset();
+}
 
 bool THostLink::Connect()
 {
@@ -28,6 +50,8 @@ bool THostLink::Connect()
         server.HostCode71();
         server.HostCode76();
         server.HostCode75();
+        if (!m_factory)
+            watchHost();
         return true;
     } catch (const std::exception&) {
         m_server.reset();
@@ -37,6 +61,37 @@ bool THostLink::Connect()
             std::fprintf(stderr, "skyglide: %s\n", HostServerNotFoundText);
         return false;
     }
+}
+
+void THostLink::watchHost()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    auto watch = std::make_unique<QObject>();
+    auto* owner = new QDBusServiceWatcher(QString::fromLatin1(KartovaServiceName), bus,
+                                          QDBusServiceWatcher::WatchForUnregistration, watch.get());
+    QObject::connect(owner, &QDBusServiceWatcher::serviceUnregistered, watch.get(),
+                     [this] { hostGone("its server has no owner on the session bus"); });
+    auto* busCheck = new QTimer(watch.get());
+    busCheck->setInterval(BusCheckIntervalMs);
+    QObject::connect(busCheck, &QTimer::timeout, watch.get(), [this] {
+        if (!QDBusConnection::sessionBus().isConnected())
+            hostGone("the session bus has gone");
+    });
+    busCheck->start();
+    m_hostWatch = std::move(watch);
+}
+
+void THostLink::hostGone(const char* how)
+{
+    if (m_hostGone)
+        return;
+    m_hostGone = true;
+    // Deleted later: this runs from one of the watch's own signals.
+    m_hostWatch.release()->deleteLater();
+    m_server.reset();
+    std::fprintf(stderr, "skyglide: the host has gone (%s); the viewer goes on without it\n", how);
+    if (OnHostGone)
+        OnHostGone();
 }
 
 void THostLink::TerminateApplication()

@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+class QObject;
+
 namespace skyglide {
 
 // The run's link to the host: the connection to its automation server, the
@@ -22,12 +24,13 @@ public:
     // factory makes the server Connect() connects to: a test's scripted
     // host; empty for the host's server on the session bus.
     explicit THostLink(TServerFactory factory = {});
+    ~THostLink();
     THostLink(const THostLink&) = delete;
     THostLink& operator=(const THostLink&) = delete;
 
     // The connection: empty until Connect() succeeds and after Release().
     IKartovaAPIServer* Server() const { return m_server.get(); }
-    void Release() { m_server.reset(); }
+    void Release();
 
     std::int32_t ProcessNumber() const { return m_processNumber; }
     void SetProcessNumber(std::int32_t processNumber) { m_processNumber = processNumber; }
@@ -39,6 +42,15 @@ public:
     // goes to OnServerNotFound and the result is false.
     bool Connect();
     std::function<void(const char* text)> OnServerNotFound;
+
+    // A connection on the session bus is watched: once the host's server
+    // loses its owner on the bus, or the bus itself goes, the host has gone.
+    // The link then drops the connection, so that no later service (the
+    // final FinishRun among them) waits on the dead host, writes one line on
+    // the standard error stream and calls OnHostGone, from the event loop,
+    // once.
+    bool HostGone() const { return m_hostGone; }
+    std::function<void()> OnHostGone;
 
     // True once the application has been asked to quit: a service called
     // then ends the program at once instead of reaching the host.
@@ -72,11 +84,15 @@ public:
 
 private:
     IKartovaAPIServer* serverForService();
+    void watchHost();
+    void hostGone(const char* how);
 
     TServerFactory m_factory;
     std::unique_ptr<IKartovaAPIServer> m_server;
     std::int32_t m_processNumber = 0;
     bool m_shuttingDown = false;
+    bool m_hostGone = false;
+    std::unique_ptr<QObject> m_hostWatch;
 };
 
 // The box a run without a host shows before it ends.

@@ -3,9 +3,14 @@
 #include "movie/AVIStreamWriter.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace skyglide {
 
@@ -22,6 +27,48 @@ void removeFile(const std::string& fileName)
 {
     std::error_code ignored;
     fs::remove(fileName, ignored);
+}
+
+// Where a movie named `target` goes: a movie saved through a symbolic link
+// replaces the file the link points to.
+fs::path placeOf(const std::string& target)
+{
+    std::error_code error;
+    if (fs::is_symlink(target, error)) {
+        fs::path resolved = fs::weakly_canonical(target, error);
+        if (!error)
+            return resolved;
+    }
+    return target;
+}
+
+// The file a movie is written to until it is complete: hidden beside its
+// place (a rename within one file system is what makes the finished movie
+// appear whole) and unique to this process and movie.
+std::string recordingName(const std::string& target)
+{
+    static std::atomic<unsigned> serial{0};
+    const fs::path place = placeOf(target);
+    return (place.parent_path() / ("." + place.filename().string() + ".recording-" +
+                                   std::to_string(::getpid()) + "-" + std::to_string(++serial)))
+        .string();
+}
+
+// Puts the complete movie in place: on the disk first, then under its name.
+// The reason of a failure, or empty.
+std::string moveIntoPlace(const std::string& recording, const std::string& target)
+{
+    const int fd = ::open(recording.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || ::fsync(fd) != 0) {
+        const int error = errno;
+        if (fd >= 0)
+            ::close(fd);
+        return std::strerror(error);
+    }
+    ::close(fd);
+    if (::rename(recording.c_str(), placeOf(target).c_str()) != 0)
+        return std::strerror(errno);
+    return {};
 }
 
 } // namespace
@@ -122,9 +169,9 @@ bool TAVIRecorder::OpenMovieFile(int dpi)
                 throw EAVIRecorderError(std::string(kCannotCreateFile) + " (" + name +
                                         (fs::is_directory(status) ? ": is a folder)"
                                                                   : ": not a regular file)"));
+            // Yes: the complete movie replaces the file; until then it stays.
             if (!OnConfirmOverwrite || !OnConfirmOverwrite("Overwrite file " + name + "?"))
                 return false;
-            removeFile(name);
         }
     }
     if (name.empty())
@@ -136,6 +183,7 @@ bool TAVIRecorder::OpenMovieFile(int dpi)
                                 m_movieFileName);
 
     m_movieFileName = name;
+    m_recordingName = recordingName(name);
     m_frameIndex = 0;
     m_writing = true;
     const std::uint64_t serial = ++m_movieSerial;
@@ -143,7 +191,7 @@ bool TAVIRecorder::OpenMovieFile(int dpi)
         m_frameWidth = m_width;
         m_frameHeight = m_height;
         m_stream = std::make_unique<TAVIStreamWriter>();
-        m_stream->CreateFile(name);
+        m_stream->CreateFile(m_recordingName);
         // The stream refuses sizes no movie can hold before the frame buffers
         // are taken.
         m_stream->CreateStream(m_frameWidth, m_frameHeight, m_fps);
@@ -269,8 +317,10 @@ void TAVIRecorder::CloseMovieFile(bool abort)
     if (stream && !abort)
         failure = stream->Finish();
     stream.reset();
+    if (created && !abort && failure.empty())
+        failure = moveIntoPlace(m_recordingName, m_movieFileName);
     if (created && (abort || !failure.empty()))
-        removeFile(m_movieFileName);
+        removeFile(m_recordingName);
     if (created && !failure.empty())
         throw EAVIRecorderError("Cannot finish AVI file \"" + m_movieFileName + "\": " + failure +
                                 ". The unfinished file has been deleted.");

@@ -56,9 +56,12 @@ public:
 /// extension.
 ///
 /// Two states: idle and Writing(). Width and Height are frozen while a
-/// movie is open. After any failure in OpenMovieFile() the recorder is idle
-/// again and the file it had started is gone. Destroying a recorder in the
-/// middle of a movie deletes the unfinished file.
+/// movie is open. The movie is written under a hidden temporary name beside
+/// its file and takes the file's name only once it is complete, so that the
+/// name never holds a part of a movie, whatever happens to the program. After
+/// any failure in OpenMovieFile() the recorder is idle again and the file it
+/// had started is gone. Destroying a recorder in the middle of a movie
+/// deletes the unfinished file.
 ///
 /// The recorder shows no windows itself: the save dialog, the overwrite
 /// question and the encoder chooser are hooks that the application sets
@@ -132,7 +135,8 @@ public:
     std::function<std::string(const std::vector<TAVIEncoderInfo>& encoders)> OnChooseCompressor;
 
     /// Opens a movie: takes Filename() or asks for a name, asks before
-    /// replacing an existing file (Yes deletes it), creates the file and its
+    /// replacing an existing file (Yes: the complete movie will replace it;
+    /// until then the file stays as it is), creates the movie's file and its
     /// stream and gets the encoder ready. `dpi` is passed on to
     /// irmRenderToBitmap. Returns true when the movie is open, false when
     /// nothing was created (no name, or the user declined to overwrite).
@@ -146,11 +150,12 @@ public:
     /// frame cannot be written; the movie stays open either way.
     void AddMovieFrame();
 
-    /// Finishes the movie, or with `abort` deletes it. Throws "Cannot close
-    /// AVI file. AVI file not created." while idle. When a finished movie
-    /// cannot be completed on disk (disk full), the incomplete file is deleted
-    /// and an EAVIRecorderError names it and the reason. The recorder is
-    /// idle afterwards in every case.
+    /// Finishes the movie and puts it in place under its name, or with
+    /// `abort` deletes it. Throws "Cannot close AVI file. AVI file not
+    /// created." while idle. When a finished movie cannot be completed on
+    /// disk (disk full), the incomplete file is deleted and an
+    /// EAVIRecorderError names the movie and the reason. The recorder is idle
+    /// afterwards in every case.
     void CloseMovieFile(bool abort = false);
 
     bool Writing() const { return m_writing; }
@@ -185,6 +190,7 @@ private:
 
     bool m_writing = false;
     std::string m_movieFileName;
+    std::string m_recordingName;
     std::int32_t m_frameIndex = 0;
     int m_renderDPI = 0;
     TBitmap m_frameBitmap;

@@ -43,9 +43,17 @@ protected:
         };
         Flight.AVIRecorder1().SetSceneViewer(&Source);
         Flight.AVIRecorder1().SetWidth(64);
-            Flight.AVIRecorder1().SetHeight(48);
+        Flight.AVIRecorder1().SetHeight(48);
+        // Warnings on the terminal are faults too (a caption formatted
+        // without its argument wrote one at every recording).
+        m_previousHandler = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext&, const QString& text) {
+                if (type == QtWarningMsg)
+                    ADD_FAILURE() << "Qt warning: " << qPrintable(text);
+            });
         Flight.OnPoseApplied = [this] { ++PosesApplied; };
     }
+    ~FlightController() override { qInstallMessageHandler(m_previousHandler); }
 
     // Loads a path file of lines.
     std::string Load(const std::vector<std::string>& lines, const std::string& name = "p.csv")
@@ -81,6 +89,9 @@ protected:
     int PosesApplied = 0;
     QStringList Errors;
     std::function<void()> OnError;
+
+private:
+    QtMessageHandler m_previousHandler;
 };
 
 TEST_F(FlightController, RecordsOnePosePerTickAndPlaysThemBackLineByLine)

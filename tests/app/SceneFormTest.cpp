@@ -33,6 +33,7 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -695,10 +696,11 @@ TEST_F(FlightWindow, MoviesOfAnOddViewKeepTheirSizeWithoutAStripe_ClosingKeepsNo
     const QString closing = File("closing.avi");
     Answer(C::actSaveAVI, closing);
     ASSERT_TRUE(WaitUntil([&] { return recorder.FrameIndex() >= 3; }));
-    ASSERT_TRUE(QFile::exists(closing));
+    EXPECT_FALSE(QFile::exists(closing)) << "the name waits for the complete movie";
     QPointer<TSceneFrm> form = Form;
     EXPECT_TRUE(Form->close());
-    EXPECT_FALSE(QFile::exists(closing));
+    EXPECT_EQ(QDir(File("")).entryList({".closing.avi*"}, QDir::Files | QDir::Hidden),
+              QStringList());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(form) << "the window goes, and its path tick with it";
     EXPECT_TRUE(Errors().empty());
@@ -769,6 +771,36 @@ TEST_F(FlightWindow, RenderMovieShowsTheViewersFrames_CancelLeavesNoFile)
     EXPECT_EQ(QDir(File("")).entryList(QDir::Files | QDir::Hidden),
               QStringList({"northward.csv"}));
     EXPECT_TRUE(Errors().empty());
+}
+
+// A file size limit stands in for a full disk. The application object lets
+// the writes that pass it fail (without it SIGXFSZ would end this process):
+// the path keeps its old file, the movie is dropped with one frame error and
+// one word that it was deleted, and the window goes on.
+TEST_F(FlightWindow, AFullDiskFailsTheSavesButNotTheWindow)
+{
+    ASSERT_NO_FATAL_FAILURE(StartTrinidad());
+    ASSERT_NO_FATAL_FAILURE(LoadLines("long.csv", NorthwardFlight(40)));
+    const QString kept = File("kept.csv"), movie = File("full.avi");
+    WriteBytes(kept.toStdString(), "old\r\n");
+    EXPECT_EQ(std::signal(SIGXFSZ, SIG_IGN), SIG_IGN) << "by the application object";
+    TFileSizeLimit fileSize;
+    fileSize.Limit(1000);
+    Answer(C::actSave, kept);
+    fileSize.Limit(100000);
+    Answer(C::actSaveAVI, movie);
+    ASSERT_TRUE(WaitForState(S::psStopped));
+    fileSize.Lift();
+
+    EXPECT_EQ(ReadBytes(kept.toStdString()), "old\r\n");
+    EXPECT_EQ(Errors(), (std::vector<std::string>{
+                            "Cannot write file \"" + kept.toStdString() + "\": File too large",
+                            "Add Frame Error",
+                            "Cannot finish AVI file \"" + movie.toStdString() +
+                                "\": File too large. The unfinished file has been deleted."}));
+    EXPECT_EQ(QDir(File("")).entryList({"*.avi*"}, QDir::Files | QDir::Hidden), QStringList());
+    Answer(C::actSave, kept);
+    EXPECT_EQ(ReadBytes(kept.toStdString()).size(), ReadBytes(File("long.csv").toStdString()).size());
 }
 
 } // namespace

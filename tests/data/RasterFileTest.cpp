@@ -3,6 +3,7 @@
 #include "DataFiles.h"
 
 #include <cmath>
+#include <functional>
 #include <limits>
 
 namespace skyglide {
@@ -345,6 +346,48 @@ TEST(RasterFileTest, BadSizesAreRefused)
     std::filesystem::remove(file);
     EXPECT_EQ(ErrorOf([&] { raster.LoadSurface({}); }),
               file + ": cannot open image file: No such file or directory");
+}
+
+// The image file replaced, deleted or cut short in place while its rows are
+// read (from the progress of row 1): the open file is read to its end as it
+// was, or the load fails for the row that is gone, never with a part.
+TEST(RasterFileTest, AFileReplacedOrCutWhileItLoads)
+{
+    const auto folder = TestFolder();
+    std::string cells(3 * 7, '\0');
+    for (std::size_t i = 0; i < cells.size(); ++i)
+        cells[i] = static_cast<char>(i * 11);
+    const std::string file = WriteRaster(folder, docValues("byte", 3, 7), cells);
+    const std::pair<const char*, std::function<void()>> faults[] = {
+        {"replaced", [&] {
+             WriteBytes(folder / "other.rst", std::string(21, '\7'));
+             std::filesystem::rename(folder / "other.rst", file);
+         }},
+        {"deleted", [&] { std::filesystem::remove(file); }},
+        {"cut short", [&] { std::filesystem::resize_file(file, 4); }}};
+    for (const bool image : {false, true}) {
+        for (const auto& [name, fault] : faults) {
+            SCOPED_TRACE(std::string(name) + (image ? " image" : " surface"));
+            WriteBytes(file, cells);
+            const auto load = [&, image = image](TRasterFile& raster) {
+                image ? raster.LoadImage(file, true, 16) : raster.LoadSurface(file);
+            };
+            TRasterFile whole, faulty;
+            load(whole);
+            faulty.OnProgress = [&, fault = fault](float fraction) {
+                if (fraction > 0.0F && fraction < 0.2F)
+                    fault();
+            };
+            const std::string error = ErrorOf([&] { load(faulty); });
+            if (std::string(name) == "cut short") {
+                EXPECT_EQ(error.rfind(file + ": image file too short, expected 9 bytes", 0), 0u)
+                    << error;
+            } else {
+                EXPECT_EQ(error, "");
+                EXPECT_EQ(pixels(faulty.Bitmap()), pixels(whole.Bitmap()));
+            }
+        }
+    }
 }
 
 TEST(RasterFileTest, EmptyGridsLoadNothing)

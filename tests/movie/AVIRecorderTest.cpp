@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -12,7 +11,6 @@
 #include <optional>
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 using namespace skyglide;
 using namespace skyglide::test;
@@ -196,7 +194,9 @@ TEST(AVIRecorder, MoviesReadBackInFFmpeg)
 }
 
 // Before anything is created the recorder asks for a missing name and before
-// replacing a file; no answer means no movie and an untouched old file.
+// replacing a file; no answer means no movie and an untouched old file. The
+// movie takes its name only once it is complete: until then the name holds
+// nothing new.
 TEST(AVIRecorder, OpenAsksForNameAndBeforeOverwriting)
 {
     // a file is there already, the answer (none: no handler), a movie opens
@@ -224,10 +224,19 @@ TEST(AVIRecorder, OpenAsksForNameAndBeforeOverwriting)
         EXPECT_EQ(s.r.OpenMovieFile(), opens);
         EXPECT_EQ(s.r.Writing(), opens);
         EXPECT_EQ(question, exists && answer ? "Overwrite file " + s.file.string() + "?" : "");
-        EXPECT_EQ(s.entries(), opens || exists ? 1 : 0);
-        std::ifstream old(s.file);
-        EXPECT_EQ(exists && !opens,
-                  std::string(std::istreambuf_iterator<char>(old), {}) == "an earlier movie");
+        EXPECT_EQ(s.entries(), opens + exists);
+        EXPECT_EQ(fs::exists(s.file), exists);
+        const auto contents = [&] {
+            std::ifstream old(s.file);
+            return std::string(std::istreambuf_iterator<char>(old), {});
+        };
+        EXPECT_EQ(exists, contents() == "an earlier movie");
+        if (opens) {
+            s.r.AddMovieFrame();
+            s.r.CloseMovieFile();
+            EXPECT_EQ(s.entries(), 1);
+            EXPECT_EQ(probe(exists ? s.file : s.dir / "new.avi", "nb_frames"), "1\n");
+        }
     }
 }
 
@@ -276,23 +285,19 @@ TEST(AVIRecorder, FailedOpenLeavesNothingBehind)
     }
 }
 
-// A full disk never leaves a file that looks like a finished movie.
+// A full disk never leaves a file that looks like a finished movie, nor
+// costs the movie it was to replace.
 TEST(AVIRecorder, FullDiskLeavesNoBrokenMovie)
 {
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit unlimited{};
-    ::getrlimit(RLIMIT_FSIZE, &unlimited);
-    const auto limitFileSize = [&](rlim_t bytes) {
-        rlimit limited = unlimited;
-        limited.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limited);
-    };
+    TFileSizeLimit fileSize;
     Session s(64, 64, acShowDialog);
-    limitFileSize(2000);
+    fileSize.Limit(2000);
     EXPECT_EQ(ErrorOf([&] { s.r.OpenMovieFile(); }), "AVIStreamSetFormat Error");
     EXPECT_EQ(s.entries() + s.r.Writing(), 0);
 
-    limitFileSize(100000);
+    fileSize.Limit(100000);
+    std::ofstream(s.file) << "an earlier movie";
+    s.r.OnConfirmOverwrite = [](const std::string&) { return true; };
     ASSERT_TRUE(s.r.OpenMovieFile());
     std::string error; // frames wait in a buffer of a few hundred kilobytes
     for (int i = 0; i < 100 && error.empty(); ++i)
@@ -300,9 +305,10 @@ TEST(AVIRecorder, FullDiskLeavesNoBrokenMovie)
     EXPECT_EQ(error, "Add Frame Error");
     EXPECT_TRUE(s.r.Writing());
     error = ErrorOf([&] { s.r.CloseMovieFile(); });
-    ::setrlimit(RLIMIT_FSIZE, &unlimited);
+    fileSize.Lift();
     EXPECT_EQ(error.rfind("Cannot finish AVI file \"" + s.file.string() + "\": ", 0), 0u) << error;
-    EXPECT_EQ(s.entries() + s.r.Writing(), 0);
+    EXPECT_EQ(s.entries() + s.r.Writing(), 1);
+    EXPECT_EQ(ReadBytes(s.file), "an earlier movie");
 }
 
 // The snapshot lands at the top-left corner, upright and clipped to the

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <locale>
+#include <thread>
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -256,4 +257,43 @@ TEST(PathFile, failedLoadKeepsThePath)
     path.Clear();
     EXPECT_EQ(stateOf(path), "0 lines, cursor 0, saved, '', fields ");
     EXPECT_EQ(ErrorOf([&] { path.Strings(0); }), "List index out of bounds (0)");
+}
+
+// A path file replaced, deleted or cut short in place while it is read
+// (another thread does it as the load starts): the load has the old file
+// whole, or the new one, or a head of the old one ending where it was cut,
+// never a mixture; a file deleted before it was opened is an error.
+TEST(PathFile, fileReplacedOrCutWhileItIsRead)
+{
+    const fs::path folder = TestFolder();
+    const std::string file = folder / "long.csv";
+    constexpr int count = 200000;
+    std::string text;
+    for (int i = 0; i < count; ++i)
+        text += formatPoseLine(i, kPose) + "\r\n";
+    const std::pair<const char*, std::function<void()>> faults[] = {
+        {"replaced",
+         [&] {
+             WriteBytes(folder / "new.csv", "new\r\n");
+             fs::rename(folder / "new.csv", file);
+         }},
+        {"deleted", [&] { fs::remove(file); }},
+        {"cut short", [&] { fs::resize_file(file, text.size() / 2); }}};
+    for (const auto& [name, fault] : faults) {
+        SCOPED_TRACE(name);
+        WriteBytes(file, text);
+        TPathFile path;
+        std::thread faulting(fault);
+        const std::string error = ErrorOf([&] { path.LoadFromFile(file); });
+        faulting.join();
+        if (!error.empty()) {
+            EXPECT_EQ(error, "Cannot open file \"" + file + "\": No such file or directory");
+            continue;
+        }
+        if (path.Count() == 1 && path[0] == "new")
+            continue;
+        EXPECT_TRUE(path.Count() == count || std::string(name) == "cut short") << path.Count();
+        for (int i = 0; i + 1 < path.Count(); ++i)
+            ASSERT_EQ(path[i], formatPoseLine(i, kPose));
+    }
 }

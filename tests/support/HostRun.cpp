@@ -34,6 +34,18 @@ THostRun::THostRun(const QStringList& arguments, const QProcessEnvironment& envi
 
 THostRun::~THostRun()
 {
+    // A viewer outlives a host that dies: whatever the host started goes
+    // first, each with the process group it leads.
+    if (m_process.processId() > 0) {
+        const QString pid = QString::number(m_process.processId());
+        QFile children("/proc/" + pid + "/task/" + pid + "/children");
+        if (children.open(QIODevice::ReadOnly))
+            for (const QByteArray& child : children.readAll().split(' '))
+                if (const pid_t id = child.trimmed().toInt(); id > 0) {
+                    ::kill(-id, SIGKILL);
+                    ::kill(id, SIGKILL);
+                }
+    }
     m_process.kill();
     m_process.waitForFinished(10000);
 }

@@ -27,7 +27,7 @@ struct TLoggedCall
 };
 
 // skyglide-host running on the test's session bus, logging to a file in the
-// test's folder. Killed when the object goes.
+// test's folder. Killed when the object goes, with what it started.
 class THostRun
 {
 public:

@@ -11,11 +11,14 @@
 #include <QThread>
 
 #include <algorithm>
+#include <csignal>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <numbers>
 #include <sstream>
+
+#include <sys/resource.h>
 
 void PrintTo(const QString& text, std::ostream* out)
 {
@@ -23,6 +26,33 @@ void PrintTo(const QString& text, std::ostream* out)
 }
 
 namespace skyglide::test {
+
+TFileSizeLimit::TFileSizeLimit()
+{
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    m_current = limit.rlim_cur;
+    m_maximum = limit.rlim_max;
+    m_handler = std::signal(SIGXFSZ, SIG_IGN);
+}
+
+TFileSizeLimit::~TFileSizeLimit()
+{
+    Lift();
+    std::signal(SIGXFSZ, m_handler);
+}
+
+void TFileSizeLimit::Limit(std::uint64_t bytes)
+{
+    const rlimit limit{static_cast<rlim_t>(bytes), static_cast<rlim_t>(m_maximum)};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+void TFileSizeLimit::Lift()
+{
+    const rlimit limit{static_cast<rlim_t>(m_current), static_cast<rlim_t>(m_maximum)};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+}
 
 std::string Sample(const std::string& name)
 {

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -38,6 +39,25 @@ QString ProgramPath(const QString& name);
 // An empty folder of the running test's own under the build's test output,
 // named after the test (and row, which tells a loop's rows apart).
 std::filesystem::path TestFolder(const std::string& row = "");
+
+// The file size limit (RLIMIT_FSIZE) of this process while the object
+// lives, a full disk's stand-in: a write past Limit(bytes) fails with "File
+// too large" (SIGXFSZ is ignored, so that the write fails instead of ending
+// the process). The old limit and signal handler come back when it goes.
+class TFileSizeLimit
+{
+public:
+    TFileSizeLimit();
+    ~TFileSizeLimit();
+    TFileSizeLimit(const TFileSizeLimit&) = delete;
+    TFileSizeLimit& operator=(const TFileSizeLimit&) = delete;
+    void Limit(std::uint64_t bytes);
+    void Lift();
+
+private:
+    std::uint64_t m_current, m_maximum;
+    void (*m_handler)(int);
+};
 
 void WriteBytes(const std::filesystem::path& file, const std::string& bytes);
 std::string ReadBytes(const std::filesystem::path& file);

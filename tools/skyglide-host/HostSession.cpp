@@ -15,7 +15,6 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
-#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace skyglide {
@@ -43,12 +42,10 @@ THostSession::THostSession(const THostOptions& options, TStandInHost& host, QObj
     m_viewer.setProgram(m_options.Viewer);
     m_viewer.setArguments(ViewerArguments(m_options));
     m_viewer.setProcessChannelMode(QProcess::ForwardedChannels);
-    m_viewer.setChildProcessModifier([] {
-        // Ctrl+C in the terminal reaches the host alone, which turns it into
-        // the shutdown request; and the viewer does not outlive its host.
-        setpgid(0, 0);
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-    });
+    // Ctrl+C in the terminal reaches the host alone, which turns it into the
+    // shutdown request. A host that dies takes no viewer with it: the viewer
+    // notices that the host has gone and keeps what the user has not saved.
+    m_viewer.setChildProcessModifier([] { setpgid(0, 0); });
     connect(&m_viewer, &QProcess::finished, this, &THostSession::ViewerFinished);
     connect(&m_viewer, &QProcess::errorOccurred, this, &THostSession::ViewerFailed);
 
