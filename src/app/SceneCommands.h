@@ -28,8 +28,12 @@ enum class TSceneCommand {
     actSave,
     actSaveAVI,
     actHelp,
+    actKeepAboveGround,
+    actShowFrameRate,
+    actSavePicture,
+    actKeyCard,
 };
-inline constexpr std::size_t SceneCommandCount = 17;
+inline constexpr std::size_t SceneCommandCount = 21;
 
 // One command as the window shows it: its name, caption, hint (empty for
 // none), category (empty for none), up to two shortcuts (Qt key codes; 0 for
@@ -65,7 +69,7 @@ struct TPopupEntry
     TSceneCommand Item = TSceneCommand::actPosition;
 };
 
-extern const std::array<TPopupEntry, 23> PopupMenuLayout;
+extern const std::array<TPopupEntry, 27> PopupMenuLayout;
 
 // The caption of the velocity submenu.
 inline constexpr const char* ChangeVelocityCaption = "Change Velocity";

@@ -296,7 +296,7 @@ void TSceneBuffer::RenderFrame()
         m_resources->Collect();
         if (m_frameCount == 0)
             m_firstFrameTime = m_clock();
-        m_renderDPI = 96;
+        m_renderDPI = 96 * m_pixelScale;
         ClearOpenGLErrors();
 
         setupRenderingState();

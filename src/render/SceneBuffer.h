@@ -132,8 +132,14 @@ public:
     /// roNoColorBufferClear and roNoSwapBuffers.
     TContextOptions ContextOptions() const { return m_contextOptions; }
     void SetContextOptions(TContextOptions value);
-    /// Dots per inch handed to the camera's projection: 96.
+    /// Dots per inch handed to the camera's projection: 96 times the pixel
+    /// scale.
     int RenderDPI() const { return m_renderDPI; }
+    /// Pixels per pixel of the view: a frame rendered at scale times the
+    /// view's size in each direction with this scale shows the same view,
+    /// only finer. 1 by default; values below 1 count as 1.
+    int PixelScale() const { return m_pixelScale; }
+    void SetPixelScale(int value) { m_pixelScale = value < 1 ? 1 : value; }
 
     // ---- frames -------------------------------------------------------------
 
@@ -231,6 +237,7 @@ private:
     TContextOptions m_contextOptions{TContextOption::roDoubleBuffer,
                                      TContextOption::roRenderToWindow};
     int m_renderDPI = 96;
+    int m_pixelScale = 1;
 
     bool m_frozen = false;
     TBitmap32 m_frozenImage;
