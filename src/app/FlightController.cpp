@@ -124,12 +124,19 @@ void TFlightController::Restart()
 
 void TFlightController::LoadPath(const std::string& fileName)
 {
+    // The load shows the pose of line 1: a file without one there is not
+    // taken, its name never reaches the caption, and the error says which
+    // line failed. Later lines that hold no pose are reported as playback
+    // meets them.
+    TPathFile loaded;
     try {
-        m_pathFile.LoadFromFile(fileName);
+        loaded.LoadFromFile(fileName);
+        checkPathPose(loaded, 1);
     } catch (const std::exception& failure) {
         error(QString::fromUtf8(failure.what()));
         return;
     }
+    m_pathFile = std::move(loaded);
     QPointer<TFlightController> self(this);
     SetPathState(TPathState::psStopped);
     caption(PathLoadedCaption);
@@ -218,6 +225,8 @@ void TFlightController::PlaybackStep()
             failure = QString::fromUtf8(e.what());
         }
         scene.EndUpdate();
+        if (failure.isEmpty() && OnPoseApplied)
+            OnPoseApplied();
         progress(PlaybackProgress(m_pathFile.CurrentLine(), m_pathFile.Count()));
         // Shown once for this line; the next tick plays the next one.
         if (!failure.isEmpty())

@@ -60,7 +60,8 @@ public:
     // Plays from the start.
     void Restart();
     // Loads a path and puts the rig at its line 1. A file that cannot be
-    // read is reported; the path, its name and the state stay as they were.
+    // read, or whose line 1 holds no pose, is reported; the path,
+    // its name, the state and the caption stay as they were.
     void LoadPath(const std::string& fileName);
     // A file that cannot be written is reported; nothing else changes.
     void SavePath(const std::string& fileName);
@@ -91,6 +92,8 @@ public:
     // An error to show in the error box; the box may let events through.
     std::function<void(const QString& text)> OnError;
     std::function<void(TPathState state)> OnPathStateChanged;
+    // A line of the path has been applied to the rig.
+    std::function<void()> OnPoseApplied;
 
 private:
     void caption(const char* format);

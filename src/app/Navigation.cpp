@@ -119,6 +119,12 @@ double TMouseFlight::share(int offset)
     return offset < 0 ? -share : share;
 }
 
+bool TKeyState::AnyFlightKeyDown() const
+{
+    return std::any_of(NavigationRows.begin(), NavigationRows.end(),
+                       [this](const TNavigationRow& row) { return AnyDown(row); });
+}
+
 void TNavigation::ChangeVelocity(TVelocityChange kind)
 {
     m_rates = skyglide::ChangeVelocity(m_rates.Velocity, m_defaultVelocity, kind);

@@ -87,6 +87,8 @@ public:
     void Clear() { m_held.clear(); }
     bool IsDown(int key) const { return m_held.count(key) != 0; }
     bool AnyDown(const TNavigationRow& row) const;
+    // A key of NavigationRows is down: a poll would move the rig.
+    bool AnyFlightKeyDown() const;
     bool Empty() const { return m_held.empty(); }
 
 private:

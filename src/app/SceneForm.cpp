@@ -132,6 +132,7 @@ void TSceneFrm::createComponents()
     m_velocityNotice->setInterval(VelocityNoticeMs);
     connect(m_velocityNotice, &QTimer::timeout, this, [this] {
         m_velocityShown = false;
+        m_cadencer.RequestFrame();
         m_sceneViewer->update();
     });
     layout->addWidget(m_sceneViewer, 1);
@@ -160,7 +161,15 @@ void TSceneFrm::createComponents()
     m_flight.OnCaption = [this](const QString& caption) { setCaption(caption); };
     m_flight.OnProgress = [this](int percent) { m_progressBar->setValue(percent); };
     m_flight.OnError = [this](const QString& text) { showError(text); };
-    m_flight.OnPathStateChanged = [this](TPathState) { ActionList1Update(); };
+    m_flight.OnPathStateChanged = [this](TPathState state) {
+        ActionList1Update();
+        m_cadencer.SetFrameReason(TFrameReason::frPathPlaying,
+                                  state == TPathState::psPlaying ||
+                                      state == TPathState::psSavingMovie);
+    };
+    // The read-out follows the observer wherever a path takes it, also
+    // after the playback or the movie has ended.
+    m_flight.OnPoseApplied = [this] { ShowPositionStatus(); };
     m_frameSource = std::make_unique<TViewerFrameSource>(*m_sceneViewer);
     m_flight.AVIRecorder1().SetSceneViewer(m_frameSource.get());
     createRecorderDialogs();
@@ -197,6 +206,12 @@ void TSceneFrm::createComponents()
     m_cadencer.OnProgress = [this](TCadencer&, double deltaTime, double newTime) {
         Cadencer1Progress(deltaTime, newTime);
     };
+    // The cadencer steps from the event loop while a flight key is held or a
+    // path plays, and rests otherwise: an idle window takes no CPU. What
+    // changes without it (a command, a resize) repaints through the scene's
+    // notices or the window system.
+    m_cadencer.SetMode(TCadencerMode::cmApplicationIdle);
+    m_cadencer.SetRestsWhenIdle(true);
     m_cadencer.SetScene(&m_scene.Scene1);
 }
 
@@ -416,8 +431,10 @@ void TSceneFrm::FormResize()
 {
     if (!m_sceneViewer)
         return;
-    m_flight.AVIRecorder1().SetWidth(m_sceneViewer->width());
-    m_flight.AVIRecorder1().SetHeight(m_sceneViewer->height());
+    // In the view's own pixels, as its frames are read back: at a scale
+    // factor of 2 the movie has twice the window's width and height.
+    m_flight.AVIRecorder1().SetWidth(m_sceneViewer->PixelWidth());
+    m_flight.AVIRecorder1().SetHeight(m_sceneViewer->PixelHeight());
 }
 
 void TSceneFrm::fitOuterSize()
@@ -575,21 +592,30 @@ void TSceneFrm::FormClose()
 void TSceneFrm::keyPressEvent(QKeyEvent* event)
 {
     m_navigation.Keys().KeyPressed(event->key(), event->isAutoRepeat());
+    keysChanged();
     event->accept();
 }
 
 void TSceneFrm::keyReleaseEvent(QKeyEvent* event)
 {
     m_navigation.Keys().KeyReleased(event->key(), event->isAutoRepeat());
+    keysChanged();
     event->accept();
 }
 
 void TSceneFrm::changeEvent(QEvent* event)
 {
     // Releases that happen in another window never reach this one.
-    if (event->type() == QEvent::ActivationChange && !isActiveWindow())
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) {
         m_navigation.Keys().Clear();
+        keysChanged();
+    }
     QWidget::changeEvent(event);
+}
+
+void TSceneFrm::keysChanged()
+{
+    m_cadencer.SetFrameReason(TFrameReason::frKeyHeld, m_navigation.Keys().AnyFlightKeyDown());
 }
 
 bool TSceneFrm::HoldsKeyboardFocus() const
@@ -605,10 +631,14 @@ void TSceneFrm::Cadencer1Progress(double deltaTime, double /*newTime*/)
     // Keys released while a menu or dialog had them are never seen here, nor
     // is a button released over it.
     const bool keys = HoldsKeyboardFocus();
-    if (!keys)
+    if (!keys) {
         m_navigation.Keys().Clear();
-    if (QApplication::activePopupWidget() || QApplication::activeModalWidget())
+        keysChanged();
+    }
+    if (QApplication::activePopupWidget() || QApplication::activeModalWidget()) {
         m_navigation.Mouse().Release();
+        mouseChanged();
+    }
     if (!keys && !m_navigation.Mouse().Active())
         return;
     const bool keysMoved = keys && m_navigation.Fly(m_scene, deltaTime);
@@ -653,11 +683,13 @@ bool TSceneFrm::viewerMouseEvent(QEvent* event)
             mouse.Press(TMouseDrag::mdLift, at.x(), at.y());
         else
             return false; // the right button opens the menu
+        mouseChanged();
         return true;
     }
     case QEvent::MouseMove: {
         const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
         mouse.MoveTo(at.x(), at.y());
+        mouseChanged();
         return mouse.Active();
     }
     case QEvent::MouseButtonRelease: {
@@ -667,6 +699,7 @@ bool TSceneFrm::viewerMouseEvent(QEvent* event)
         if (!mouse.Active() || release->button() != held)
             return false;
         mouse.Release();
+        mouseChanged();
         return true;
     }
     case QEvent::Wheel: {
@@ -685,10 +718,20 @@ bool TSceneFrm::viewerMouseEvent(QEvent* event)
     }
 }
 
+void TSceneFrm::mouseChanged()
+{
+    // A button held still on its press point moves nothing: the viewer
+    // rests until the pointer leaves it.
+    const TMouseFlight& mouse = m_navigation.Mouse();
+    m_cadencer.SetFrameReason(TFrameReason::frMouseHeld,
+                              mouse.Active() && (mouse.Across() != 0 || mouse.Upwards() != 0));
+}
+
 void TSceneFrm::velocityChanged()
 {
     m_velocityShown = true;
     m_velocityNotice->start();
+    m_cadencer.RequestFrame();
     m_sceneViewer->update();
 }
 
@@ -794,9 +837,11 @@ void TSceneFrm::Execute(TSceneCommand command)
 
 void TSceneFrm::actPositionExecute()
 {
-    // The panels are filled at the next key handling.
+    // The panels are filled at the next key handling, which a frame asked
+    // for brings at once.
     m_statusBar->setVisible(Action(TSceneCommand::actPosition).isChecked());
     showCaption();
+    m_cadencer.RequestFrame();
 }
 
 void TSceneFrm::actAxesExecute()
@@ -836,8 +881,10 @@ void TSceneFrm::actShowFrameRateExecute()
         // the window wider.
         panel.setMinimumWidth(StatusPanels[FrameRatePanel].Width);
         panel.setMaximumWidth(QWIDGETSIZE_MAX);
+        panel.setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     } else {
         panel.setFixedWidth(StatusPanels[FrameRatePanel].Width);
+        panel.setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     }
     showCaption();
     storeSettings();
@@ -845,6 +892,7 @@ void TSceneFrm::actShowFrameRateExecute()
 
 void TSceneFrm::actKeyCardExecute()
 {
+    m_cadencer.RequestFrame();
     m_sceneViewer->update();
 }
 

@@ -132,6 +132,8 @@ private:
     // Writes the observer's position into the status panels; nothing while
     // the status bar is hidden.
     void ShowPositionStatus();
+    // The held keys changed: the cadencer steps while a flight key is held.
+    void keysChanged();
 
     void actPositionExecute();
     void actAxesExecute();
@@ -161,6 +163,8 @@ private:
     // Keep Above Ground: lifts the observer to its lowest height over the
     // surface, unless a path is playing.
     void keepAboveGround();
+    // Keeps frames coming while a drag moves the rig.
+    void mouseChanged();
     void velocityChanged();
     void paintOverlay(QPainter& painter);
     bool viewerMouseEvent(QEvent* event);

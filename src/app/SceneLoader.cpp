@@ -5,6 +5,7 @@
 #include "app/SkyGlideApplication.h"
 #include "app/StartupTimings.h"
 #include "app/UserDialogs.h"
+#include "data/FileIO.h"
 #include "host/KrtSupport.h"
 #include "host/MsgHandler.h"
 #include "host/StartupParameters.h"
@@ -12,8 +13,8 @@
 #include <QCoreApplication>
 #include <QOpenGLContext>
 
+#include <cstdio>
 #include <exception>
-#include <filesystem>
 #include <stdexcept>
 
 namespace skyglide {
@@ -30,11 +31,12 @@ void RequireOpenGL()
                                  "made on this display");
 }
 
-bool NamesAFile(const std::string& name)
+// A raster that gives no grid ends the start-up like any other failure: an
+// empty window would tell the user nothing.
+void RequireGrid(const TRasterFile& raster)
 {
-    std::error_code error;
-    const auto status = std::filesystem::status(name, error);
-    return !error && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
+    if (const std::string reason = raster.UnusableReason(); !reason.empty())
+        throw std::runtime_error(reason);
 }
 
 template <class F> decltype(auto) HostCalls(F&& calls)
@@ -85,6 +87,12 @@ std::uint16_t DecimationStep(std::uint8_t resolutionMode, int columns, int rows)
 TSceneLoader::TSceneLoader(THostLink::TServerFactory factory) : m_host(std::move(factory))
 {
     m_host.OnServerNotFound = [](const char* text) {
+        // Started by hand, the program has no host to hand it a terrain: the
+        // terminal says how to get one.
+        std::fprintf(stderr, "skyglide: %s\nskyglide: without the host GIS, start the viewer "
+                             "through the stand-in host: skyglide-host [options] SURFACE "
+                             "(see skyglide-host --help)\n",
+                     text);
         UserDialogs().ShowMessage(QString::fromLatin1(ApplicationTitle), QString::fromLatin1(text));
     };
 }
@@ -96,13 +104,12 @@ TSceneFrm* TSceneLoader::SceneForm() const
 
 void TSceneLoader::shutdownRequested()
 {
-    if (m_sceneForm) {
-        m_sceneForm->SetClosing(true);
-        m_sceneForm->close();
+    // Once the window has gone the run has already been finished with the
+    // host.
+    if (!m_sceneForm)
         return;
-    }
-    m_host.FinishRun();
-    m_host.Release();
+    m_sceneForm->SetClosing(true);
+    m_sceneForm->close();
 }
 
 void TSceneLoader::LoadScene(Tmsghndlr& messageWindow)
@@ -130,11 +137,12 @@ void TSceneLoader::LoadScene(Tmsghndlr& messageWindow, const std::vector<std::st
         data.HelpFile = parameters.HelpFile;
 
         const std::string& surfaceFile = parameters.SurfaceFileName;
-        if (surfaceFile.empty() || !NamesAFile(surfaceFile)) {
-            // Nothing to show: the host may still end the run.
-            messageWindow.OnShutdownRequest = [this] { shutdownRequested(); };
-            TStartupTimings::LoadFinished();
-            return;
+        if (surfaceFile.empty())
+            throw std::runtime_error("the host names no surface file (process parameter 2 is empty)");
+        if (!RegularFileExists(surfaceFile)) {
+            TRasterFile missing;
+            missing.SetFileName(surfaceFile);
+            RequireGrid(missing);
         }
         const std::string drapeFile =
             parameters.DrapeFileName == "none" ? surfaceFile : parameters.DrapeFileName;
@@ -157,6 +165,14 @@ void TSceneLoader::LoadScene(Tmsghndlr& messageWindow, const std::vector<std::st
         surface.SetStep(step);
         drape.SetStep(step);
         data.MeshSamplingFactor = ResolutionBoxFor(data.ResolutionMode).MeshSamplingFactor;
+        RequireGrid(surface);
+        // A drape that gives no picture leaves the surface without colours, as
+        // the host's own viewer shows it; the user is told why.
+        if (const std::string reason = drape.UnusableReason(); !reason.empty())
+            std::fprintf(stderr,
+                         "skyglide: the drape cannot be used, the surface is shown without its "
+                         "colours: %s\n",
+                         reason.c_str());
 
         const auto reportRow = [this](float fraction) {
             TStartupTimings::Timed(TStartupTimings::tpProgressReports,
@@ -192,6 +208,7 @@ void TSceneLoader::LoadScene(Tmsghndlr& messageWindow, const std::vector<std::st
         QCoreApplication::processEvents();
         TStartupTimings::LoadFinished();
     } catch (const std::exception& error) {
+        m_failed = true;
         AbandonStartup(m_host, error);
         data.SurfaceRaster.reset();
         data.DrapeRaster.reset();

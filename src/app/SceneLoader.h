@@ -40,6 +40,8 @@ public:
 
     THostLink& Host() { return m_host; }
     TSceneData& Data() { return m_data; }
+    // The start-up load failed (and was reported to the host).
+    bool Failed() const { return m_failed; }
     // The scene window the load created, until it is destroyed.
     TSceneFrm* SceneForm() const;
 
@@ -49,11 +51,12 @@ public:
     // bitmap (reporting each row to the host), then creates the scene window
     // with the message window as its owner and shows it.
     //
-    // A surface file name that is empty or names no file ends the load
-    // without a window and without a message; the program then waits,
-    // hidden, for the host's shutdown request. Any failure is reported to
-    // the host (code -999) and ends the application; no message box is
-    // shown.
+    // Any failure is reported to the host (code -999), its reason written
+    // to the standard error stream, and ends the application; no message box
+    // is shown. A surface that gives no grid (no name, no such file, a
+    // folder, documentation missing or unreadable, no cell) is such a
+    // failure; a drape that gives no picture is not: the surface shows
+    // without colours and the standard error stream says why.
     //
     // arguments are the program's (without the program itself); the first
     // overload takes the running application's.
@@ -61,13 +64,13 @@ public:
     void LoadScene(Tmsghndlr& messageWindow, const std::vector<std::string>& arguments);
 
 private:
-    // The host's shutdown request: the scene window closes; without one the
-    // run ends as a closing window would end it.
+    // The host's shutdown request: the scene window closes.
     void shutdownRequested();
 
     THostLink m_host;
     TSceneData m_data;
     QPointer<TSceneFrm> m_sceneForm;
+    bool m_failed = false;
 };
 
 } // namespace skyglide

@@ -20,9 +20,12 @@ int main(int argc, char* argv[])
     skyglide::Tmsghndlr messageWindow(
         loader.Host(), [&loader](skyglide::Tmsghndlr& window) { loader.LoadScene(window); });
     int status = 0;
-    // A start-up that failed has asked to terminate before any event loop.
+    // A start-up that failed has asked to terminate before any event loop;
+    // its status tells whoever started the program that it failed.
     if (!loader.Host().ShuttingDown())
         status = application.exec();
+    else if (loader.Failed())
+        status = 1;
     loader.Host().Release();
     return status;
 }

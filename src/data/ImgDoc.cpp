@@ -116,8 +116,10 @@ public:
     bool Next(std::string_view& line)
     {
         if (m_pos >= m_text.size()) {
+            m_pastEnd = true;
             return false;
         }
+        ++m_count;
         std::size_t end = m_text.find('\n', m_pos);
         const std::size_t next = end == std::string::npos ? m_text.size() : end + 1;
         if (end == std::string::npos) {
@@ -131,9 +133,15 @@ public:
         return true;
     }
 
+    /// The number (from 1) of the line the reader stands on: the line Next()
+    /// gave last, or the missing one after it once the text has run out.
+    int LineNumber() const { return m_pastEnd ? m_count + 1 : m_count; }
+
 private:
     std::string m_text;
     std::size_t m_pos = 0;
+    int m_count = 0;
+    bool m_pastEnd = false;
 };
 
 constexpr std::array<std::string_view, 5> DataTypeNames = {"integer", "real", "byte", "rgb24",
@@ -161,6 +169,35 @@ int CellBytes(std::int16_t dataType)
 
 TImgDoc::TImgDoc() : RefSystem("plane"), RefUnits("m") {}
 
+std::string DocStatusText(int status, const TImgDoc& doc)
+{
+    std::string why;
+    switch (status) {
+    case TImgDoc::StatusOk:
+        return "reads without error";
+    case TImgDoc::StatusCannotOpen:
+        why = "cannot be opened";
+        break;
+    case TImgDoc::StatusNotA1:
+        why = "does not start with a format line containing A.1";
+        break;
+    case TImgDoc::StatusBadDataType:
+        why = "names data type '" + doc.ErrorText + "', expected integer, real, byte, rgb24 or rgb8";
+        break;
+    case TImgDoc::StatusBadFileType:
+        why = "names file type '" + doc.ErrorText + "', expected ascii, binary or packed binary";
+        break;
+    default:
+        why = "holds a value that does not read as expected or ends early";
+        break;
+    }
+    why += " (status " + std::to_string(status);
+    if (doc.ErrorLine > 0) {
+        why += ", line " + std::to_string(doc.ErrorLine);
+    }
+    return why + ")";
+}
+
 bool TImgDoc::ParseReal(const std::string& text, float& out)
 {
     std::string packed;
@@ -181,6 +218,7 @@ int TImgDoc::ReadDoc(const std::string& fileName)
 {
     ErrorText.clear();
     ErrorText2.clear();
+    ErrorLine = 0;
 
     std::string text;
     {
@@ -205,12 +243,17 @@ int TImgDoc::ReadDocText(std::string text, const std::string& fileName)
 {
     ErrorText.clear();
     ErrorText2.clear();
+    ErrorLine = 0;
     TLineReader reader(std::move(text));
     std::string_view line;
 
+    const auto failAt = [&](int status) {
+        ErrorLine = reader.LineNumber();
+        return status;
+    };
     const auto fail = [&]() {
         ErrorText = fileName;
-        return StatusReadError;
+        return failAt(StatusReadError);
     };
     // The first word of the next line's value, or nothing at the end of the file.
     std::string_view rest;
@@ -282,7 +325,7 @@ int TImgDoc::ReadDocText(std::string text, const std::string& fileName)
         return fail();
     }
     if (lowerCase(FileFormat).find("a.1") == std::string::npos) {
-        return StatusNotA1;
+        return failAt(StatusNotA1);
     }
     if (!readText(FileTitle, false)) {
         return fail();
@@ -301,7 +344,7 @@ int TImgDoc::ReadDocText(std::string text, const std::string& fileName)
     }
     if (DataType == dtUnknown) {
         ErrorText = typeText;
-        return StatusBadDataType;
+        return failAt(StatusBadDataType);
     }
 
     if (!readText(typeText, true)) {
@@ -316,7 +359,7 @@ int TImgDoc::ReadDocText(std::string text, const std::string& fileName)
     }
     if (FileType == ftUnknown) {
         ErrorText = typeText;
-        return StatusBadFileType;
+        return failAt(StatusBadFileType);
     }
 
     if (!readCount(Columns) || !readCount(Rows) || !readText(RefSystem, true) ||
@@ -341,11 +384,14 @@ int TImgDoc::ReadDocText(std::string text, const std::string& fileName)
         return fail();
     }
 
+    // A negative count reads no legend lines; it is kept as it is (within
+    // 16 bits), so the texture treats it as any other count that is not 0.
     std::int64_t cats = 0;
-    if (!nextNumberLine() || !toInteger(nextWord(rest), cats) || cats < 0) {
+    if (!nextNumberLine() || !toInteger(nextWord(rest), cats)) {
         return fail();
     }
-    LegendCats = static_cast<std::int16_t>(std::min<std::int64_t>(cats, MaxLegendCats));
+    LegendCats = static_cast<std::int16_t>(std::clamp<std::int64_t>(
+        cats, std::numeric_limits<std::int16_t>::min(), MaxLegendCats));
     for (int i = 0; i < LegendCats; ++i) {
         if (!reader.Next(line)) {
             return fail();

@@ -53,8 +53,9 @@ public:
     /// fields read before it keep their new values and the rest keep their
     /// old ones. ErrorText and ErrorText2 are cleared first.
     ///
-    /// A count that cannot be (negative columns, rows or legend categories)
-    /// is a read error like a number that does not convert.
+    /// Negative columns or rows are a read error like a number that does not
+    /// convert. A negative legend count reads no legend lines and stays in
+    /// LegendCats (at least −32768).
     int ReadDoc(const std::string& fileName);
     /// ReadDoc() of a documentation already in memory; `fileName` is what
     /// ErrorText names on failure.
@@ -101,7 +102,8 @@ public:
     float FlagValue = 0.0F;
     std::string FlagDefn;
     bool FlagValueKnown = false;
-    /// Number of legend entries in use, 0 … 256.
+    /// Number of legend entries in use, 0 … 256; a negative count as the
+    /// file gives it, with no entries.
     std::int16_t LegendCats = 0;
     std::array<std::int16_t, MaxLegendCats> LegendCodes{};
     std::array<std::string, MaxLegendCats> LegendNames;
@@ -111,7 +113,16 @@ public:
     std::vector<std::string> Consistency;
     std::string ErrorText;
     std::string ErrorText2;
+    /// The line (from 1) at which the last ReadDoc() failed: the line that
+    /// did not read, or the missing one after the last when the file ends
+    /// early. 0 after a complete read and when the file could not be opened.
+    int ErrorLine = 0;
 };
+
+/// What a ReadDoc() status says about the documentation file, in words
+/// ("cannot be opened", "names data type 'x', expected …"), without the
+/// file's name.
+std::string DocStatusText(int status, const TImgDoc& doc);
 
 /// Bytes of one cell of the given data type (2, 4, 1, 3, 1), or 0 for a type
 /// that is not recognised.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <optional>
 #include <string_view>
@@ -139,6 +140,24 @@ TRasterFile::~TRasterFile()
     CloseStream();
 }
 
+namespace {
+
+/// The documentation beside an image named "….rst", or nothing for a name
+/// with another extension.
+std::optional<std::string> docFileName(const std::string& fileName)
+{
+    const std::size_t slash = fileName.rfind('/');
+    const std::size_t dot = fileName.rfind('.');
+    const bool hasExtension =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    if (!hasExtension || fileName.compare(dot, std::string::npos, ".rst") != 0) {
+        return std::nullopt;
+    }
+    return fileName.substr(0, dot) + ".rdc";
+}
+
+} // namespace
+
 void TRasterFile::SetFileName(const std::string& fileName)
 {
     m_valid = false;
@@ -150,19 +169,41 @@ void TRasterFile::SetFileName(const std::string& fileName)
     if (!RegularFileExists(fileName)) {
         return;
     }
-    const std::size_t slash = fileName.rfind('/');
-    const std::size_t dot = fileName.rfind('.');
-    const bool hasExtension =
-        dot != std::string::npos && (slash == std::string::npos || dot > slash);
-    if (hasExtension && fileName.compare(dot, std::string::npos, ".rst") == 0) {
-        const std::string docName = fileName.substr(0, dot) + ".rdc";
-        if (RegularFileExists(docName)) {
-            m_docStatus = m_doc.ReadDoc(docName);
+    if (const std::optional<std::string> docName = docFileName(fileName)) {
+        if (RegularFileExists(*docName)) {
+            m_docStatus = m_doc.ReadDoc(*docName);
             m_valid = *m_docStatus == TImgDoc::StatusOk;
         }
         return;
     }
     m_valid = true;
+}
+
+std::string TRasterFile::UnusableReason() const
+{
+    const std::string& name = m_fileName;
+    if (!RegularFileExists(name)) {
+        std::error_code error;
+        return name + (std::filesystem::is_directory(name, error) ? ": is a folder, not a raster file"
+                                                                  : ": no such file");
+    }
+    const std::optional<std::string> docName = docFileName(name);
+    if (!docName) {
+        return name + ": expected a raster file with the extension .rst";
+    }
+    if (!m_docStatus) {
+        return name + ": documentation file " + *docName + " not found";
+    }
+    if (*m_docStatus != TImgDoc::StatusOk) {
+        return name + ": documentation file " + *docName + " " + DocStatusText(*m_docStatus, m_doc);
+    }
+    if (m_doc.Columns / m_step == 0 || m_doc.Rows / m_step == 0) {
+        return name + ": the documented grid of " + std::to_string(m_doc.Columns) + " x " +
+               std::to_string(m_doc.Rows) + " cells" +
+               (m_step > 1 ? " at step " + std::to_string(m_step) : std::string()) +
+               " holds no cell";
+    }
+    return {};
 }
 
 std::uint16_t TRasterFile::CalcStep(int columns, int rows, int maxWidth, int maxHeight)
@@ -195,7 +236,14 @@ TRasterFile::TGrid TRasterFile::openImage()
                            " cells of " + std::to_string(cellBytes) +
                            " bytes is too long, expected at most 2147483647 bytes");
     }
-    const std::uint64_t imageBytes = rowBytes * static_cast<std::uint64_t>(m_doc.Rows);
+    // Only every Step-th row is read: the file must reach the end of the
+    // last of them, not of the documented image (rows beyond it are never
+    // read).
+    const int height = m_doc.Rows / m_step;
+    const std::uint64_t imageBytes =
+        height == 0 ? 0
+                    : (static_cast<std::uint64_t>(m_step) * static_cast<std::uint64_t>(height - 1) + 1) *
+                          rowBytes;
 
     m_stream.OpenOrThrow(m_fileName, "image file");
     if (m_stream.Size() < imageBytes) {
@@ -205,7 +253,7 @@ TRasterFile::TGrid TRasterFile::openImage()
                            std::to_string(imageBytes) + " bytes but got " + std::to_string(got));
     }
     m_rowBytes = static_cast<std::int32_t>(rowBytes);
-    return {m_doc.Columns / m_step, m_doc.Rows / m_step, cellBytes};
+    return {m_doc.Columns / m_step, height, cellBytes};
 }
 
 void TRasterFile::readRow(int r, std::uint8_t* buffer)

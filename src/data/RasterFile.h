@@ -25,10 +25,10 @@ namespace skyglide {
 /// back; LoadImage() turns the cells into an 8-bit palette image or a 24-bit
 /// colour image for use as a texture.
 ///
-/// Both loads check the documented size against the image file before they
-/// take any memory, and throw TRasterError when the file is shorter than
-/// documented or cannot be opened or read. The image file stays open after
-/// a load until CloseStream().
+/// Both loads check the image file against the rows they read before they
+/// take any memory, and throw TRasterError when a row they read lies beyond
+/// the end of the file, or the file cannot be opened or read. The image file
+/// stays open after a load until CloseStream().
 class TRasterFile
 {
 public:
@@ -62,6 +62,13 @@ public:
     /// The result of the documentation read of the last SetFileName(), or
     /// nothing when none was read (no ".rst" name, or no ".rdc" beside it).
     std::optional<int> DocStatus() const { return m_docStatus; }
+
+    /// Why the named raster gives no grid to load, on one line that starts
+    /// with its file name: the image is missing or a folder, the name does
+    /// not end in ".rst", the documentation is missing or does not read
+    /// (with its status and the line that failed), or the documented size
+    /// leaves no cell at the Step(). Empty when the raster gives a grid.
+    std::string UnusableReason() const;
 
     /// Bytes of one image row in the file (set by the loads).
     std::int32_t RowBytes() const { return m_rowBytes; }

@@ -119,7 +119,9 @@ bool TAVIRecorder::OpenMovieFile(int dpi)
             // Folders, devices and pipes are not movie files: refusing them
             // here keeps them from being deleted, truncated or blocked on.
             if (!fs::is_regular_file(status))
-                throw EAVIRecorderError(kCannotCreateFile);
+                throw EAVIRecorderError(std::string(kCannotCreateFile) + " (" + name +
+                                        (fs::is_directory(status) ? ": is a folder)"
+                                                                  : ": not a regular file)"));
             if (!OnConfirmOverwrite || !OnConfirmOverwrite("Overwrite file " + name + "?"))
                 return false;
             removeFile(name);

@@ -108,8 +108,11 @@ void TAVIStreamWriter::CreateFile(const std::string& fileName)
     if (avformat_alloc_output_context2(&d->format, nullptr, "avi", nullptr) < 0 || !d->format)
         throw EAVIRecorderError(kCannotCreateFile);
     // The "file:" prefix keeps a name with a colon from being read as a URL.
-    if (avio_open(&d->format->pb, ("file:" + fileName).c_str(), AVIO_FLAG_WRITE) < 0)
-        throw EAVIRecorderError(kCannotCreateFile);
+    // The message guesses; the system's reason says what happened.
+    if (const int error = avio_open(&d->format->pb, ("file:" + fileName).c_str(), AVIO_FLAG_WRITE);
+        error < 0)
+        throw EAVIRecorderError(std::string(kCannotCreateFile) + " (" + fileName + ": " +
+                                libavErrorText(error) + ")");
     d->created = true;
 }
 

@@ -449,6 +449,19 @@ TPose TPathFile::currentPose() const
     return poseFromFields(m_fields);
 }
 
+void checkPathPose(const TPathFile& path, int line)
+{
+    if (line < 0 || line >= path.Count())
+        return;
+    try {
+        poseFromFields(splitPathLine(path[line]));
+    } catch (const std::runtime_error& error) {
+        throw EPathFileError("Cannot load path \"" + path.FileName() + "\": line " +
+                                 std::to_string(line + 1) + ": " + error.what(),
+                             std::make_error_code(std::errc::invalid_argument));
+    }
+}
+
 TPose poseFromFields(const std::vector<std::string>& fields)
 {
     TPose pose;

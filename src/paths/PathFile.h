@@ -62,6 +62,15 @@ std::vector<std::string> splitPathLine(std::string_view line);
 /// conversion's message), so no half pose is ever returned.
 TPose poseFromFields(const std::vector<std::string>& fields);
 
+class TPathFile;
+
+/// Checks that line (counted from 0, as the cursor counts) holds a pose;
+/// nothing for a line the path does not have. Throws EPathFileError naming
+/// the path's file, the line as an editor counts it (from 1) and the reason,
+/// e.g. `Cannot load path "/data/flight.csv": line 2: 'abc' is not a valid
+/// floating point value`.
+void checkPathPose(const TPathFile& path, int line);
+
 /// A flight path: a list of text lines, one pose per line, with a playback
 /// cursor, the name of the file last loaded or saved, a modified flag and the
 /// fields of the line that Next() made current.

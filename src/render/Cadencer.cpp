@@ -5,12 +5,14 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
+#include <QThread>
 #include <QTimer>
 #include <QTimerEvent>
 
 #include <algorithm>
 #include <chrono>
 #include <thread>
+#include <utility>
 
 namespace skyglide {
 
@@ -93,11 +95,6 @@ public:
 // clears an entry; the pump compacts the list after each pass, so entries
 // never move while the pump walks them.
 std::vector<TCadencer*>* asapList = nullptr;
-
-bool asapListHolds(const TCadencer* cadencer)
-{
-    return asapList && std::find(asapList->begin(), asapList->end(), cadencer) != asapList->end();
-}
 
 bool asapListHasEntries()
 {
@@ -228,23 +225,37 @@ void TCadencer::unregisterAsap()
 
 void TCadencer::startIdle()
 {
-    if (m_idleTimer)
-        return;
-    // A zero-interval timer fires whenever the event queue has been emptied.
-    m_idleTimer = std::make_unique<QTimer>();
-    m_idleTimer->setInterval(0);
-    QObject::connect(m_idleTimer.get(), &QTimer::timeout, [this] { Tick(); });
-    m_idleTimer->start();
+    if (!m_idleTimer) {
+        // A zero-interval timer fires whenever the event queue has been
+        // emptied. It is stopped, never deleted, from its own step.
+        m_idleTimer = std::make_unique<QTimer>();
+        m_idleTimer->setInterval(0);
+        QObject::connect(m_idleTimer.get(), &QTimer::timeout, [this] { Tick(); });
+    }
+    if (!m_idleTimer->isActive())
+        m_idleTimer->start();
 }
 
 void TCadencer::stopIdle()
 {
-    m_idleTimer.reset();
+    if (m_idleTimer)
+        m_idleTimer->stop();
+}
+
+bool TCadencer::Resting() const
+{
+    return m_restsWhenIdle && m_frameReasons.isEmpty() && !m_frameRequested;
 }
 
 void TCadencer::updateRegistration()
 {
-    const bool active = m_scene && m_enabled;
+    const bool resting = Resting();
+    // Waking: the step to come measures its time from now, not from the
+    // last step before the rest.
+    if (m_wasResting && !resting && m_enabled)
+        m_lastTime = SceneTime();
+    m_wasResting = resting;
+    const bool active = m_scene && m_enabled && !resting;
     if (active && m_mode == TCadencerMode::cmASAP)
         registerAsap();
     else
@@ -283,7 +294,8 @@ void TCadencer::Unsubscribe(TCadencerSubscriber* subscriber)
 
 // ---- the cadencer ------------------------------------------------------------------
 
-TCadencer::TCadencer(TCadencerClock* clock) : m_clock(clock ? clock : &TCadencerClock::System())
+TCadencer::TCadencer(TCadencerClock* clock)
+    : m_clock(clock ? clock : &TCadencerClock::System()), m_home(std::make_unique<QObject>())
 {
     m_originTime = referenceTime();
     m_downTime = m_originTime;
@@ -330,10 +342,45 @@ void TCadencer::SetEnabled(bool value)
     if (value == m_enabled)
         return;
     m_enabled = value;
-    if (m_enabled)
+    if (m_enabled) {
         m_originTime += referenceTime() - m_downTime;
-    else
+        if (m_restsWhenIdle)
+            m_lastTime = SceneTime();
+    } else {
         m_downTime = referenceTime();
+    }
+    updateRegistration();
+}
+
+void TCadencer::SetRestsWhenIdle(bool value)
+{
+    m_restsWhenIdle = value;
+    updateRegistration();
+}
+
+void TCadencer::SetFrameReason(TFrameReason reason, bool holds)
+{
+    if (m_frameReasons.testFlag(reason) == holds)
+        return;
+    m_frameReasons.setFlag(reason, holds);
+    updateRegistration();
+}
+
+void TCadencer::RequestFrame()
+{
+    if (QThread::currentThread() != m_home->thread()) {
+        QMetaObject::invokeMethod(
+            m_home.get(), [this] { RequestFrame(); }, Qt::QueuedConnection);
+        return;
+    }
+    setFrameRequested(true);
+}
+
+void TCadencer::setFrameRequested(bool requested)
+{
+    if (requested == m_frameRequested)
+        return;
+    m_frameRequested = requested;
     updateRegistration();
 }
 
@@ -403,18 +450,8 @@ void TCadencer::Tick()
 {
     if (m_progressing < 0)
         return;
-    if (m_enabled) {
-        if (m_sleepLength >= 0)
-            m_clock->Sleep(m_sleepLength);
-        if (m_mode == TCadencerMode::cmASAP) {
-            if (QCoreApplication::instance())
-                QCoreApplication::processEvents();
-            // The cadencer may have been disabled, or destroyed, meanwhile:
-            // look it up before touching any of its members.
-            if (!asapListHolds(this))
-                return;
-        }
-    }
+    if (m_enabled && m_sleepLength >= 0)
+        m_clock->Sleep(m_sleepLength);
 
     struct Progressing
     {
@@ -425,6 +462,21 @@ void TCadencer::Tick()
 
     if (!m_enabled)
         return;
+    // A frame asked for is served by this step, however it ends; one asked
+    // for during the step gets a step of its own.
+    struct ServeFrame
+    {
+        TCadencer& cadencer;
+        bool requested;
+        ~ServeFrame()
+        {
+            if (!requested)
+                return;
+            if (cadencer.m_scene)
+                cadencer.m_scene->NotifyChange(nullptr);
+            cadencer.updateRegistration();
+        }
+    } serveFrame{*this, std::exchange(m_frameRequested, false)};
     double newTime = SceneTime();
     double deltaTime = newTime - m_lastTime;
     if (!(deltaTime >= m_minDeltaTime && deltaTime >= m_fixedDeltaTime))

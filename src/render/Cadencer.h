@@ -1,10 +1,13 @@
 #pragma once
 
+#include "render/Flags.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
 
+class QObject;
 class QTimer;
 
 namespace skyglide {
@@ -23,6 +26,16 @@ enum class TCadencerTimeReference {
     cmPerformanceCounter, ///< a steady, monotonic clock
     cmExternal,           ///< a time the application sets (SetExternalTime)
 };
+
+/// Why a cadencer that rests when idle keeps stepping (TCadencer::
+/// SetRestsWhenIdle): while any of these holds, it steps as often as its mode
+/// allows; while none does, it rests.
+enum class TFrameReason : std::uint32_t {
+    frKeyHeld = 1 << 0,     ///< a key that flies the observer is held
+    frPathPlaying = 1 << 1, ///< a path plays back, or plays into a movie
+    frMouseHeld = 1 << 2,   ///< a mouse button that flies the observer is held off its press point
+};
+using TFrameReasons = TFlags<TFrameReason>;
 
 /// The time sources of a cadencer. Tests hand a cadencer their own clock.
 class TCadencerClock
@@ -66,7 +79,14 @@ using TCadencerProgressEvent =
 /// The heartbeat of the viewer: measures time, advances the scene by the
 /// elapsed scene time and raises OnProgress, as often as the event loop
 /// allows (cmASAP), when it is idle (cmApplicationIdle) or when the
-/// application calls Tick (cmManual).
+/// application calls Tick (cmManual). A step never runs the event loop
+/// itself: pending events are handled between steps.
+///
+/// A cadencer that rests when idle steps only while it has a reason to
+/// (SetFrameReason) or a frame has been asked for (RequestFrame); otherwise
+/// it leaves the event loop alone, which then sleeps until something
+/// happens. Frames themselves come from the scene's change notices, which
+/// invalidate its viewers: a step that moves nothing draws nothing.
 ///
 /// Scene time is (reference time − origin) × TimeMultiplier; the origin moves
 /// so that scene time stays continuous across multiplier changes, disabled
@@ -124,11 +144,30 @@ public:
     /// Starts scene time again from 0 now.
     void Reset();
 
-    /// One step: when enabled, sleep SleepLength; in cmASAP let the pending
-    /// events through first (and do nothing more unless the cadencer is still
-    /// registered, that is enabled with a scene); then advance the scene and
-    /// raise OnProgress by the elapsed scene time. Refused while the cadencer
-    /// is advancing its scene.
+    /// Rest when nothing moves (default false: step as often as the mode
+    /// allows). Resting, a cmASAP or cmApplicationIdle cadencer takes no
+    /// step until a reason holds or a frame is asked for. The first step
+    /// after a rest, or after it is enabled again, measures its deltaTime
+    /// from that moment: the time it stood still never reaches a handler,
+    /// so rates times deltaTime move things as they would without resting.
+    bool RestsWhenIdle() const { return m_restsWhenIdle; }
+    void SetRestsWhenIdle(bool value);
+    TFrameReasons FrameReasons() const { return m_frameReasons; }
+    /// Sets or clears one reason to keep stepping.
+    void SetFrameReason(TFrameReason reason, bool holds);
+    /// Asks for one frame: one more step (also of a resting cadencer), after
+    /// which the scene sends its own change notice, so that its viewers
+    /// repaint. For a change that sends no notice of its own, or a poll of
+    /// the step's handlers. Any thread may call it: a call from another
+    /// thread is carried to the cadencer's thread (the cadencer must outlive
+    /// the call).
+    void RequestFrame();
+    /// Resting: no reason holds and no frame is asked for.
+    bool Resting() const;
+
+    /// One step: when enabled, sleep SleepLength, then advance the scene and
+    /// raise OnProgress by the elapsed scene time; a frame asked for is
+    /// served by it. Refused while the cadencer is advancing its scene.
     void Tick();
     /// A step is under way.
     bool IsBusy() const { return m_progressing != 0; }
@@ -147,6 +186,7 @@ private:
     void unregisterAsap();
     void startIdle();
     void stopIdle();
+    void setFrameRequested(bool requested);
 
     TCadencerClock* m_clock;
     std::vector<TCadencerSubscriber*> m_subscribers;
@@ -168,6 +208,13 @@ private:
     int m_progressing = 0;
     bool m_asapRegistered = false;
     std::unique_ptr<QTimer> m_idleTimer;
+    bool m_restsWhenIdle = false;
+    TFrameReasons m_frameReasons;
+    bool m_frameRequested = false;
+    bool m_wasResting = false;
+    // Lives on the cadencer's thread: frames asked for from other threads
+    // are carried to it.
+    std::unique_ptr<QObject> m_home;
 };
 
 /// The brake of the cmASAP pump. The pump posts itself one tick event per

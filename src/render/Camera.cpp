@@ -119,7 +119,7 @@ void TCamera::SetViewAngle(float fov, float dimension)
 }
 
 std::optional<TProjection> TCamera::LoadProjection(const TRectangle& viewport, int width,
-                                                   int height, int dpi)
+                                                   int height, float dpi)
 {
     if (width <= 0 || height <= 0)
         return std::nullopt;
@@ -151,7 +151,7 @@ std::optional<TProjection> TCamera::LoadProjection(const TRectangle& viewport, i
     const float top = h * ((2.0f * float(viewport.Height) + 2.0f * float(viewport.Top) - h) * fy) /
                       (2.0f * maxDim);
     const float bottom = -((h - 2.0f * float(viewport.Top)) * fy) * h / (2.0f * maxDim);
-    m_nearPlane = m_focalLength * 2.0f * float(dpi) / (25.4f * maxDim) * m_nearPlaneBias;
+    m_nearPlane = m_focalLength * 2.0f * dpi / (25.4f * maxDim) * m_nearPlaneBias;
     const float far = m_nearPlane + m_depthOfView;
 
     projection.Left = left;

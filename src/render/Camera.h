@@ -93,9 +93,11 @@ public:
     /// The projection for a width × height window at dpi dots per inch and the
     /// given viewport; also stores NearPlane and ViewPortRadius. Nothing (no
     /// value) when width or height is not positive. csCustom and
-    /// csInfinitePerspective give the perspective projection.
+    /// csInfinitePerspective give the perspective projection. The field of
+    /// view depends on width ÷ dpi: a window twice as many pixels wide at
+    /// twice the dpi sees the same.
     std::optional<TProjection> LoadProjection(const TRectangle& viewport, int width, int height,
-                                              int dpi);
+                                              float dpi);
     /// The view transform of this frame; records LastViewDirection. With a
     /// target: from the camera's absolute position to the target's, with the
     /// camera's own Up as stored. Without one: along Direction, with Up, both

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <exception>
 #include <vector>
 
@@ -107,6 +108,11 @@ void TSceneBuffer::DestroyRC()
     m_resources.reset();
     m_context = nullptr;
     m_extensions = {};
+}
+
+void TSceneBuffer::SetPixelRatio(double ratio)
+{
+    m_pixelRatio = ratio > 0.0 && std::isfinite(ratio) ? ratio : 1.0;
 }
 
 void TSceneBuffer::Resize(int width, int height)
@@ -296,7 +302,7 @@ void TSceneBuffer::RenderFrame()
         m_resources->Collect();
         if (m_frameCount == 0)
             m_firstFrameTime = m_clock();
-        m_renderDPI = 96 * m_pixelScale;
+        m_renderDPI = float(96.0 * m_pixelRatio);
         ClearOpenGLErrors();
 
         setupRenderingState();

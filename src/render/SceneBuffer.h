@@ -132,14 +132,15 @@ public:
     /// roNoColorBufferClear and roNoSwapBuffers.
     TContextOptions ContextOptions() const { return m_contextOptions; }
     void SetContextOptions(TContextOptions value);
-    /// Dots per inch handed to the camera's projection: 96 times the pixel
-    /// scale.
-    int RenderDPI() const { return m_renderDPI; }
-    /// Pixels per pixel of the view: a frame rendered at scale times the
-    /// view's size in each direction with this scale shows the same view,
-    /// only finer. 1 by default; values below 1 count as 1.
-    int PixelScale() const { return m_pixelScale; }
-    void SetPixelScale(int value) { m_pixelScale = value < 1 ? 1 : value; }
+    /// Framebuffer pixels per pixel of the window (the screen's scale
+    /// factor, 2 at QT_SCALE_FACTOR=2); Width() and Height() count
+    /// framebuffer pixels. Default 1; a value that is not positive and
+    /// finite is taken as 1.
+    double PixelRatio() const { return m_pixelRatio; }
+    void SetPixelRatio(double ratio);
+    /// Dots per inch handed to the camera's projection: 96 per window pixel,
+    /// so that the view shows the same at every scale factor.
+    float RenderDPI() const { return m_renderDPI; }
 
     // ---- frames -------------------------------------------------------------
 
@@ -236,8 +237,8 @@ private:
     TShadeModel m_shadeModel = TShadeModel::smDefault;
     TContextOptions m_contextOptions{TContextOption::roDoubleBuffer,
                                      TContextOption::roRenderToWindow};
-    int m_renderDPI = 96;
-    int m_pixelScale = 1;
+    float m_renderDPI = 96;
+    double m_pixelRatio = 1.0;
 
     bool m_frozen = false;
     TBitmap32 m_frozenImage;

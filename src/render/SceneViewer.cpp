@@ -121,6 +121,7 @@ void TSceneViewer::initializeGL()
     disconnect(m_contextConnection);
     m_contextConnection =
         connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &TSceneViewer::cleanup);
+    m_buffer->SetPixelRatio(devicePixelRatioF());
     m_buffer->Resize(devicePixels(width()), devicePixels(height()));
     try {
         m_buffer->CreateRC(*m_context);
@@ -133,6 +134,7 @@ void TSceneViewer::resizeGL(int w, int h)
 {
     const TScopedFlag scope(m_inGLCallback);
     m_fresh = false; // a new size has a new framebuffer
+    m_buffer->SetPixelRatio(devicePixelRatioF());
     m_buffer->Resize(devicePixels(w), devicePixels(h));
 }
 
@@ -214,13 +216,13 @@ QImage TSceneViewer::RenderPicture(int scale)
         // its activation is left alone as during a paint.
         const TScopedFlag scope(m_inGLCallback);
         const auto restore = [&] {
-            m_buffer->SetPixelScale(1);
+            m_buffer->SetPixelRatio(devicePixelRatioF());
             m_buffer->Resize(viewWidth, viewHeight);
             framebuffer.release();
             doneCurrent();
         };
         try {
-            m_buffer->SetPixelScale(scale);
+            m_buffer->SetPixelRatio(devicePixelRatioF() * scale);
             m_buffer->Resize(width, height);
             m_buffer->RenderFrame();
             glPixelStorei(GL_PACK_ALIGNMENT, 4);

@@ -51,6 +51,11 @@ public:
     /// Sets the camera's focal length for that angle; nothing without a camera.
     void SetFieldOfView(float degrees);
 
+    /// The view's size in the pixels of its framebuffer: what a frame's
+    /// read-back holds (width() × height() times the screen's scale factor).
+    int PixelWidth() const { return devicePixels(width()); }
+    int PixelHeight() const { return devicePixels(height()); }
+
     TVSyncMode VSync() const { return m_vsync; }
     /// Asks for the swap interval through the surface format: it takes
     /// effect with the next context the widget makes (set it before the

@@ -43,7 +43,8 @@ protected:
         };
         Flight.AVIRecorder1().SetSceneViewer(&Source);
         Flight.AVIRecorder1().SetWidth(64);
-        Flight.AVIRecorder1().SetHeight(48);
+            Flight.AVIRecorder1().SetHeight(48);
+        Flight.OnPoseApplied = [this] { ++PosesApplied; };
     }
 
     // Loads a path file of lines.
@@ -77,6 +78,7 @@ protected:
     TFlightController Flight{Scene};
     QString Caption;
     int Progress = -1;
+    int PosesApplied = 0;
     QStringList Errors;
     std::function<void()> OnError;
 };
@@ -116,6 +118,7 @@ TEST_F(FlightController, RecordsOnePosePerTickAndPlaysThemBackLineByLine)
         EXPECT_EQ(Pose().CameraPosition, path.currentPose().CameraPosition);
     }
     EXPECT_EQ(progress, (std::vector<int>{12, 25, 38, 50, 62, 75, 88}));
+    EXPECT_EQ(PosesApplied, 7) << "the read-out is told of every pose";
     Flight.Timer2Timer();
     EXPECT_EQ(Flight.PathState(), S::psStopped);
     EXPECT_EQ(Caption, QString::fromStdString("Sky Glide - Path loaded " + file));
@@ -137,9 +140,16 @@ TEST_F(FlightController, LoadingPutsTheRigOnLineOne_AFailedLoadOrSaveChangesNoth
     const std::string missing = (Folder / "none.csv").string();
     Flight.LoadPath(missing);
     Flight.SavePath((Folder / "no" / "p.csv").string());
-    ASSERT_EQ(Errors.size(), 2);
+    // A file whose line 1 holds no pose is not a path the load can show.
+    std::vector<std::string> broken = lines;
+    broken[1] = "1,-600.00,abc,70.00,0.00,0.00,1.00,0.00,0.14,0.01";
+    const std::string brokenFile = Load(broken, "broken.csv");
+    ASSERT_EQ(Errors.size(), 3);
     EXPECT_TRUE(Errors[0].startsWith(QString::fromStdString("Cannot open file \"" + missing)));
     EXPECT_TRUE(Errors[1].startsWith("Cannot ")) << Errors[1].toStdString();
+    EXPECT_EQ(Errors[2], QString::fromStdString("Cannot load path \"" + brokenFile +
+                                                "\": line 2: 'abc' is not a valid floating "
+                                                "point value"));
     EXPECT_EQ(Flight.PathFile().FileName(), file);
     EXPECT_EQ(Flight.PathFile().Count(), 4);
     EXPECT_EQ(Caption, QString::fromStdString("Sky Glide - Path loaded " + file));

@@ -1,6 +1,7 @@
 // The real program started by the stand-in host, on the test's X server and
 // session bus: the host's call log, the window the X server shows, the end of
 // the run.
+#include "DataFiles.h"
 #include "HostRun.h"
 #include "ScriptedHost.h"
 #include "TestSupport.h"
@@ -24,6 +25,11 @@ TEST(Viewer, StartsOnTheSampleTerrainAndEndsOnTheShutdownRequest)
 
     // The message window is published once the start-up is over.
     ASSERT_TRUE(host.WaitForBusName("org.kartova.skyglide_msghndlr"));
+    // Each answer comes after the one before it was handled.
+    for (const char* ignored :
+         {"37021 4242 0", "37021 0 2424", "37022 4242 2424", "37021 2424 4242"})
+        EXPECT_EQ(SendWindowMessage(ignored), "(int64 0,)") << ignored;
+    EXPECT_TRUE(host.Running()) << "a message other than the request ended the viewer";
     ASSERT_EQ(SendWindowMessage("37021 4242 2424"), "(int64 0,)")
         << "the viewer waits for its user";
     ASSERT_TRUE(host.WaitForExit()) << "the viewer did not end";
@@ -60,7 +66,7 @@ TEST(Viewer, UnreadablePaletteReportsTheFailureAndShowsNoWindow)
     WriteBytes(palette, "short");
     THostRun host({Trinidad, "--palette", QString::fromStdString(palette.string())});
     ASSERT_TRUE(host.WaitForExit()) << "the viewer did not end";
-    EXPECT_EQ(host.ExitCode(), 0);
+    EXPECT_EQ(host.ExitCode(), 1) << "a reported failure is the run's failure";
     EXPECT_TRUE(host.Stderr().contains("process 1 reports error -999: Sky Glide: skyglide"))
         << qPrintable(host.Stderr());
     EXPECT_TRUE(host.Stderr().contains("palette file too short")) << qPrintable(host.Stderr());
@@ -69,6 +75,40 @@ TEST(Viewer, UnreadablePaletteReportsTheFailureAndShowsNoWindow)
     EXPECT_EQ(host.CallTexts().mid(host.CallTexts().size() - 4),
               (QStringList{"GetHostNumber()", "GetProcessTextB(1)", "GetProcessTextA(1)",
                            "ReportProcessError(1,-999,\"Sky Glide\",\"skyglide\")"}));
+    EXPECT_EQ(VisibleWindows(), std::nullopt);
+}
+
+// Surfaces that give no grid end the run like any other failed start-up:
+// reported to the host, the reason on the terminal, no window, and a host
+// that ends with a failure instead of waiting.
+TEST(Viewer, SurfaceWithoutAGridReportsTheFailureAndEndsTheRun)
+{
+    const std::filesystem::path folder = TestFolder();
+    const std::string f = folder.string() + "/";
+    std::filesystem::create_directory(folder / "folder.rst");
+    std::vector<std::string> noRows = docValues();
+    noRows[5] = "0";
+    WriteRaster(folder, noRows, "", "norows");
+    std::vector<std::string> badDoc = docValues();
+    badDoc[4] = "x";
+    WriteRaster(folder, badDoc, int16Cells(std::vector<int>(12, 1)), "baddoc");
+    WriteBytes(folder / "nodoc.rst", "");
+    const std::pair<std::string, std::string> rows[] = {
+        {"none.rst", f + "none.rst: no such file"},
+        {"folder.rst", f + "folder.rst: is a folder, not a raster file"},
+        {"nodoc.rst", f + "nodoc.rst: documentation file " + f + "nodoc.rdc not found"},
+        {"baddoc.rst", "(status -1137, line 5)"},
+        {"norows.rst", f + "norows.rst: the documented grid of 4 x 0 cells holds no cell"},
+    };
+    for (const auto& [file, message] : rows) {
+        THostRun host({QString::fromStdString(f + file), "--detail", "1"});
+        ASSERT_TRUE(host.WaitForExit()) << file << ": the run did not end";
+        EXPECT_EQ(host.ExitCode(), 1) << file;
+        EXPECT_TRUE(host.Stderr().contains(QString::fromStdString(message)))
+            << qPrintable(host.Stderr());
+        EXPECT_EQ(host.CallTexts().last(), "ReportProcessError(1,-999,\"Sky Glide\",\"skyglide\")")
+            << file;
+    }
     EXPECT_EQ(VisibleWindows(), std::nullopt);
 }
 

@@ -70,7 +70,7 @@ TEST(ImgDocTest, StatusAndStateLeft)
         {"rows beyond 32 bits", 6, "4294967296", 24, bad, integer, 4, binary, "@"},
         {"comma decimal", 11, "40,5", 24, bad, integer, 4, binary, "@"},
         {"value beyond a single", 17, "1e39", 24, bad, integer, 4, binary, "@"},
-        {"negative legend count", 24, "-1", 24, bad, integer, 4, binary, "@"},
+        {"negative legend count reads no legend", 24, "-1", 24, ok, integer, 4, binary, ""},
         {"legend lines missing", 24, "2", 24, bad, integer, 4, binary, "@"},
         {"ends after line 12", 0, "", 12, bad, integer, 4, binary, "@"},
         {"empty file", 0, "", 0, bad, byte, 7, binary, "@"},
@@ -96,6 +96,34 @@ TEST(ImgDocTest, StatusAndStateLeft)
         EXPECT_EQ(doc.Comments.empty(), c.Status == ok);
         EXPECT_EQ(doc.FileFormat, c.Line == 1 ? c.Value : "Kartova Raster A.1");
     }
+}
+
+// A failure names the line that did not read, or the missing one after the
+// last; a stored negative legend count is kept and reads no legend lines.
+TEST(ImgDocTest, ErrorLineAndNegativeLegendCount)
+{
+    // line changed (0: none), value, lines kept, the line a failure names
+    const std::tuple<int, const char*, int, int> cases[] = {
+        {5, "12abc", 24, 5}, {3, "complex", 24, 3}, {1, "format A.2", 24, 1},
+        {0, "", 12, 13},     {24, "2", 24, 25},     {24, "-3", 24, 0},
+    };
+    for (const auto& [line, value, keep, errorLine] : cases) {
+        TStrings values = docValues("integer", 4, 3);
+        if (line > 0)
+            values[static_cast<std::size_t>(line - 1)] = value;
+        values.resize(static_cast<std::size_t>(keep));
+        TImgDoc doc;
+        const int status = doc.ReadDoc(writeDoc(docText(values)));
+        EXPECT_EQ(doc.ErrorLine, errorLine) << value;
+        EXPECT_EQ(status == TImgDoc::StatusOk, errorLine == 0) << value;
+    }
+    TImgDoc doc;
+    TStrings values = docValues("integer", 4, 3);
+    values[23] = "-3";
+    ASSERT_EQ(doc.ReadDocText(docText(values, {docLine("25", "not a legend")}), "doc"),
+              TImgDoc::StatusOk);
+    EXPECT_EQ(doc.LegendCats, -3);
+    EXPECT_EQ(doc.LegendNames[0], "");
 }
 
 TEST(ImgDocTest, ParseReal)

@@ -327,6 +327,18 @@ TEST(RasterFileTest, BadSizesAreRefused)
             EXPECT_FALSE(raster.StreamOpen());
         }
     }
+    // Only the rows a load reads must be in the file: at step 2 a 4 x 3 byte
+    // grid reads row 0 alone.
+    for (const auto& [bytes, step, message] :
+         {std::tuple{9, 2, ""}, {3, 2, "image file too short, expected 4 bytes but got 3"},
+          {9, 1, "image file too short, expected 12 bytes but got 9"}}) {
+        const std::string file =
+            WriteRaster(folder, docValues("byte", 4, 3), std::string(std::size_t(bytes), '\1'));
+        TRasterFile raster;
+        raster.SetStep(std::uint16_t(step));
+        EXPECT_EQ(ErrorOf([&] { raster.LoadSurface(file); }),
+                  *message ? file + ": " + message : std::string());
+    }
     const std::string file = WriteRaster(folder, docValues("byte", 1, 1), "x");
     TRasterFile raster;
     raster.SetFileName(file);

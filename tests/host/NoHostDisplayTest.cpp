@@ -22,6 +22,8 @@ TEST(NoHost, MessageBoxIsAnsweredWithAKeyAndTheViewerEnds)
     ASSERT_TRUE(viewer.waitForFinished(60000)) << "the viewer hangs after the message";
     EXPECT_EQ(viewer.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(viewer.exitCode(), 0);
+    // Started by hand, the terminal says how to start it with a terrain.
+    EXPECT_TRUE(viewer.readAllStandardError().contains("through the stand-in host: skyglide-host"));
 }
 
 } // namespace

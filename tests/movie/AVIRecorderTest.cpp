@@ -235,7 +235,7 @@ TEST(AVIRecorder, OpenAsksForNameAndBeforeOverwriting)
 // nothing new on disk.
 TEST(AVIRecorder, FailedOpenLeavesNothingBehind)
 {
-    const char* createFile = "Cannot create AVI file. Disk full or file in use?";
+    const std::string createFile = "Cannot create AVI file. Disk full or file in use? (";
     const char* createStream = "Cannot create AVI stream.";
     const char* compressor = "Cannot make compressed stream. ";
     const auto choose = [](const char* encoder) {
@@ -244,9 +244,12 @@ TEST(AVIRecorder, FailedOpenLeavesNothingBehind)
             s.r.OnChooseCompressor = [encoder](const auto&) { return encoder; };
         };
     };
+    // A file that cannot be made is named with the reason ("@": the session's folder).
     const std::pair<std::function<void(Session&)>, std::string> rows[] = {
-        {[](Session& s) { s.r.SetFilename((s.dir / "no" / "m.avi").string()); }, createFile},
-        {[](Session& s) { fs::create_directories(s.file / "sub"); }, createFile},
+        {[](Session& s) { s.r.SetFilename((s.dir / "no" / "m.avi").string()); },
+         createFile + "@/no/m.avi: No such file or directory)"},
+        {[](Session& s) { fs::create_directories(s.file / "sub"); },
+         createFile + "@/m.avi: is a folder)"},
         {[](Session& s) { s.r.SetSizeRestriction(sr8), s.r.SetWidth(7); }, createStream},
         {[](Session& s) { s.r.SetWidth(20000), s.r.SetHeight(20000); }, createStream},
         {[](Session& s) { s.r.SetFPS(0); }, createStream},
@@ -258,7 +261,10 @@ TEST(AVIRecorder, FailedOpenLeavesNothingBehind)
         s.r.OnConfirmOverwrite = [](const std::string&) { return true; };
         setUp(s);
         const bool folder = fs::exists(s.file);
-        EXPECT_EQ(ErrorOf([&] { s.r.OpenMovieFile(); }), message);
+        std::string expected = message;
+        if (const std::size_t at = expected.find('@'); at != std::string::npos)
+            expected.replace(at, 1, s.dir.string());
+        EXPECT_EQ(ErrorOf([&] { s.r.OpenMovieFile(); }), expected);
         EXPECT_FALSE(s.r.Writing());
         EXPECT_EQ(s.entries(), folder ? 1 : 0);
         EXPECT_EQ(folder, fs::exists(s.file / "sub"));

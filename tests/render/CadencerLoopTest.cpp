@@ -5,6 +5,7 @@
 #include "render/Cadencer.h"
 
 #include "FakeUserDialogs.h"
+#include "TestSupport.h"
 
 #include "render/Scene.h"
 
@@ -22,16 +23,22 @@ using namespace skyglide;
 
 namespace {
 
-// A cadencer of its own scene whose steps call `step` with their count.
+// A cadencer of its own scene, on the given clock (nullptr: the system's), whose steps call `step` with their count.
 struct Stepping
 {
     TScene scene;
     TCadencer cadencer; // cmASAP, the system's clock
     int steps = 0;
-    explicit Stepping(std::function<void(int)> step, TCadencerMode mode = TCadencerMode::cmASAP)
+    double lastDelta = -1;
+    explicit Stepping(std::function<void(int)> step, TCadencerMode mode = TCadencerMode::cmASAP,
+                      TCadencerClock* clock = nullptr)
+        : cadencer(clock)
     {
         cadencer.SetMode(mode);
-        cadencer.OnProgress = [this, step](TCadencer&, double, double) { step(++steps); };
+        cadencer.OnProgress = [this, step](TCadencer&, double delta, double) {
+            lastDelta = delta;
+            step(++steps);
+        };
         cadencer.SetScene(&scene); // registers: the pump starts with the loop
     }
 };
@@ -124,6 +131,45 @@ TEST(CadencerLoop, ErrorInAStepIsShownAndDoesNotStopThePump)
     EXPECT_EQ(dialogs.Shown[0].Kind, "error");
     EXPECT_EQ(dialogs.Shown[0].Caption, "SkyGlide");
     EXPECT_EQ(dialogs.Shown[0].Text, "step failed");
+}
+
+// Resting, the cadencer leaves the event loop alone: it steps while a reason
+// holds, once per frame asked for, and the time it rested never reaches a
+// step.
+TEST(CadencerLoop, RestingCadencerStepsOnlyForAReasonOrAFrameAskedFor)
+{
+    for (const TCadencerMode mode : {TCadencerMode::cmASAP, TCadencerMode::cmApplicationIdle}) {
+        skyglide::test::TManualClock clock;
+        Stepping s([](int) {}, mode, &clock);
+        s.cadencer.SetRestsWhenIdle(true);
+        const auto passes = [] {
+            quitAfterPasses(20);
+            return runLoop();
+        };
+        ASSERT_TRUE(passes());
+        EXPECT_EQ(s.steps, 0);
+
+        clock.Seconds += 5; // rested 5 s
+        s.cadencer.RequestFrame();
+        ASSERT_TRUE(passes());
+        EXPECT_EQ(s.steps, 1) << "one frame asked for, one step";
+
+        clock.Seconds += 3; // rested 3 s more
+        s.cadencer.SetFrameReason(TFrameReason::frKeyHeld, true);
+        s.cadencer.Tick();
+        EXPECT_EQ(s.lastDelta, 0.0) << "waking measures from the wake, not from the last step";
+        int held = s.steps;
+        clock.Seconds += 0.25;
+        s.cadencer.Tick();
+        EXPECT_DOUBLE_EQ(s.lastDelta, 0.25);
+        ASSERT_TRUE(passes());
+        EXPECT_GT(s.steps, held + 10) << "a held key steps at every pass";
+
+        s.cadencer.SetFrameReason(TFrameReason::frKeyHeld, false);
+        held = s.steps;
+        ASSERT_TRUE(passes());
+        EXPECT_EQ(s.steps, held);
+    }
 }
 
 } // namespace

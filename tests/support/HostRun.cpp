@@ -89,13 +89,18 @@ QStringList THostRun::CallTexts() const
 
 QString SendWindowMessage(const QString& triple)
 {
+    // Typed: without them gdbus takes plain numbers as int32 whenever its
+    // look-up of the method's signature is slow, and the call is refused.
+    QStringList arguments = QStringLiteral("call --session --dest org.kartova.skyglide_msghndlr "
+                                           "--object-path /skyglide_msghndlr --method "
+                                           "org.kartova.MessageWindow.SendMessage --")
+                                .split(QLatin1Char(' '));
+    const QStringList values = triple.split(QLatin1Char(' '));
+    const char* types[] = {"uint32 ", "uint64 ", "int64 "};
+    for (int i = 0; i < values.size(); ++i)
+        arguments << (values.size() == 3 ? QLatin1String(types[i]) + values[i] : values[i]);
     QProcess gdbus;
-    gdbus.start(QStringLiteral("gdbus"),
-                (QStringLiteral("call --session --dest org.kartova.skyglide_msghndlr "
-                                "--object-path /skyglide_msghndlr --method "
-                                "org.kartova.MessageWindow.SendMessage -- ") +
-                 triple)
-                    .split(QLatin1Char(' ')));
+    gdbus.start(QStringLiteral("gdbus"), arguments);
     EXPECT_TRUE(gdbus.waitForFinished(30000));
     return QString::fromUtf8(gdbus.readAllStandardOutput() + gdbus.readAllStandardError())
         .trimmed();

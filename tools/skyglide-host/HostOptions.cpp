@@ -6,8 +6,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMetaMethod>
 
+#include <cmath>
 #include <cstdio>
 
 namespace skyglide {
@@ -47,6 +49,40 @@ bool Fail(const QString& message, int& exitCode)
     std::fprintf(stderr, "skyglide-host: %s\n", qPrintable(message));
     exitCode = 2;
     return false;
+}
+
+// A number as the viewer reads it: in the user's locale or with a full stop.
+std::optional<double> AsNumber(const QString& text)
+{
+    bool ok = false;
+    const double value = QLocale::system().toDouble(text.trimmed(), &ok);
+    if (ok)
+        return value;
+    const double plain = QLocale::c().toDouble(text.trimmed(), &ok);
+    return ok ? std::optional<double>(plain) : std::nullopt;
+}
+
+// Values a user can type that the viewer cannot fly: an exaggeration that is
+// not finite, or so large that the surface rises past the camera's depth of
+// view (the view goes black and the height read-out shows 0), and a
+// negative velocity (whose low 8 bits would make a fast one). Text that is
+// no number at all goes to the viewer, which reports it as the host's
+// viewer does.
+bool CheckFlightValues(const THostOptions& options, int& exitCode)
+{
+    if (const std::optional<double> percent = AsNumber(options.Exaggeration);
+        percent && !(std::isfinite(*percent) && *percent <= MaximumExaggeration))
+        return Fail(QStringLiteral("--exaggeration: expected a finite percentage of at most %1 "
+                                   "but got '%2'")
+                        .arg(MaximumExaggeration)
+                        .arg(options.Exaggeration),
+                    exitCode);
+    if (const std::optional<double> velocity = AsNumber(options.Velocity);
+        velocity && *velocity < 0)
+        return Fail(QStringLiteral("--velocity: expected 0 or more but got '%1'")
+                        .arg(options.Velocity),
+                    exitCode);
+    return true;
 }
 
 bool ToInt(const QString& text, const char* option, int& value, int& exitCode)
@@ -171,6 +207,8 @@ std::optional<THostOptions> ParseHostOptions(const QStringList& arguments, int& 
     options.Velocity = parser.value(velocity);
     options.Exaggeration = parser.value(exaggeration);
     options.Maximized = parser.value(maximized);
+    if (!CheckFlightValues(options, exitCode))
+        return std::nullopt;
 
     options.WorkingFolder =
         AsFolder(parser.isSet(working) ? parser.value(working) : QDir::currentPath());

@@ -43,6 +43,11 @@ struct THostOptions
     int StartupTimeoutSeconds = 60;
 };
 
+// The largest --exaggeration the stand-in host hands on, in hundredths:
+// 1000 times. Beyond it the surface of a terrain of the sample's size rises
+// past the viewer's depth of view.
+inline constexpr double MaximumExaggeration = 100000;
+
 // Reads the command line. Prints help or an error itself; an empty result
 // means the program ends with exitCode.
 std::optional<THostOptions> ParseHostOptions(const QStringList& arguments, int& exitCode);

@@ -24,6 +24,8 @@ namespace {
 
 constexpr int RequestTimeoutMs = 5000;
 constexpr int KillGraceMs = 3000;
+// How long a viewer that has reported a failure may take to end.
+constexpr int FailureGraceMs = 10000;
 
 int g_signalPipe[2] = {-1, -1};
 
@@ -53,9 +55,25 @@ THostSession::THostSession(const THostOptions& options, TStandInHost& host, QObj
     m_startupTimer.setSingleShot(true);
     m_startupTimer.setInterval(m_options.StartupTimeoutSeconds * 1000);
     connect(&m_startupTimer, &QTimer::timeout, this, &THostSession::StartupTimedOut);
-    connect(&m_host, &TStandInHost::CallReceived, this, [this] {
+    connect(&m_host, &TStandInHost::CallReceived, this, [this](const QString& method) {
         if (!m_viewerReachable && m_startupTimer.isActive())
             m_startupTimer.start();
+        // A viewer that reports a failure brings no window: it is expected
+        // to end, and the host ends with a failure too.
+        if (method == QLatin1String("ReportProcessError") && !m_failureReported) {
+            m_failureReported = true;
+            m_startupTimer.stop();
+            if (m_viewer.state() != QProcess::NotRunning)
+                m_failureTimer.start();
+        }
+    });
+
+    m_failureTimer.setSingleShot(true);
+    m_failureTimer.setInterval(FailureGraceMs);
+    connect(&m_failureTimer, &QTimer::timeout, this, [this] {
+        std::fprintf(stderr,
+                     "skyglide-host: the viewer reported a failure but did not end; stopping it\n");
+        StopViewer(false);
     });
 
     m_killTimer.setSingleShot(true);
@@ -172,6 +190,7 @@ void THostSession::ViewerFinished(int exitCode, QProcess::ExitStatus exitStatus)
 {
     m_startupTimer.stop();
     m_killTimer.stop();
+    m_failureTimer.stop();
     m_host.EndProgressLine();
     int status = exitCode;
     if (exitStatus == QProcess::CrashExit) {
@@ -179,6 +198,9 @@ void THostSession::ViewerFinished(int exitCode, QProcess::ExitStatus exitStatus)
         status = 128 + exitCode;
     } else if (exitCode != 0) {
         std::fprintf(stderr, "skyglide-host: the viewer exited with status %d\n", exitCode);
+    } else if (m_failureReported) {
+        std::fprintf(stderr, "skyglide-host: the viewer ended after reporting a failure\n");
+        status = 1;
     }
     QCoreApplication::exit(status);
 }

@@ -89,16 +89,6 @@ std::string jsonList(const std::vector<std::string>& items)
     return out + "]";
 }
 
-std::string docName(const std::string& fileName)
-{
-    const std::size_t slash = fileName.rfind('/');
-    const std::size_t dot = fileName.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
-        return fileName + ".rdc";
-    }
-    return fileName.substr(0, dot) + ".rdc";
-}
-
 // Throws TCommandError naming the file and the system's reason when it cannot
 // be opened for reading.
 void checkReadable(const std::string& fileName)
@@ -108,38 +98,6 @@ void checkReadable(const std::string& fileName)
     if (!file.Open(fileName, reason)) {
         throw TCommandError(fileName + ": cannot open raster file: " + reason);
     }
-}
-
-// One line saying why a raster is not valid (documentation missing or
-// unreadable, with its status).
-std::string invalidReason(const TRasterFile& raster)
-{
-    const std::string& name = raster.FileName();
-    const std::string doc = docName(name);
-    if (!raster.DocStatus()) {
-        return name + ": documentation file " + doc + " not found";
-    }
-    const TImgDoc& d = raster.Doc();
-    std::string why;
-    switch (*raster.DocStatus()) {
-    case TImgDoc::StatusCannotOpen:
-        why = "cannot be opened";
-        break;
-    case TImgDoc::StatusNotA1:
-        why = "does not start with a format line containing A.1";
-        break;
-    case TImgDoc::StatusBadDataType:
-        why = "names data type '" + d.ErrorText + "', expected integer, real, byte, rgb24 or rgb8";
-        break;
-    case TImgDoc::StatusBadFileType:
-        why = "names file type '" + d.ErrorText + "', expected ascii, binary or packed binary";
-        break;
-    default:
-        why = "holds a value that does not read as expected or ends early";
-        break;
-    }
-    return name + ": documentation file " + doc + " " + why + " (status " +
-           std::to_string(*raster.DocStatus()) + ")";
 }
 
 // Every documentation field under its own name, then "Status" and "Valid".
@@ -209,8 +167,8 @@ void openValidRaster(TRasterFile& raster, const std::string& fileName)
 {
     checkReadable(fileName);
     raster.SetFileName(fileName);
-    if (!raster.Valid()) {
-        throw TCommandError(invalidReason(raster));
+    if (const std::string reason = raster.UnusableReason(); !reason.empty()) {
+        throw TCommandError(reason);
     }
 }
 
@@ -234,8 +192,8 @@ int runInfo(const TArgs& args)
     TRasterFile raster;
     raster.SetFileName(file);
     std::cout << docJson(raster.Doc(), raster.DocStatus(), raster.Valid()) << std::flush;
-    if (!raster.Valid()) {
-        throw TCommandError(invalidReason(raster));
+    if (const std::string reason = raster.UnusableReason(); !reason.empty()) {
+        throw TCommandError(reason);
     }
     return 0;
 }

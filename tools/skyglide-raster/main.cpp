@@ -7,8 +7,10 @@
 #include "data/Bitmap.h"
 #include "data/FileIO.h"
 
+#include <algorithm>
 #include <iostream>
 #include <map>
+#include <string>
 
 namespace {
 
@@ -27,6 +29,30 @@ constexpr const char* Usage = R"(usage:
       STOPS: INDEX:RED,GREEN,BLUE;INDEX:RED,GREEN,BLUE;...
 )";
 
+// The usage lines of one command: its own lines and their continuations.
+std::string CommandUsage(const std::string& command)
+{
+    const std::string usage = Usage;
+    const std::string own = "  skyglide-raster " + command + " ";
+    std::string out = "usage:\n";
+    bool inCommand = false;
+    for (std::size_t start = usage.find('\n') + 1; start < usage.size();) {
+        const std::size_t end = usage.find('\n', start);
+        const std::string line = usage.substr(start, end - start);
+        if (line.rfind("  skyglide-raster ", 0) == 0)
+            inCommand = line.rfind(own, 0) == 0;
+        if (inCommand)
+            out += line + "\n";
+        start = end + 1;
+    }
+    return out;
+}
+
+bool AsksForHelp(const std::string& argument)
+{
+    return argument == "--help" || argument == "-h";
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -40,15 +66,23 @@ int main(int argc, char** argv)
         {"import-grid", runImportGrid},
         {"make-palette", runMakePalette},
     };
-    if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") {
+    if (argc < 2 || AsksForHelp(argv[1])) {
         (argc < 2 ? std::cerr : std::cout) << Usage;
         return argc < 2 ? 2 : 0;
+    }
+    if (std::string(argv[1]) == "--version") {
+        std::cout << "skyglide-raster " << SKYGLIDE_VERSION << "\n";
+        return 0;
     }
     const auto command = commands.find(argv[1]);
     if (command == commands.end()) {
         std::cerr << "skyglide-raster: unknown command '" << argv[1]
                   << "', expected info, values, texture, import, import-grid or make-palette\n";
         return 2;
+    }
+    if (std::any_of(argv + 2, argv + argc, AsksForHelp)) {
+        std::cout << CommandUsage(argv[1]);
+        return 0;
     }
     try {
         return command->second(TArgs(argv + 2, argv + argc));
