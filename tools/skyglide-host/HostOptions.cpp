@@ -199,7 +199,7 @@ std::optional<THostOptions> ParseHostOptions(const QStringList& arguments, int& 
     options.Surface = positional.value(0);
     if (!options.Surface.isEmpty() && !QFileInfo::exists(options.Surface))
         std::fprintf(stderr,
-                     "skyglide-host: warning: %s does not exist; the viewer will show nothing\n",
+                     "skyglide-host: warning: %s does not exist; the viewer will refuse it\n",
                      qPrintable(options.Surface));
     options.Drape = parser.value(drape);
     options.Palette = parser.value(palette);
