@@ -13,6 +13,7 @@
 #include "render/SceneViewer.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -274,7 +275,10 @@ TEST_F(ViewingWindow, FrameRateGoesToTheLastPanelOrTheCaptionAndTheKeyCardToggle
 
     Form->Action(C::actPosition).trigger();
     EXPECT_EQ(Form->windowTitle(), "Sky Glide");
+    ASSERT_TRUE(WaitUntil([&] { return !Form->StatusPanel(1).text().isEmpty(); }));
+    QCoreApplication::processEvents();
     const QSize size = Form->size();
+    Form->StatusPanel(TSceneFrm::StatusPanelCount - 1).clear();
     EXPECT_TRUE(WaitUntil([&] {
         return Form->StatusPanel(TSceneFrm::StatusPanelCount - 1).text() == Form->FrameRateText();
     }));
