@@ -244,7 +244,9 @@ void TSceneFrm::createStatusBar()
         panel->setFixedWidth(StatusPanels[i].Width);
         panel->setFrameStyle(StatusPanels[i].Lowered ? QFrame::Panel | QFrame::Sunken
                                                      : QFrame::NoFrame);
-        m_statusBar->addWidget(panel);
+        // The last panel is a spacer of fixed width, and takes what room
+        // is left while it shows the frame rate.
+        m_statusBar->addWidget(panel, i + 1 == StatusPanels.size() ? 1 : 0);
         m_statusPanels[i] = panel;
     }
     m_statusBar->hide();
@@ -881,10 +883,8 @@ void TSceneFrm::actShowFrameRateExecute()
         // the window wider.
         panel.setMinimumWidth(StatusPanels[FrameRatePanel].Width);
         panel.setMaximumWidth(QWIDGETSIZE_MAX);
-        panel.setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     } else {
         panel.setFixedWidth(StatusPanels[FrameRatePanel].Width);
-        panel.setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     }
     showCaption();
     storeSettings();

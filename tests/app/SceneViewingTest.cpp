@@ -299,10 +299,10 @@ TEST_F(ViewingWindow, FrameRateGoesToTheLastPanelOrTheCaptionAndTheKeyCardToggle
     EXPECT_EQ(corner(), 255);
     Pointer({"key", "h"});
     ASSERT_TRUE(WaitUntil([&] { return Form->KeyCardShown(); }));
-    EXPECT_LT(corner(), 110);
+    EXPECT_TRUE(WaitUntil([&] { return corner() < 110; }, 10000)) << corner();
     Pointer({"key", "question"});
     ASSERT_TRUE(WaitUntil([&] { return !Form->KeyCardShown(); }));
-    EXPECT_EQ(corner(), 255);
+    EXPECT_TRUE(WaitUntil([&] { return corner() == 255; }, 10000)) << corner();
     EXPECT_TRUE(Form->Navigation().Keys().Empty());
 }
 
