@@ -46,6 +46,7 @@ function(skyglide_add_test name)
       SKYGLIDE_BIN_DIR=${CMAKE_BINARY_DIR}/bin
       SKYGLIDE_SAMPLES_DIR=${SKYGLIDE_SAMPLES_DIR}
       SKYGLIDE_TEST_TMP=${CMAKE_BINARY_DIR}/test-output
+      # The viewer remembers its options there: never in the user's own home.
       XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-output/config
       UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
       LSAN_OPTIONS=suppressions=${SKYGLIDE_HARNESS_DIR}/lsan.supp

@@ -7,6 +7,8 @@
 #include <Qt>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <limits>
 
 namespace skyglide {
@@ -29,6 +31,11 @@ TNavigationRates ChangeVelocity(std::int32_t velocity, std::uint8_t defaultVeloc
         velocity = velocity < MinimumVelocity + Step ? MinimumVelocity : velocity - Step;
         break;
     }
+    return RatesFor(velocity);
+}
+
+TNavigationRates RatesFor(std::int32_t velocity)
+{
     if (velocity <= MinimumVelocity)
         velocity = MinimumVelocity;
     TNavigationRates rates;
@@ -39,6 +46,21 @@ TNavigationRates ChangeVelocity(std::int32_t velocity, std::uint8_t defaultVeloc
     rates.LiftStep =
         static_cast<std::int32_t>(static_cast<float>(static_cast<long double>(velocity) * 0.8L));
     return rates;
+}
+
+TNavigationRates WheelVelocity(std::int32_t velocity, double notches)
+{
+    if (!std::isfinite(notches) || notches == 0)
+        return RatesFor(velocity);
+    const double scaled = std::round(double(velocity) * std::pow(WheelVelocityFactor, notches));
+    double next = scaled;
+    // Small velocities times 1.25 can round back to themselves.
+    if (notches > 0)
+        next = std::min(std::max(scaled, double(velocity) + 1),
+                        double(std::max(velocity, MaximumWheelVelocity)));
+    else
+        next = std::max(std::min(scaled, double(velocity) - 1), double(MinimumVelocity));
+    return RatesFor(static_cast<std::int32_t>(next));
 }
 
 std::uint8_t DefaultVelocityFor(std::uint8_t velocityParameter)
@@ -77,6 +99,26 @@ bool TKeyState::AnyDown(const TNavigationRow& row) const
     return false;
 }
 
+void TMouseFlight::Press(TMouseDrag drag, int x, int y)
+{
+    m_drag = drag;
+    m_pressX = m_x = x;
+    m_pressY = m_y = y;
+}
+
+void TMouseFlight::MoveTo(int x, int y)
+{
+    m_x = x;
+    m_y = y;
+}
+
+double TMouseFlight::share(int offset)
+{
+    const int beyond = std::max(std::abs(offset) - DeadZone, 0);
+    const double share = std::min(double(beyond) / (FullDeflection - DeadZone), 1.0);
+    return offset < 0 ? -share : share;
+}
+
 bool TKeyState::AnyFlightKeyDown() const
 {
     return std::any_of(NavigationRows.begin(), NavigationRows.end(),
@@ -88,8 +130,39 @@ void TNavigation::ChangeVelocity(TVelocityChange kind)
     m_rates = skyglide::ChangeVelocity(m_rates.Velocity, m_defaultVelocity, kind);
 }
 
-void TNavigation::Fly(TSceneComposition& scene, double deltaTime) const
+void TNavigation::TurnWheel(double notches)
 {
+    m_rates = WheelVelocity(m_rates.Velocity, notches);
+}
+
+bool TNavigation::FlyMouse(TSceneComposition& scene, double deltaTime) const
+{
+    const auto amount = [deltaTime](std::int32_t rate, double share) {
+        return static_cast<float>(static_cast<long double>(rate) * share * deltaTime);
+    };
+    switch (m_mouse.Drag()) {
+    case TMouseDrag::mdNone:
+        return false;
+    case TMouseDrag::mdTurnTilt:
+        if (m_mouse.Upwards() != 0)
+            scene.Camera->OrbitTarget(amount(m_rates.TurnStep, m_mouse.Upwards()), 0);
+        if (m_mouse.Across() != 0)
+            scene.Observer->Turn(amount(m_rates.TurnStep, m_mouse.Across()));
+        return m_mouse.Upwards() != 0 || m_mouse.Across() != 0;
+    case TMouseDrag::mdLift: {
+        if (m_mouse.Upwards() == 0)
+            return false;
+        TCoordinates& position = scene.Observer->Position();
+        position.SetY(position.Y() + amount(m_rates.LiftStep, m_mouse.Upwards()));
+        return true;
+    }
+    }
+    return false;
+}
+
+bool TNavigation::Fly(TSceneComposition& scene, double deltaTime) const
+{
+    bool moved = false;
     TDummyCube& observer = *scene.Observer;
     TCamera& camera = *scene.Camera;
     const long double dt = deltaTime;
@@ -99,6 +172,7 @@ void TNavigation::Fly(TSceneComposition& scene, double deltaTime) const
     for (const TNavigationRow& row : NavigationRows) {
         if (!m_keys.AnyDown(row))
             continue;
+        moved = true;
         switch (row.Action) {
         case TNavigationAction::naTiltUp:
             camera.OrbitTarget(amount(m_rates.TurnStep), 0);
@@ -128,6 +202,7 @@ void TNavigation::Fly(TSceneComposition& scene, double deltaTime) const
             break;
         }
     }
+    return moved;
 }
 
 } // namespace skyglide

@@ -28,6 +28,10 @@ const std::array<TSceneCommandInfo, SceneCommandCount> SceneCommands = {{
     {C::actSaveAVI,    "actSaveAVI",    "Save as AVI...",         "",                       "File",     {0, 0}, false},
     {C::actRenderMovie, "actRenderMovie", "Render Movie...",      "",                       "File",     {0, 0}, false},
     {C::actHelp,       "actHelp",       "Help",                   "Help Context",           "",         {Qt::Key_F1, 0}, false},
+    {C::actKeepAboveGround, "actKeepAboveGround", "Keep Above Ground", "Keep the observer above the surface", "Show", {0, 0}, true},
+    {C::actShowFrameRate, "actShowFrameRate", "Show Frame Rate",      "Frames per second and triangles per frame", "Show", {0, 0}, true},
+    {C::actSavePicture, "actSavePicture", "Save Picture...",          "Save the view as a PNG picture", "File", {(Qt::CTRL | Qt::Key_P).toCombined(), 0}, false},
+    {C::actKeyCard,    "actKeyCard",    "Key Card",                   "Show the keys and mouse actions", "Show", {Qt::Key_Question, Qt::Key_H}, true},
 }};
 // clang-format on
 
@@ -56,13 +60,15 @@ bool CommandEnabled(TSceneCommand command, TPathState state)
 
 using E = TPopupEntry;
 
-const std::array<TPopupEntry, 25> PopupMenuLayout = {{
+const std::array<TPopupEntry, 29> PopupMenuLayout = {{
     {E::Command, C::actPosition},
     {E::Command, C::actAxes},
     {E::Command, C::actSky},
     {E::Command, C::actSmooth},
     {E::Command, C::actFullDetail},
     {E::Command, C::actBackGround},
+    {E::Command, C::actKeepAboveGround},
+    {E::Command, C::actShowFrameRate},
     {E::SubmenuBegin},
     {E::Command, C::actDecrease},
     {E::Command, C::actRestore},
@@ -80,7 +86,9 @@ const std::array<TPopupEntry, 25> PopupMenuLayout = {{
     {E::Separator},
     {E::Command, C::actSaveAVI},
     {E::Command, C::actRenderMovie},
+    {E::Command, C::actSavePicture},
     {E::Separator},
+    {E::Command, C::actKeyCard},
     {E::Command, C::actHelp},
 }};
 

@@ -30,8 +30,13 @@ enum class TSceneCommand {
     actSaveAVI,
     actRenderMovie,
     actHelp,
+    actKeepAboveGround,
+    actShowFrameRate,
+    actSavePicture,
+    actKeyCard,
 };
-inline constexpr std::size_t SceneCommandCount = static_cast<std::size_t>(TSceneCommand::actHelp) + 1;
+// The last command of the list above.
+inline constexpr std::size_t SceneCommandCount = static_cast<std::size_t>(TSceneCommand::actKeyCard) + 1;
 
 // One command as the window shows it: its name, caption, hint (empty for
 // none), category (empty for none), up to two shortcuts (Qt key codes; 0 for
@@ -67,7 +72,7 @@ struct TPopupEntry
     TSceneCommand Item = TSceneCommand::actPosition;
 };
 
-extern const std::array<TPopupEntry, 25> PopupMenuLayout;
+extern const std::array<TPopupEntry, 29> PopupMenuLayout;
 
 // The caption of the velocity submenu.
 inline constexpr const char* ChangeVelocityCaption = "Change Velocity";

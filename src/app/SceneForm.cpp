@@ -8,9 +8,11 @@
 #include "app/StartupTimings.h"
 #include "app/SurfaceReadout.h"
 #include "app/ViewerFrameSource.h"
+#include "app/ViewerOverlay.h"
 #include "host/HostLink.h"
 #include "movie/CompressorDialog.h"
 #include "render/DummyCube.h"
+#include "render/Camera.h"
 #include "render/HeightFieldMesh.h"
 #include "render/SceneViewer.h"
 #include "render/SkyDome.h"
@@ -23,17 +25,23 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QFileInfo>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QPointer>
 #include <QProgressBar>
+#include <QSaveFile>
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <QWindow>
 
 #include <cstdio>
@@ -45,6 +53,10 @@ namespace skyglide {
 namespace {
 
 constexpr int StatusBarHeight = 19;
+// The last panel: a spacer, and the frame rate's place while it is shown.
+constexpr int FrameRatePanel = TSceneFrm::StatusPanelCount - 1;
+// How long the velocity stays on screen after it last changed.
+constexpr int VelocityNoticeMs = 1500;
 
 struct TStatusPanel
 {
@@ -76,9 +88,8 @@ QString Fixed(double value, int decimals)
     return locale.toString(value, 'f', decimals);
 }
 
-// Where the Full Detail setting is remembered between runs.
-constexpr const char* SettingsOrganization = "Kartova";
-constexpr const char* SettingsApplication = "Sky Glide";
+// Where the Full Detail setting is remembered between runs, beside the
+// other view options.
 constexpr const char* FullDetailKey = "fullDetail";
 
 const QString& Title()
@@ -128,6 +139,16 @@ void TSceneFrm::createComponents()
     m_sceneViewer->Buffer().PostRender = [this] { SceneViewer1PostRender(); };
     m_sceneViewer->setContextMenuPolicy(Qt::CustomContextMenu);
     m_sceneViewer->installEventFilter(this);
+    m_sceneViewer->setMouseTracking(false);
+    m_sceneViewer->OnPaintOverlay = [this](QPainter& painter) { paintOverlay(painter); };
+    m_velocityNotice = new QTimer(this);
+    m_velocityNotice->setSingleShot(true);
+    m_velocityNotice->setInterval(VelocityNoticeMs);
+    connect(m_velocityNotice, &QTimer::timeout, this, [this] {
+        m_velocityShown = false;
+        m_cadencer.RequestFrame();
+        m_sceneViewer->update();
+    });
     layout->addWidget(m_sceneViewer, 1);
 
     m_progressPanel = new QWidget(this);
@@ -151,7 +172,7 @@ void TSceneFrm::createComponents()
     connect(m_timer1, &QTimer::timeout, this, &TSceneFrm::Timer1Timer);
     m_timer1->start();
 
-    m_flight.OnCaption = [this](const QString& caption) { setWindowTitle(caption); };
+    m_flight.OnCaption = [this](const QString& caption) { setCaption(caption); };
     m_flight.OnProgress = [this](int percent) { m_progressBar->setValue(percent); };
     m_flight.OnError = [this](const QString& text) { showError(text); };
     m_flight.OnPathStateChanged = [this](TPathState state) {
@@ -177,6 +198,8 @@ void TSceneFrm::createComponents()
     }
     m_saveAVIDialog.DefaultExt = QStringLiteral("avi");
     m_saveAVIDialog.Filter = QStringLiteral("AVI Movie File (*.avi)");
+    m_savePictureDialog.DefaultExt = QStringLiteral("png");
+    m_savePictureDialog.Filter = PictureFilter();
 
     createCommands();
     createPopupMenu();
@@ -245,7 +268,9 @@ void TSceneFrm::createStatusBar()
         panel->setFixedWidth(StatusPanels[i].Width);
         panel->setFrameStyle(StatusPanels[i].Lowered ? QFrame::Panel | QFrame::Sunken
                                                      : QFrame::NoFrame);
-        m_statusBar->addWidget(panel);
+        // The last panel is a spacer of fixed width, and takes what room
+        // is left while it shows the frame rate.
+        m_statusBar->addWidget(panel, i + 1 == StatusPanels.size() ? 1 : 0);
         m_statusPanels[i] = panel;
     }
     m_statusBar->hide();
@@ -310,11 +335,60 @@ void TSceneFrm::createPopupMenu()
 
 void TSceneFrm::FormCreate()
 {
-    setWindowTitle(QString::fromLatin1(Caption));
+    setCaption(QString::fromLatin1(Caption));
+    // What the user chose in earlier runs, then the host's start-up
+    // parameters over it: the host decides whether the window starts
+    // maximized.
+    applySettings();
     setWindowState(m_data.StartMaximized ? Qt::WindowMaximized : Qt::WindowNoState);
     readDialogFolders();
     readFullDetail();
+    // The pictures start where the movies do; the host is not asked again.
+    m_savePictureDialog.InitialDir = m_saveAVIDialog.InitialDir;
     m_flight.SetPathState(TPathState::psIdle);
+}
+
+void TSceneFrm::applySettings()
+{
+    m_settings = ReadViewSettings();
+    using C = TSceneCommand;
+    const std::pair<C, bool> options[] = {{C::actSky, m_settings.Sky},
+                                          {C::actAxes, m_settings.Axes},
+                                          {C::actSmooth, m_settings.SmoothPixel},
+                                          {C::actKeepAboveGround, m_settings.KeepAboveGround},
+                                          {C::actShowFrameRate, m_settings.ShowFrameRate}};
+    for (const auto& [command, on] : options)
+        Action(command).setChecked(on);
+    actSkyExecute();
+    actAxesExecute();
+    actSmoothExecute();
+    actShowFrameRateExecute();
+    m_colorDialogColor = m_settings.Background;
+    m_sceneViewer->Buffer().SetBackgroundColor({static_cast<float>(m_settings.Background.redF()),
+                                                static_cast<float>(m_settings.Background.greenF()),
+                                                static_cast<float>(m_settings.Background.blueF()),
+                                                1.0f});
+    // A placement from an earlier run is the window's outer placement as the
+    // window manager framed it then: it is not fitted again.
+    if (!m_settings.Geometry.isEmpty() && restoreGeometry(m_settings.Geometry))
+        m_outerSizeFitted = true;
+    m_settingsApplied = true;
+}
+
+void TSceneFrm::storeSettings(bool withPlacement)
+{
+    // Applying the stored options stores nothing.
+    if (!m_settingsApplied)
+        return;
+    using C = TSceneCommand;
+    m_settings.Sky = Action(C::actSky).isChecked();
+    m_settings.Axes = Action(C::actAxes).isChecked();
+    m_settings.SmoothPixel = Action(C::actSmooth).isChecked();
+    m_settings.KeepAboveGround = Action(C::actKeepAboveGround).isChecked();
+    m_settings.ShowFrameRate = Action(C::actShowFrameRate).isChecked();
+    m_settings.Background = m_colorDialogColor;
+    m_settings.Geometry = withPlacement ? saveGeometry() : QByteArray();
+    WriteViewSettings(m_settings);
 }
 
 void TSceneFrm::readDialogFolders()
@@ -343,7 +417,7 @@ void TSceneFrm::readFullDetail()
     // SKYGLIDE_FULL_DETAIL=1 or 0 decides for this run only (scripts,
     // benchmarks); the remembered choice is left as it is.
     bool on =
-        QSettings(SettingsOrganization, SettingsApplication).value(FullDetailKey, false).toBool();
+        QSettings(SettingsOrganisation, SettingsApplication).value(FullDetailKey, false).toBool();
     if (const char* forced = std::getenv("SKYGLIDE_FULL_DETAIL")) {
         if (std::strcmp(forced, "1") == 0)
             on = true;
@@ -392,6 +466,8 @@ bool TSceneFrm::eventFilter(QObject* watched, QEvent* event)
     // The viewer also changes size when the status bar appears or goes.
     if (watched == m_sceneViewer && event->type() == QEvent::Resize)
         FormResize();
+    if (watched == m_sceneViewer && !m_closing && viewerMouseEvent(event))
+        return true;
     return QWidget::eventFilter(watched, event);
 }
 
@@ -432,6 +508,48 @@ void TSceneFrm::Timer1Timer()
         return;
     QCoreApplication::processEvents();
     m_sceneViewer->ResetPerformanceMonitor();
+    measureFrameRate();
+}
+
+void TSceneFrm::measureFrameRate()
+{
+    if (!Action(TSceneCommand::actShowFrameRate).isChecked())
+        return;
+    const long long frames = m_sceneViewer->Buffer().Statistics().FramesRendered;
+    if (!m_frameRateClock.isValid()) {
+        m_frameRateClock.start();
+        m_frameRateFrames = frames;
+        return;
+    }
+    const qint64 elapsed = m_frameRateClock.elapsed();
+    if (elapsed < 1000)
+        return;
+    const double fps = double(frames - m_frameRateFrames) * 1000.0 / double(elapsed);
+    m_frameRateClock.restart();
+    m_frameRateFrames = frames;
+    const THeightField& field = *m_scene.HeightField1;
+    const int triangles = field.Visible() ? field.EmittedTriangles() : 0;
+    QLocale locale;
+    m_frameRateText = QStringLiteral("%1 fps, %2 triangles")
+                          .arg(Fixed(fps, 1), locale.toString(triangles));
+    StatusPanel(FrameRatePanel).setText(m_frameRateText);
+    showCaption();
+}
+
+void TSceneFrm::setCaption(const QString& caption)
+{
+    m_caption = caption;
+    showCaption();
+}
+
+void TSceneFrm::showCaption()
+{
+    // Without the status bar the frame rate goes into the caption.
+    if (m_frameRateText.isEmpty() || m_statusBar->isVisible() ||
+        !Action(TSceneCommand::actShowFrameRate).isChecked())
+        setWindowTitle(m_caption);
+    else
+        setWindowTitle(m_caption + QStringLiteral(" - ") + m_frameRateText);
 }
 
 void TSceneFrm::SceneViewer1BeforeRender()
@@ -509,6 +627,7 @@ void TSceneFrm::FormClose()
         std::fputs(m_runTimings->Report(TRunTimings::PeakMemoryMiB()).c_str(), stderr);
         std::fflush(stderr);
     }
+    storeSettings(true);
     // A failure is shown, and the run still ends: the data is freed and the
     // application ends.
     if (const std::optional<std::string> error = m_host.FinishRun())
@@ -565,14 +684,125 @@ void TSceneFrm::Cadencer1Progress(double deltaTime, double /*newTime*/)
 {
     if (m_closing)
         return;
-    if (!HoldsKeyboardFocus()) {
-        // Keys released while a menu or dialog had them are never seen here.
+    // Keys released while a menu or dialog had them are never seen here, nor
+    // is a button released over it.
+    const bool keys = HoldsKeyboardFocus();
+    if (!keys) {
         m_navigation.Keys().Clear();
         keysChanged();
-        return;
     }
-    m_navigation.Fly(m_scene, deltaTime);
+    if (QApplication::activePopupWidget() || QApplication::activeModalWidget()) {
+        m_navigation.Mouse().Release();
+        mouseChanged();
+    }
+    if (!keys && !m_navigation.Mouse().Active())
+        return;
+    const bool keysMoved = keys && m_navigation.Fly(m_scene, deltaTime);
+    flyByMouse(deltaTime, keysMoved);
     ShowPositionStatus();
+}
+
+void TSceneFrm::flyByMouse(double deltaTime, bool keysMoved)
+{
+    // Only the user's own flight is held above the ground: a pose a path
+    // put there stays until the user moves.
+    if (m_navigation.FlyMouse(m_scene, deltaTime) || keysMoved)
+        keepAboveGround();
+}
+
+void TSceneFrm::keepAboveGround()
+{
+    const TPathState state = m_flight.PathState();
+    if (!Action(TSceneCommand::actKeepAboveGround).isChecked() || !m_data.SurfaceRaster ||
+        state == TPathState::psPlaying || state == TPathState::psSavingMovie)
+        return;
+    TCoordinates& position = m_scene.Observer->Position();
+    const std::optional<float> lowest =
+        LowestObserverHeight(*m_data.SurfaceRaster, position.AsAffineVector(),
+                             m_scene.HeightField1->Scale().AsAffineVector());
+    if (lowest && position.Y() < *lowest)
+        position.SetY(*lowest);
+}
+
+bool TSceneFrm::viewerMouseEvent(QEvent* event)
+{
+    TMouseFlight& mouse = m_navigation.Mouse();
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        const auto* press = static_cast<QMouseEvent*>(event);
+        const QPoint at = press->position().toPoint();
+        if (mouse.Active())
+            return false;
+        if (press->button() == Qt::LeftButton)
+            mouse.Press(TMouseDrag::mdTurnTilt, at.x(), at.y());
+        else if (press->button() == Qt::MiddleButton)
+            mouse.Press(TMouseDrag::mdLift, at.x(), at.y());
+        else
+            return false; // the right button opens the menu
+        mouseChanged();
+        return true;
+    }
+    case QEvent::MouseMove: {
+        const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+        mouse.MoveTo(at.x(), at.y());
+        mouseChanged();
+        return mouse.Active();
+    }
+    case QEvent::MouseButtonRelease: {
+        const auto* release = static_cast<QMouseEvent*>(event);
+        const Qt::MouseButton held =
+            mouse.Drag() == TMouseDrag::mdTurnTilt ? Qt::LeftButton : Qt::MiddleButton;
+        if (!mouse.Active() || release->button() != held)
+            return false;
+        mouse.Release();
+        mouseChanged();
+        return true;
+    }
+    case QEvent::Wheel: {
+        // One notch is 120; finer wheels add up to whole notches.
+        m_wheelAngle += static_cast<QWheelEvent*>(event)->angleDelta().y();
+        const int notches = m_wheelAngle / 120;
+        if (notches == 0)
+            return true;
+        m_wheelAngle -= notches * 120;
+        m_navigation.TurnWheel(notches);
+        velocityChanged();
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void TSceneFrm::mouseChanged()
+{
+    // A button held still on its press point moves nothing: the viewer
+    // rests until the pointer leaves it.
+    const TMouseFlight& mouse = m_navigation.Mouse();
+    m_cadencer.SetFrameReason(TFrameReason::frMouseHeld,
+                              mouse.Active() && (mouse.Across() != 0 || mouse.Upwards() != 0));
+}
+
+void TSceneFrm::velocityChanged()
+{
+    m_velocityShown = true;
+    m_velocityNotice->start();
+    m_cadencer.RequestFrame();
+    m_sceneViewer->update();
+}
+
+bool TSceneFrm::KeyCardShown() const
+{
+    return m_actions[std::size_t(TSceneCommand::actKeyCard)]->isChecked();
+}
+
+void TSceneFrm::paintOverlay(QPainter& painter)
+{
+    const QRect area = m_sceneViewer->rect();
+    if (KeyCardShown())
+        PaintKeyCard(painter, area, m_navigation.Velocity());
+    if (m_velocityShown)
+        PaintVelocityNotice(painter, area, m_navigation.Velocity());
 }
 
 // ---- surface data ---------------------------------------------------------------
@@ -654,6 +884,14 @@ void TSceneFrm::Execute(TSceneCommand command)
         return actRenderMovieExecute();
     case C::actHelp:
         return actHelpExecute();
+    case C::actKeepAboveGround:
+        return actKeepAboveGroundExecute();
+    case C::actShowFrameRate:
+        return actShowFrameRateExecute();
+    case C::actSavePicture:
+        return actSavePictureExecute();
+    case C::actKeyCard:
+        return actKeyCardExecute();
     }
 }
 
@@ -662,6 +900,7 @@ void TSceneFrm::actPositionExecute()
     // The panels are filled at the next key handling, which a frame asked
     // for brings at once.
     m_statusBar->setVisible(Action(TSceneCommand::actPosition).isChecked());
+    showCaption();
     m_cadencer.RequestFrame();
 }
 
@@ -671,11 +910,13 @@ void TSceneFrm::actAxesExecute()
     m_scene.HeightField1->SetShowAxes(on);
     if (m_scene.FullDetail)
         m_scene.FullDetail->SetShowAxes(on);
+    storeSettings();
 }
 
 void TSceneFrm::actSkyExecute()
 {
     m_scene.SkyDome1->SetVisible(Action(TSceneCommand::actSky).isChecked());
+    storeSettings();
 }
 
 void TSceneFrm::actSmoothExecute()
@@ -685,13 +926,62 @@ void TSceneFrm::actSmoothExecute()
     m_scene.HeightField1->Material().Texture().SetMagFilter(filter);
     if (m_scene.FullDetail)
         m_scene.FullDetail->Material().Texture().SetMagFilter(filter);
+    storeSettings();
 }
 
 void TSceneFrm::actFullDetailExecute()
 {
     const bool on = Action(TSceneCommand::actFullDetail).isChecked();
-    QSettings(SettingsOrganization, SettingsApplication).setValue(FullDetailKey, on);
+    QSettings(SettingsOrganisation, SettingsApplication).setValue(FullDetailKey, on);
     m_scene.ShowFullDetail(m_data.SurfaceRaster.get(), on);
+}
+
+void TSceneFrm::actKeepAboveGroundExecute()
+{
+    keepAboveGround();
+    storeSettings();
+}
+
+void TSceneFrm::actShowFrameRateExecute()
+{
+    QLabel& panel = StatusPanel(FrameRatePanel);
+    m_frameRateText.clear();
+    m_frameRateClock.invalidate();
+    panel.clear();
+    if (Action(TSceneCommand::actShowFrameRate).isChecked()) {
+        // The spacer takes the room the bar has left; the text never makes
+        // the window wider.
+        panel.setMinimumWidth(StatusPanels[FrameRatePanel].Width);
+        panel.setMaximumWidth(QWIDGETSIZE_MAX);
+    } else {
+        panel.setFixedWidth(StatusPanels[FrameRatePanel].Width);
+    }
+    showCaption();
+    storeSettings();
+}
+
+void TSceneFrm::actKeyCardExecute()
+{
+    m_cadencer.RequestFrame();
+    m_sceneViewer->update();
+}
+
+void TSceneFrm::actDecreaseExecute()
+{
+    m_navigation.ChangeVelocity(TVelocityChange::vcDecrease);
+    velocityChanged();
+}
+
+void TSceneFrm::actRestoreExecute()
+{
+    m_navigation.ChangeVelocity(TVelocityChange::vcRestore);
+    velocityChanged();
+}
+
+void TSceneFrm::actIncreaseExecute()
+{
+    m_navigation.ChangeVelocity(TVelocityChange::vcIncrease);
+    velocityChanged();
 }
 
 void TSceneFrm::actBackGroundExecute()
@@ -703,6 +993,7 @@ void TSceneFrm::actBackGroundExecute()
     m_sceneViewer->Buffer().SetBackgroundColor({static_cast<float>(color.redF()),
                                                 static_cast<float>(color.greenF()),
                                                 static_cast<float>(color.blueF()), 1.0f});
+    storeSettings();
 }
 
 void TSceneFrm::actHelpExecute()
@@ -793,6 +1084,60 @@ void TSceneFrm::actRenderMovieExecute()
         if (self && !m_closed)
             showError(QString::fromUtf8(error.what()));
     }
+}
+
+// ---- pictures -------------------------------------------------------------------
+
+const QString& TSceneFrm::PictureFilter()
+{
+    static const QString filter = QStringLiteral(
+        "PNG Picture (*.png);;PNG Picture, Twice the Size (*.png);;"
+        "PNG Picture, Four Times the Size (*.png)");
+    return filter;
+}
+
+QImage TSceneFrm::Picture(int scale)
+{
+    return m_sceneViewer->RenderPicture(scale);
+}
+
+void TSceneFrm::actSavePictureExecute()
+{
+    QPointer<TSceneFrm> self(this);
+    if (!UserDialogs().ExecuteSaveDialog(m_savePictureDialog, this) || !self || m_closed)
+        return;
+    const QStringList filters = PictureFilter().split(QStringLiteral(";;"));
+    const qsizetype chosen = filters.indexOf(m_savePictureDialog.SelectedFilter);
+    const int scale = PictureScales[std::size_t(chosen < 0 ? 0 : chosen)];
+    const QString fileName = m_savePictureDialog.FileName;
+    if (QFileInfo::exists(fileName) &&
+        (!UserDialogs().Confirm(Title(), QStringLiteral("Overwrite file %1?").arg(fileName),
+                                this) ||
+         !self || m_closed))
+        return;
+    savePicture(fileName, scale);
+}
+
+void TSceneFrm::savePicture(const QString& fileName, int scale)
+{
+    QString failure;
+    try {
+        const QImage picture = Picture(scale);
+        if (picture.isNull())
+            failure = QStringLiteral("the view has not been drawn yet");
+        else {
+            // Written under a temporary name: a failed save leaves an earlier
+            // picture of that name as it was.
+            QSaveFile file(fileName);
+            if (!file.open(QIODevice::WriteOnly) || !picture.save(&file, "PNG") ||
+                !file.commit())
+                failure = file.errorString();
+        }
+    } catch (const std::exception& error) {
+        failure = QString::fromUtf8(error.what());
+    }
+    if (!failure.isEmpty())
+        showError(QStringLiteral("Cannot save the picture %1: %2").arg(fileName, failure));
 }
 
 } // namespace skyglide

@@ -6,10 +6,12 @@
 #include "app/SceneCommands.h"
 #include "app/SceneComposition.h"
 #include "app/UserDialogs.h"
+#include "app/ViewerSettings.h"
 #include "render/Cadencer.h"
 #include "render/VectorGeometry.h"
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QWidget>
 
 #include <array>
@@ -18,6 +20,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QPainter;
 class QProgressBar;
 class QStatusBar;
 class QTimer;
@@ -89,6 +92,18 @@ public:
     // open.
     bool HoldsKeyboardFocus() const;
 
+    // The velocity notice is up: the velocity changed a moment ago.
+    bool VelocityShown() const { return m_velocityShown; }
+    bool KeyCardShown() const;
+    // The frame rate's text as last measured ("… fps, … triangles"); empty
+    // while Show Frame Rate is off or before its first second.
+    const QString& FrameRateText() const { return m_frameRateText; }
+    // The current view as a picture at scale times the viewer's size.
+    QImage Picture(int scale);
+    // The saved picture's scale for each filter of the Save Picture dialog.
+    static constexpr std::array<int, 3> PictureScales = {1, 2, 4};
+    static const QString& PictureFilter();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
@@ -130,9 +145,9 @@ private:
     void actFullDetailExecute();
     void actBackGroundExecute();
     void actHelpExecute();
-    void actDecreaseExecute() { m_navigation.ChangeVelocity(TVelocityChange::vcDecrease); }
-    void actRestoreExecute() { m_navigation.ChangeVelocity(TVelocityChange::vcRestore); }
-    void actIncreaseExecute() { m_navigation.ChangeVelocity(TVelocityChange::vcIncrease); }
+    void actDecreaseExecute();
+    void actRestoreExecute();
+    void actIncreaseExecute();
     void actRecordExecute() { m_flight.Record(); }
     void actPlayExecute() { m_flight.Play(); }
     void actPauseExecute() { m_flight.Pause(); }
@@ -142,7 +157,28 @@ private:
     void actSaveExecute();
     void actSaveAVIExecute();
     void actRenderMovieExecute();
+    void actKeepAboveGroundExecute();
+    void actShowFrameRateExecute();
+    void actSavePictureExecute();
+    void actKeyCardExecute();
 
+    // Every change of the rig that the mouse makes, and the ground check
+    // after every step of the user's flight, go through here.
+    void flyByMouse(double deltaTime, bool keysMoved);
+    // Keep Above Ground: lifts the observer to its lowest height over the
+    // surface, unless a path is playing.
+    void keepAboveGround();
+    // Keeps frames coming while a drag moves the rig.
+    void mouseChanged();
+    void velocityChanged();
+    void paintOverlay(QPainter& painter);
+    bool viewerMouseEvent(QEvent* event);
+    void measureFrameRate();
+    void setCaption(const QString& caption);
+    void showCaption();
+    void applySettings();
+    void storeSettings(bool withPlacement = false);
+    void savePicture(const QString& fileName, int scale);
     void createComponents();
     void createRecorderDialogs();
     void createCommands();
@@ -173,6 +209,16 @@ private:
     // Render Movie... keeps what was chosen last, and its save dialog.
     TRenderMovieChoice m_renderMovie;
     TFileDialogSettings m_renderMovieDialog;
+    TFileDialogSettings m_savePictureDialog;
+    TViewSettings m_settings;
+    QTimer* m_velocityNotice = nullptr;
+    bool m_velocityShown = false;
+    QString m_caption;
+    QString m_frameRateText;
+    QElapsedTimer m_frameRateClock;
+    long long m_frameRateFrames = 0;
+    // Wheel turns finer than a notch (touch pads) add up.
+    int m_wheelAngle = 0;
     QColor m_colorDialogColor{Qt::black};
     std::unique_ptr<TViewerFrameSource> m_frameSource;
     std::unique_ptr<TFirstFrameTiming> m_firstFrameTiming;
@@ -181,6 +227,7 @@ private:
     bool m_closing = false;
     bool m_closed = false;
     bool m_outerSizeFitted = false;
+    bool m_settingsApplied = false;
 };
 
 } // namespace skyglide

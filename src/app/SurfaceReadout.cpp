@@ -14,6 +14,18 @@ std::int32_t RoundToInt32(double value)
     return TruncToInt32(std::nearbyint(value));
 }
 
+// The cell's value scaled so that the documented minimum is 0 and the
+// maximum 1; 0 where there is nothing to scale by.
+float ScaledHeight(TRasterFile& surface, double value)
+{
+    const double minimum = surface.Doc().MinValue;
+    const double range = static_cast<double>(surface.Doc().MaxValue) - minimum;
+    const double z = (value - minimum) / range;
+    if (range == 0.0 || !std::isfinite(z))
+        return 0.0f;
+    return static_cast<float>(z);
+}
+
 } // namespace
 
 std::int32_t TruncToInt32(double value)
@@ -42,12 +54,7 @@ float SurfaceHeight(TRasterFile* surface, float x, float y)
     const TGridCell cell = SampledCell(surface->Bitmap().Width(), surface->Bitmap().Height(), x, y);
     double value = 0.0;
     surface->GetValue(cell.Column, cell.Row, value);
-    const double minimum = surface->Doc().MinValue;
-    const double range = static_cast<double>(surface->Doc().MaxValue) - minimum;
-    const double z = (value - minimum) / range;
-    if (range == 0.0 || !std::isfinite(z))
-        return 0.0f;
-    return static_cast<float>(z);
+    return ScaledHeight(*surface, value);
 }
 
 TPositionReadout ReadPosition(TRasterFile& surface, const TAffineVector& position,
@@ -63,6 +70,18 @@ TPositionReadout ReadPosition(TRasterFile& surface, const TAffineVector& positio
     double value = 0.0;
     readout.Value = surface.GetValue(readout.Column, readout.Row, value);
     return readout;
+}
+
+std::optional<float> LowestObserverHeight(TRasterFile& surface, const TAffineVector& position,
+                                          const TAffineVector& scale)
+{
+    const TPositionReadout cell = ReadPosition(surface, position, scale);
+    if (cell.Column < 0 || cell.Row < 0 || cell.Column >= surface.Bitmap().Width() ||
+        cell.Row >= surface.Bitmap().Height())
+        return std::nullopt;
+    return static_cast<float>(
+        (static_cast<double>(ScaledHeight(surface, cell.Value)) + GroundClearanceShare) *
+        static_cast<double>(scale.Z));
 }
 
 } // namespace skyglide

@@ -3,6 +3,7 @@
 #include "render/VectorGeometry.h"
 
 #include <cstdint>
+#include <optional>
 
 namespace skyglide {
 
@@ -43,6 +44,18 @@ struct TPositionReadout
 };
 TPositionReadout ReadPosition(TRasterFile& surface, const TAffineVector& position,
                               const TAffineVector& scale);
+
+// The clearance Keep Above Ground holds the observer at over the surface,
+// as a share of the surface's height range (the height field's vertical
+// scale): on the Trinidad sample at detail 1, 60 units of height, 1.2.
+inline constexpr double GroundClearanceShare = 0.02;
+
+// The lowest height in the scene at which Keep Above Ground lets the observer
+// fly at position: the surface's height at the observer's grid column and row
+// (those of ReadPosition) plus the clearance. Nothing off the grid, where
+// there is no ground to keep above.
+std::optional<float> LowestObserverHeight(TRasterFile& surface, const TAffineVector& position,
+                                          const TAffineVector& scale);
 
 // Truncation toward zero into 32 bits; values beyond the range give its
 // ends, and a value that is not a number gives 0.

@@ -40,11 +40,14 @@ bool ExecuteFileDialog(TFileDialogSettings& settings, QFileDialog::AcceptMode mo
         dialog.setDirectory(settings.InitialDir);
     dialog.setDefaultSuffix(settings.DefaultExt);
     dialog.setNameFilter(settings.Filter);
+    if (!settings.SelectedFilter.isEmpty())
+        dialog.selectNameFilter(settings.SelectedFilter);
     if (!settings.FileName.isEmpty())
         dialog.selectFile(settings.FileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
     settings.FileName = dialog.selectedFiles().constFirst();
+    settings.SelectedFilter = dialog.selectedNameFilter();
     return true;
 }
 

@@ -9,14 +9,16 @@ namespace skyglide {
 
 // An open or save dialog for one kind of file, as a window keeps it between
 // runs of the dialog: it starts in InitialDir, shows the files of Filter
-// (Qt's form: "Path File Format (*.csv)"), adds DefaultExt (without the dot)
-// to a name typed without an extension, and keeps the FileName chosen last.
+// (Qt's form: "Path File Format (*.csv)"; several separated by ";;"), adds
+// DefaultExt (without the dot) to a name typed without an extension, and
+// keeps the FileName and the filter (SelectedFilter) chosen last.
 struct TFileDialogSettings
 {
     QString InitialDir;
     QString DefaultExt;
     QString Filter;
     QString FileName;
+    QString SelectedFilter;
 };
 
 // Every message box and dialog the program shows goes through this

@@ -33,6 +33,7 @@ enum class TCadencerTimeReference {
 enum class TFrameReason : std::uint32_t {
     frKeyHeld = 1 << 0,     ///< a key that flies the observer is held
     frPathPlaying = 1 << 1, ///< a path plays back, or plays into a movie
+    frMouseHeld = 1 << 2,   ///< a mouse button that flies the observer is held off its press point
 };
 using TFrameReasons = TFlags<TFrameReason>;
 

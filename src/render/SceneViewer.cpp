@@ -3,11 +3,18 @@
 #include "render/Camera.h"
 #include "render/GLSurfaceFormat.h"
 
+#include <QImage>
 #include <QMetaObject>
 #include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
+#include <QOpenGLFunctions>
+#include <QPainter>
+
+#include <GL/gl.h>
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 namespace skyglide {
 
@@ -135,16 +142,105 @@ void TSceneViewer::paintGL()
 {
     if (m_fresh) {
         m_fresh = false;
+        paintOverlay();
         return;
     }
     if (width() <= 0 || height() <= 0)
         return;
-    const TScopedFlag scope(m_inGLCallback);
-    try {
-        m_buffer->RenderFrame();
-    } catch (...) {
-        reportError(std::current_exception());
+    {
+        const TScopedFlag scope(m_inGLCallback);
+        try {
+            m_buffer->RenderFrame();
+        } catch (...) {
+            reportError(std::current_exception());
+        }
     }
+    paintOverlay();
+}
+
+void TSceneViewer::paintOverlay()
+{
+    if (!OnPaintOverlay)
+        return;
+    // The painter sets GL state of its own; the fixed-function state the
+    // frames rely on is put back, and the buffer's cache of it starts over.
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    // What the frame left enabled would cull or hide the painter's shapes.
+    for (const GLenum capability : {GL_CULL_FACE, GL_DEPTH_TEST, GL_LIGHTING, GL_TEXTURE_2D,
+                                    GL_ALPHA_TEST, GL_FOG, GL_STENCIL_TEST, GL_SCISSOR_TEST})
+        glDisable(capability);
+    QOpenGLFunctions* gl = context()->functions();
+    gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        OnPaintOverlay(painter);
+    }
+    gl->glUseProgram(0);
+    gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glPopAttrib();
+    m_buffer->GLStates().ResetAll();
+}
+
+QImage TSceneViewer::RenderPicture(int scale)
+{
+    if (!context() || !m_buffer->RCInstantiated() || width() <= 0 || height() <= 0)
+        return {};
+    scale = std::max(scale, 1);
+    const int width = m_buffer->Width() * scale;
+    const int height = m_buffer->Height() * scale;
+    makeCurrent();
+    QOpenGLFramebufferObjectFormat format;
+    format.setAttachment(QOpenGLFramebufferObject::CombinedDepthStencil);
+    QOpenGLFramebufferObject framebuffer(width, height, format);
+    if (!framebuffer.isValid() || !framebuffer.bind()) {
+        doneCurrent();
+        throw TRenderContextError(
+            "Failed to create RenderingContext. (" + std::to_string(width) + " x " +
+            std::to_string(height) + " pixels are more than the OpenGL driver can render)");
+    }
+    const int viewWidth = m_buffer->Width();
+    const int viewHeight = m_buffer->Height();
+    QImage picture(width, height, QImage::Format_RGBA8888);
+    {
+        // The buffer draws into the picture's framebuffer, which stays bound:
+        // its activation is left alone as during a paint.
+        const TScopedFlag scope(m_inGLCallback);
+        const auto restore = [&] {
+            m_buffer->SetPixelRatio(devicePixelRatioF());
+            m_buffer->Resize(viewWidth, viewHeight);
+            framebuffer.release();
+            doneCurrent();
+        };
+        try {
+            m_buffer->SetPixelRatio(devicePixelRatioF() * scale);
+            m_buffer->Resize(width, height);
+            m_buffer->RenderFrame();
+            glPixelStorei(GL_PACK_ALIGNMENT, 4);
+            glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, picture.bits());
+        } catch (...) {
+            restore();
+            throw;
+        }
+        restore();
+    }
+    // The frame's alpha is whatever the blending left; the view on screen is
+    // opaque, and so is its picture. GL's rows run bottom first.
+    for (int y = 0; y < height; ++y) {
+        uchar* row = picture.scanLine(y);
+        for (int x = 0; x < width; ++x)
+            row[4 * x + 3] = 255;
+    }
+    return picture.convertToFormat(QImage::Format_RGB888).mirrored();
 }
 
 void TSceneViewer::RenderFrame()

@@ -8,6 +8,8 @@
 #include <functional>
 #include <memory>
 
+class QImage;
+class QPainter;
 class QSurfaceFormat;
 
 namespace skyglide {
@@ -68,6 +70,14 @@ public:
     /// recorder: apply the pose, RenderFrame, ReadFrameImage). Nothing
     /// without a context (before the first show). Errors pass to the caller.
     void RenderFrame();
+    /// Renders the current view into a picture scale times the viewer's size
+    /// (in device pixels) in each direction, in a framebuffer of its own: the
+    /// same view with finer pixels, not a scaled-up frame. At scale 1 the
+    /// picture holds the pixels the viewer shows. The viewer's own frame is
+    /// left as it is. Opaque; rows top first. A null image without a context
+    /// (before the first show); throws TRenderContextError when the GL cannot
+    /// make a framebuffer that large. Errors of the render pass to the caller.
+    QImage RenderPicture(int scale);
     /// Restarts the frame-rate measurement.
     void ResetPerformanceMonitor() { m_buffer->ResetPerformanceMonitor(); }
     float FramesPerSecond() const { return m_buffer->FrameRate(); }
@@ -92,6 +102,12 @@ public:
     /// paint code.
     std::function<void(std::exception_ptr)> OnRenderError;
 
+    /// Draws over the shown frame with a painter on the viewer, after the
+    /// scene (and after a frame RenderFrame drew ahead). What it draws is
+    /// never in RenderFrame's, ReadFrameImage's or RenderPicture's pixels
+    /// unless the window painted since. Empty: nothing is drawn over.
+    std::function<void(QPainter&)> OnPaintOverlay;
+
     /// Releases the GL resources (makes the context current first). Safe to
     /// call more than once.
     void cleanup();
@@ -104,6 +120,7 @@ protected:
 private:
     class TWidgetContext;
     void reportError(std::exception_ptr error);
+    void paintOverlay();
     int devicePixels(int logical) const;
 
     std::unique_ptr<TSceneBuffer> m_buffer;

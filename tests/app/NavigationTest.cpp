@@ -43,6 +43,47 @@ TEST(ChangeVelocity, StepsByTenNeverBelowTenWithDerivedRates)
     EXPECT_EQ(DefaultVelocityFor(13), 4) << "20 times 13 in 8 bits";
 }
 
+TEST(WheelVelocity, StepsByItsFactorBetweenTheFloorAndTheCeiling)
+{
+    const struct
+    {
+        const char* Name;
+        std::int32_t Velocity;
+        double Notches;
+        std::int32_t Expected;
+    } rows[] = {
+        {"one notch up", 100, 1, 125},
+        {"three notches up, rounded once", 100, 3, 195},
+        {"back down", 195, -3, 100},
+        {"at the floor", 10, -1, 10},
+        {"near the floor", 11, -2, 10},
+        {"small velocities still move", 10, 1, 13},
+        {"at the ceiling", MaximumWheelVelocity - 5, 2, MaximumWheelVelocity},
+        {"keys above the ceiling are not pulled down", 3000, 1, 3000},
+        {"but the wheel brings them down", 3000, -1, 2400},
+        {"no notch", 100, 0, 100},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(WheelVelocity(row.Velocity, row.Notches), RatesFor(row.Expected)) << row.Name;
+    EXPECT_EQ(RatesFor(125), (TNavigationRates{125, 62, 100})) << "the keys' derived rates";
+}
+
+TEST(MouseFlight, TheOffsetFromThePressSetsTheShareWithADeadZoneAndAFullDeflection)
+{
+    TMouseFlight mouse;
+    EXPECT_EQ(mouse.Across(), 0);
+    mouse.Press(TMouseDrag::mdTurnTilt, 200, 200);
+    mouse.MoveTo(200 + TMouseFlight::DeadZone, 200 - TMouseFlight::DeadZone);
+    EXPECT_EQ(mouse.Across(), 0) << "a hand never holds quite still";
+    EXPECT_EQ(mouse.Upwards(), 0);
+    const int half = TMouseFlight::DeadZone + (TMouseFlight::FullDeflection - TMouseFlight::DeadZone) / 2;
+    mouse.MoveTo(200 - half, 200 - 5 * TMouseFlight::FullDeflection);
+    EXPECT_NEAR(mouse.Across(), -0.5, 0.01) << "left is negative";
+    EXPECT_EQ(mouse.Upwards(), 1) << "up is positive, and never beyond the full rate";
+    mouse.Release();
+    EXPECT_FALSE(mouse.Active());
+}
+
 TEST(KeyState, AutoRepeatNeitherPressesNorReleasesAndEitherKeyOfARowActs)
 {
     TKeyState keys;

@@ -13,6 +13,7 @@
 #include "render/HeightFieldMesh.h"
 #include "render/HeightSource.h"
 #include "render/SceneViewer.h"
+#include "render/SkyDome.h"
 #include "render/TerrainLOD.h"
 
 #include <QAction>
@@ -223,9 +224,11 @@ TEST_F(SceneWindow, TheMenuFollowsTheCommandTableAndViewCommandsChangeTheView)
                         ? action->text() + ">" + QString::number(action->menu()->actions().size())
                         : action->text());
     EXPECT_EQ(entries.join('|'),
-              "View Observer Position|View Surface Axes|View Sky|Smooth Pixel|"
-              "Full Detail|Change Background|Change Velocity>3|-|Record|Play|Pause|Stop|"
-              "Restart|-|Load Path|Save Path|-|Save as AVI...|Render Movie...|-|Help");
+              "View Observer Position|View Surface Axes|View Sky|Smooth Pixel|Full Detail|"
+              "Change Background|Keep Above Ground|Show Frame Rate|"
+              "Change Velocity>3|-|Record|Play|Pause|Stop|"
+              "Restart|-|Load Path|Save Path|-|Save as AVI...|Render Movie...|Save Picture...|-|"
+              "Key Card|Help");
 
     const TColour black{0, 0, 0};
     EXPECT_TRUE(Near(TopCentre(*Form), black, 0)) << "the background starts black";
@@ -342,6 +345,49 @@ struct TBareWindow
     TSceneData Data;
     QPointer<TSceneFrm> Form;
 };
+
+// What the user chose stays for the next run; a fresh home starts as the
+// host expects, and the host still decides whether the window is maximized.
+TEST_F(SceneWindow, TheNextRunStartsWithTheViewOptionsAndPlacementOfTheLast)
+{
+    const C options[] = {C::actSky, C::actAxes, C::actSmooth, C::actKeepAboveGround,
+                         C::actShowFrameRate};
+    QRect placement;
+    {
+        TBareWindow first(Calls);
+        for (const C option : options)
+            EXPECT_FALSE(first.Form->Action(option).isChecked()) << int(option);
+        EXPECT_EQ(first.Form->SceneViewer1().Buffer().BackgroundColor(), (TVector4f{0, 0, 0, 1}));
+        first.Form->show();
+        ASSERT_TRUE(WaitUntil([&] { return first.Form->isVisible(); }));
+        for (const C option : options)
+            first.Form->Action(option).trigger();
+        Dialogs.ColorAnswer = QColor(0, 51, 102);
+        first.Form->Execute(C::actBackGround);
+        first.Form->setGeometry(first.Form->geometry().translated(-40, 30).adjusted(0, 0, -100, -50));
+        ASSERT_TRUE(WaitUntil([&] { return first.Form->pos() != QPoint(); }));
+        placement = first.Form->geometry();
+        EXPECT_TRUE(first.Form->close());
+    }
+    TBareWindow second(Calls);
+    for (const C option : options)
+        EXPECT_TRUE(second.Form->Action(option).isChecked()) << int(option);
+    EXPECT_TRUE(second.Form->Scene().SkyDome1->Visible());
+    EXPECT_EQ(second.Form->Scene().HeightField1->Material().Texture().MagFilter(),
+              TMagFilter::maLinear);
+    EXPECT_EQ(second.Form->SceneViewer1().Buffer().BackgroundColor(),
+              (TVector4f{0, 0.2f, 0.4f, 1}));
+    second.Form->show();
+    EXPECT_TRUE(WaitUntil([&] { return second.Form->geometry() == placement; }))
+        << "at " << second.Form->geometry().x() << "," << second.Form->geometry().y();
+    EXPECT_TRUE(second.Form->close());
+
+    TBareWindow maximized(Calls);
+    maximized.Data.StartMaximized = true;
+    delete maximized.Form;
+    maximized.Form = new TSceneFrm(maximized.Data, maximized.Host, nullptr);
+    EXPECT_TRUE(maximized.Form->windowState() & Qt::WindowMaximized) << "the host's size first";
+}
 
 TEST_F(SceneWindow, FailingHostCallsNeitherStopTheCreationNorTheClose)
 {

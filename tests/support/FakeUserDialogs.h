@@ -61,6 +61,7 @@ public:
     std::vector<TShown> Shown;
     bool ConfirmAnswer = false;
     std::optional<QString> FileAnswer; // nullopt: the file dialogs are cancelled
+    QString FilterAnswer;              // empty: the filter stays as it was
     std::optional<QColor> ColorAnswer; // nullopt: the colour dialog is cancelled
 
 private:
@@ -70,6 +71,8 @@ private:
         if (!FileAnswer)
             return false;
         dialog.FileName = *FileAnswer;
+        if (!FilterAnswer.isEmpty())
+            dialog.SelectedFilter = FilterAnswer;
         return true;
     }
 

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QSettings>
 
 namespace skyglide::test {
 
@@ -31,7 +32,13 @@ bool TKeyEvents::eventFilter(QObject*, QEvent* event)
     return false;
 }
 
-SceneWindow::SceneWindow() : Folder(TestFolder()) {}
+SceneWindow::SceneWindow() : Folder(TestFolder())
+{
+    // Every test starts in a home of its own, without the options and the
+    // placement an earlier test left.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       QString::fromStdString((Folder / "config").string()));
+}
 
 void SceneWindow::TearDown()
 {
