@@ -191,7 +191,7 @@ bool TAVIRecorder::OpenMovieFile(int dpi)
         m_frameWidth = m_width;
         m_frameHeight = m_height;
         m_stream = std::make_unique<TAVIStreamWriter>();
-        m_stream->CreateFile(m_recordingName);
+        m_stream->CreateFile(m_recordingName, name);
         // The stream refuses sizes no movie can hold before the frame buffers
         // are taken.
         m_stream->CreateStream(m_frameWidth, m_frameHeight, m_fps);

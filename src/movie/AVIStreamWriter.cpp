@@ -103,7 +103,7 @@ TAVIStreamWriter::TAVIStreamWriter() : d(std::make_unique<Private>()) {}
 
 TAVIStreamWriter::~TAVIStreamWriter() = default;
 
-void TAVIStreamWriter::CreateFile(const std::string& fileName)
+void TAVIStreamWriter::CreateFile(const std::string& fileName, const std::string& shownName)
 {
     if (avformat_alloc_output_context2(&d->format, nullptr, "avi", nullptr) < 0 || !d->format)
         throw EAVIRecorderError(kCannotCreateFile);
@@ -111,7 +111,8 @@ void TAVIStreamWriter::CreateFile(const std::string& fileName)
     // The message guesses; the system's reason says what happened.
     if (const int error = avio_open(&d->format->pb, ("file:" + fileName).c_str(), AVIO_FLAG_WRITE);
         error < 0)
-        throw EAVIRecorderError(std::string(kCannotCreateFile) + " (" + fileName + ": " +
+        throw EAVIRecorderError(std::string(kCannotCreateFile) + " (" +
+                                (shownName.empty() ? fileName : shownName) + ": " +
                                 libavErrorText(error) + ")");
     d->created = true;
 }

@@ -24,8 +24,9 @@ public:
     TAVIStreamWriter& operator=(const TAVIStreamWriter&) = delete;
 
     /// Creates (or truncates) the file. "Cannot create AVI file. Disk full or
-    /// file in use?"
-    void CreateFile(const std::string& fileName);
+    /// file in use?" with the system's reason, naming the file as shownName
+    /// (a movie written under a temporary name is the user's own file).
+    void CreateFile(const std::string& fileName, const std::string& shownName = {});
     /// True once CreateFile() has made the file: only then is it ours to
     /// delete.
     bool Created() const;

@@ -296,7 +296,7 @@ TEST_F(ViewingWindow, FrameRateGoesToTheLastPanelOrTheCaptionAndTheKeyCardToggle
         const TColour c = PixelAt(shown, 20, shown.Height() - 21);
         return (c.R + c.G + c.B) / 3;
     };
-    EXPECT_EQ(corner(), 255);
+    EXPECT_TRUE(WaitUntil([&] { return corner() == 255; }, 10000)) << corner();
     Pointer({"key", "h"});
     ASSERT_TRUE(WaitUntil([&] { return Form->KeyCardShown(); }));
     EXPECT_TRUE(WaitUntil([&] { return corner() < 110; }, 10000)) << corner();

@@ -183,7 +183,7 @@ TEST_P(HostKilledDuringStartUp, TheViewerEndsWithAMessage)
     ASSERT_TRUE(host.WaitForExit());
     const std::optional<int> status = viewer.WaitForEnd(5000);
     ASSERT_TRUE(status) << "still running 5 s after its host died";
-    EXPECT_EQ(Describe(*status), "exit 0");
+    EXPECT_EQ(Describe(*status), "exit 1") << "a start-up that failed says so";
     EXPECT_TRUE(viewer.Log().contains("skyglide: the start-up failed: " + method + ": "))
         << qPrintable(viewer.Log());
 }
@@ -277,10 +277,10 @@ TEST(ViewerFaults, ViewerStoppedInTheMiddleOfAMovie_NoBrokenMovieUnderItsName)
         THostRun host(QStringList{Olinda} + viewer.HostArguments());
         ASSERT_TRUE(host.WaitForBusName(MessageWindow));
         const QString scene = Window("^Sky Glide$");
-        ASSERT_NO_FATAL_FAILURE(PopupCommand(scene, viewer.Pid(), 2, "^Open$")); // Load Path
+        ASSERT_NO_FATAL_FAILURE(PopupCommand(scene, viewer.Pid(), 4, "^Open$")); // Load Path
         ASSERT_NO_FATAL_FAILURE(ChooseFile("^Open$", path));
         ASSERT_TRUE(WaitForCaption(scene, "Sky Glide - Path loaded " + path));
-        ASSERT_NO_FATAL_FAILURE(PopupCommand(scene, viewer.Pid(), 2, "^Save As$")); // as AVI
+        ASSERT_NO_FATAL_FAILURE(PopupCommand(scene, viewer.Pid(), 5, "^Save As$")); // as AVI
         ASSERT_NO_FATAL_FAILURE(ChooseFile("^Save As$", movie));
         ASSERT_TRUE(WaitForCaption(scene, "Sky Glide - Save " + path + " to " + movie));
 
