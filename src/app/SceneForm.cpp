@@ -524,14 +524,19 @@ void TSceneFrm::measureFrameRate()
     const qint64 elapsed = m_frameRateClock.elapsed();
     if (elapsed < 1000)
         return;
-    const double fps = double(frames - m_frameRateFrames) * 1000.0 / double(elapsed);
     m_frameRateClock.restart();
-    m_frameRateFrames = frames;
-    const THeightField& field = *m_scene.HeightField1;
-    const int triangles = field.Visible() ? field.EmittedTriangles() : 0;
-    QLocale locale;
-    m_frameRateText = QStringLiteral("%1 fps, %2 triangles")
-                          .arg(Fixed(fps, 1), locale.toString(triangles));
+    // A view that rests draws nothing: the rate of its last frames stands
+    // rather than a rate of nought.
+    if (frames != m_frameRateFrames || m_frameRateText.isEmpty()) {
+        const double fps = double(frames - m_frameRateFrames) * 1000.0 / double(elapsed);
+        m_frameRateFrames = frames;
+        const long long triangles = m_scene.FullDetail ? m_scene.FullDetail->Statistics().Triangles
+                                    : m_scene.HeightField1->Visible()
+                                        ? m_scene.HeightField1->EmittedTriangles()
+                                        : 0;
+        m_frameRateText = QStringLiteral("%1 fps, %2 triangles")
+                              .arg(Fixed(fps, 1), QLocale().toString(triangles));
+    }
     StatusPanel(FrameRatePanel).setText(m_frameRateText);
     showCaption();
 }

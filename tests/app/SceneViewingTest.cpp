@@ -121,13 +121,13 @@ TEST_F(ViewingWindow, DragsTurnTiltAndLiftAtTheKeysRatesAndAddUpWithTheKeys)
 
     double heading = Heading(*Form);
     ASSERT_NO_FATAL_FAILURE(Drag(1, Full, 0, 0.6));
-    EXPECT_NEAR(Heading(*Form) - heading, rates.TurnStep * DragTime, rates.TurnStep * slack)
+    EXPECT_NEAR(std::remainder(Heading(*Form) - heading, 360.0), rates.TurnStep * DragTime, rates.TurnStep * slack)
         << "dragged right for " << DragTime;
 
     heading = Heading(*Form);
     ASSERT_NO_FATAL_FAILURE(Drag(1, Full, 0, 0.6, {"Right"}));
     EXPECT_GT(KeyTime, 0.3);
-    EXPECT_NEAR(Heading(*Form) - heading, rates.TurnStep * (DragTime + KeyTime),
+    EXPECT_NEAR(std::remainder(Heading(*Form) - heading, 360.0), rates.TurnStep * (DragTime + KeyTime),
                 2 * rates.TurnStep * slack)
         << "the Right key held " << KeyTime << " within a drag of " << DragTime;
 
