@@ -30,6 +30,9 @@ struct TMovieScene
     bool Sky = false;
     bool Axes = false;
     bool SmoothPixel = false;
+    // Every cell of the surface through the level-of-detail surface, as the
+    // window's Full Detail shows it; each frame waits for the tiles it needs.
+    bool FullDetail = false;
     // Red, green, blue in 0 to 1; the viewer starts black.
     TVector4f Background{0, 0, 0, 1};
 };

@@ -1077,6 +1077,7 @@ void TSceneFrm::actRenderMovieExecute()
     scene.Exaggeration = m_data.Exaggeration;
     scene.MeshSamplingFactor = m_data.MeshSamplingFactor;
     scene.Sky = m_scene.SkyDome1->Visible();
+    scene.FullDetail = m_scene.FullDetail != nullptr;
     scene.Axes = m_scene.HeightField1->ShowAxes();
     scene.SmoothPixel =
         m_scene.HeightField1->Material().Texture().MagFilter() == TMagFilter::maLinear;

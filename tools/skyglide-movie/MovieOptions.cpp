@@ -118,6 +118,10 @@ std::optional<TMovieOptions> ParseMovieOptions(const QStringList& arguments, int
     QCommandLineOption sky(QStringLiteral("sky"),
                            QStringLiteral("Show the sky (the viewer starts without it)."));
     parser.addOption(sky);
+    QCommandLineOption fullDetail(
+        QStringLiteral("full-detail"),
+        QStringLiteral("Every cell of the surface, as the viewer's Full Detail shows it."));
+    parser.addOption(fullDetail);
     auto background = value("background",
                             "Background colour in hexadecimal (default 000000, the viewer's black).",
                             "RRGGBB", QStringLiteral("000000"));
@@ -203,6 +207,7 @@ std::optional<TMovieOptions> ParseMovieOptions(const QStringList& arguments, int
         return std::nullopt;
     }
     options.Sky = parser.isSet(sky);
+    options.FullDetail = parser.isSet(fullDetail);
     return options;
 }
 

@@ -29,6 +29,7 @@ struct TMovieOptions
     std::string Note;
     TPathSmoothing Smoothing = TPathSmoothing::smSpline;
     bool Sky = false;
+    bool FullDetail = false;
     TVector4f Background{0, 0, 0, 1};
 };
 

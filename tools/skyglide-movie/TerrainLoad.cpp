@@ -76,6 +76,7 @@ TMovieTerrain LoadTerrain(const TMovieOptions& options, const std::function<void
     scene.Exaggeration = options.Exaggeration;
     scene.MeshSamplingFactor = ResolutionBoxFor(options.ResolutionMode).MeshSamplingFactor;
     scene.Sky = options.Sky;
+    scene.FullDetail = options.FullDetail;
     scene.Background = options.Background;
     return terrain;
 }
