@@ -23,11 +23,12 @@ using namespace skyglide;
 
 namespace {
 
-// A cadencer of its own scene, on the given clock (nullptr: the system's), whose steps call `step` with their count.
+// A cadencer of its own scene, on the given clock (nullptr: the system's),
+// whose steps call `step` with their count.
 struct Stepping
 {
     TScene scene;
-    TCadencer cadencer; // cmASAP, the system's clock
+    TCadencer cadencer;
     int steps = 0;
     double lastDelta = -1;
     explicit Stepping(std::function<void(int)> step, TCadencerMode mode = TCadencerMode::cmASAP,
@@ -67,19 +68,27 @@ void quitAfterPasses(int passes)
         Qt::QueuedConnection);
 }
 
-TEST(CadencerLoop, AsapStepsOncePerPassAndLetsPendingEventsThroughFirst)
+// The application's error box shows what escapes a step, and the pump goes on.
+TEST(CadencerLoop, AsapStepsOncePerPassLetsPendingEventsThroughFirstAndOutlivesAFailedStep)
 {
+    skyglide::test::TFakeUserDialogs dialogs;
     std::string trace;
     Stepping s([&](int step) {
         trace += 'S';
         for (int i = 0; step == 1 && i < 3; ++i)
             QMetaObject::invokeMethod(
                 QCoreApplication::instance(), [&] { trace += 'e'; }, Qt::QueuedConnection);
+        if (step == 2)
+            throw std::runtime_error("step failed");
         if (step == 5)
             QCoreApplication::quit();
     });
     ASSERT_TRUE(runLoop());
     EXPECT_EQ(trace, "SeeeSSSS");
+    ASSERT_EQ(dialogs.Shown.size(), 1u);
+    EXPECT_EQ(dialogs.Shown[0].Kind, "error");
+    EXPECT_EQ(dialogs.Shown[0].Caption, "SkyGlide");
+    EXPECT_EQ(dialogs.Shown[0].Text, "step failed");
 }
 
 TEST(CadencerLoop, DisablingFromAHandlerStopsThePump)
@@ -114,23 +123,6 @@ TEST(CadencerLoop, CadencerDestroyedDuringAnotherOnesStepIsSkipped)
     });
     ASSERT_TRUE(runLoop());
     EXPECT_EQ(doomedSteps, 0);
-}
-
-// The application's error box shows what escapes a step, and the pump goes on.
-TEST(CadencerLoop, ErrorInAStepIsShownAndDoesNotStopThePump)
-{
-    skyglide::test::TFakeUserDialogs dialogs;
-    Stepping s([](int step) {
-        if (step == 2)
-            throw std::runtime_error("step failed");
-        if (step == 4)
-            QCoreApplication::quit();
-    });
-    ASSERT_TRUE(runLoop());
-    ASSERT_EQ(dialogs.Shown.size(), 1u);
-    EXPECT_EQ(dialogs.Shown[0].Kind, "error");
-    EXPECT_EQ(dialogs.Shown[0].Caption, "SkyGlide");
-    EXPECT_EQ(dialogs.Shown[0].Text, "step failed");
 }
 
 // Resting, the cadencer leaves the event loop alone: it steps while a reason

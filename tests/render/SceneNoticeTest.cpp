@@ -53,7 +53,6 @@ TEST(SceneNotice, ChangesAskForTheRightNumberOfRepaints)
 {
     const std::tuple<const char*, std::function<void(Viewer&)>, int> rows[] = {
         // clang-format off
-        {"one coordinate change", [](Viewer& v) { v.Observer->Position().SetY(20); }, 1},
         {"many changes before the next frame ask once",
          [](Viewer& v) { v.Observer->Move(3); v.Observer->Turn(10); v.Observer->Position().SetY(2); }, 1},
         {"each frame makes the next change ask again",

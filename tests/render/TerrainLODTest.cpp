@@ -11,6 +11,7 @@
 #include "render/TerrainTileLoader.h"
 #include "render/TerrainTree.h"
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -76,10 +77,7 @@ TEST(TerrainTree, BoundsHoldTheFullResolutionSurfaceOnEveryTile)
 {
     // Sides that end off the lattice, so that the tiles along the east and
     // south edges reach past the grid.
-    const struct
-    {
-        int w, h, cells;
-    } grids[] = {{67, 45, 4}, {129, 129, 8}, {40, 97, 2}};
+    const std::array<int, 3> grids[] = {{67, 45, 4}, {129, 129, 8}, {40, 97, 2}};
     for (const auto& [w, h, cells] : grids) {
         const auto grid = RidgesAndCliffs(w, h);
         const TTerrainTree tree = builtTree(*grid, cells);
@@ -221,7 +219,7 @@ void expectCoverage(const TTerrainTree& tree, const TTexelSizes& texels, const T
         }
 }
 
-TEST(TileSelection, KeepsItsBoundOverASweepOfViews)
+TEST(TileSelection, KeepsItsBoundOrItsBudgetOverASweepOfViews)
 {
     const int w = 257, h = 257;
     const auto grid = RidgesAndCliffs(w, h);
@@ -266,13 +264,8 @@ TEST(TileSelection, KeepsItsBoundOverASweepOfViews)
             }
         }
     }
-}
 
-TEST(TileSelection, NeverExceedsItsBudget)
-{
-    const int w = 257, h = 257;
-    const auto grid = RidgesAndCliffs(w, h);
-    const TTerrainTree tree = builtTree(*grid, 8);
+    // A budget too small for the bound still covers the view, with coarser tiles.
     const TTexelSizes none;
     for (const Pose& pose : cPoses) {
         const TTerrainView view = viewOf(pose, w, h);
@@ -300,7 +293,7 @@ struct Edge
     float Depth = 0.0f;
 };
 
-enum TSide { sNorth, sSouth, sWest, sEast };
+enum TSide { sNorth, sSouth, sWest, sEast }; // side ^ 1 is the opposite side
 
 Edge edgeOf(const TTerrainLayout& layout, const TTileMesh& mesh, const TTileKey& key, int side)
 {
@@ -357,10 +350,7 @@ TEST(TileSkirts, ReachBelowWhatEveryNeighbourShowsAlongTheSeam)
             EXPECT_GT(ours.Depth, 0.0f);
             // Across the seam, a tile of any level whose side lies on it.
             const int across = side == sNorth || side == sWest ? seam - 1 : seam;
-            const int opposite = side == sNorth   ? sSouth
-                                 : side == sSouth ? sNorth
-                                 : side == sWest  ? sEast
-                                                  : sWest;
+            const int opposite = side ^ 1;
             for (int level = 0; level < layout.Levels(); ++level) {
                 const int otherSpan = layout.TileSpan(level);
                 if (level == key.Level || seam % otherSpan != 0)
@@ -556,15 +546,7 @@ TEST(TileLoader, MakesTheWantedTilesOfTheCurrentSurfaceOnly)
     const auto tiles = takeAll(loader, wanted.size());
     ASSERT_EQ(tiles.size(), wanted.size());
     EXPECT_GT(ready.load(), 0);
-    const TTileKey some{1, 2, 1};
-    const TTileMesh expected =
-        BuildTileMesh(loader.Data()->Tree, *first, loader.Data()->DrapeLayout, some);
-    const TBuiltTile& made = tiles.at(some.Packed());
-    EXPECT_EQ(made.Mesh.Vertices.size(), expected.Vertices.size());
-    EXPECT_EQ(std::memcmp(made.Mesh.Vertices.data(), expected.Vertices.data(),
-                          expected.Vertices.size() * sizeof(TTerrainVertex)),
-              0);
-    EXPECT_FALSE(made.Image.Levels.empty());
+    EXPECT_FALSE(tiles.at(TTileKey{1, 2, 1}.Packed()).Image.Levels.empty());
 
     // A new surface while tiles of the old one are wanted: none of them
     // arrives afterwards, and the new one's do.
