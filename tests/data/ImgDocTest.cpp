@@ -55,26 +55,27 @@ TEST(ImgDocTest, StatusAndStateLeft)
         const char* Value;
         int Keep, Status, DataType, Columns, FileType;
         const char* ErrorText; // "@" stands for the file name
+        int ErrorLine;         // the line that did not read, or the missing one after the last
     } cases[] = {
         // clang-format off
-        {"format a.1 in lower case", 1, "format a.1", 24, ok, integer, 4, binary, ""},
-        {"format without a.1", 1, "format A.2", 24, TImgDoc::StatusNotA1, byte, 7, binary, ""},
-        {"type int is integer", 3, "int", 24, ok, integer, 4, binary, ""},
-        {"type r is integer", 3, "r", 24, ok, integer, 4, binary, ""},
-        {"RGB24, then one-number values", 3, "RGB24", 24, bad, dtRgb24, 4, binary, "@"},
-        {"type with trailing blank", 3, "rgb24 ", 24, TImgDoc::StatusBadDataType, dtUnknown, 7, binary, "rgb24 "},
-        {"file type Packed Binary", 4, "Packed Binary", 24, ok, integer, 4, ftPackedBinary, ""},
-        {"file type Packed", 4, "Packed", 24, TImgDoc::StatusBadFileType, integer, 7, ftUnknown, "packed"},
-        {"columns 12abc", 5, "12abc", 24, bad, integer, 7, binary, "@"},
-        {"negative columns", 5, "-4", 24, bad, integer, 7, binary, "@"},
-        {"rows beyond 32 bits", 6, "4294967296", 24, bad, integer, 4, binary, "@"},
-        {"comma decimal", 11, "40,5", 24, bad, integer, 4, binary, "@"},
-        {"value beyond a single", 17, "1e39", 24, bad, integer, 4, binary, "@"},
-        {"negative legend count reads no legend", 24, "-1", 24, ok, integer, 4, binary, ""},
-        {"legend lines missing", 24, "2", 24, bad, integer, 4, binary, "@"},
-        {"ends after line 12", 0, "", 12, bad, integer, 4, binary, "@"},
-        {"empty file", 0, "", 0, bad, byte, 7, binary, "@"},
-        {"a folder", 0, "", -1, TImgDoc::StatusCannotOpen, byte, 7, binary, "@"},
+        {"format a.1 in lower case", 1, "format a.1", 24, ok, integer, 4, binary, "", 0},
+        {"format without a.1", 1, "format A.2", 24, TImgDoc::StatusNotA1, byte, 7, binary, "", 1},
+        {"type int is integer", 3, "int", 24, ok, integer, 4, binary, "", 0},
+        {"type r is integer", 3, "r", 24, ok, integer, 4, binary, "", 0},
+        {"RGB24, then one-number values", 3, "RGB24", 24, bad, dtRgb24, 4, binary, "@", 16},
+        {"type with trailing blank", 3, "rgb24 ", 24, TImgDoc::StatusBadDataType, dtUnknown, 7, binary, "rgb24 ", 3},
+        {"file type Packed Binary", 4, "Packed Binary", 24, ok, integer, 4, ftPackedBinary, "", 0},
+        {"file type Packed", 4, "Packed", 24, TImgDoc::StatusBadFileType, integer, 7, ftUnknown, "packed", 4},
+        {"columns 12abc", 5, "12abc", 24, bad, integer, 7, binary, "@", 5},
+        {"negative columns", 5, "-4", 24, bad, integer, 7, binary, "@", 5},
+        {"rows beyond 32 bits", 6, "4294967296", 24, bad, integer, 4, binary, "@", 6},
+        {"comma decimal", 11, "40,5", 24, bad, integer, 4, binary, "@", 11},
+        {"value beyond a single", 17, "1e39", 24, bad, integer, 4, binary, "@", 17},
+        {"negative legend count reads no legend", 24, "-1", 24, ok, integer, 4, binary, "", 0},
+        {"legend lines missing", 24, "2", 24, bad, integer, 4, binary, "@", 25},
+        {"ends after line 12", 0, "", 12, bad, integer, 4, binary, "@", 13},
+        {"empty file", 0, "", 0, bad, byte, 7, binary, "@", 1},
+        {"a folder", 0, "", -1, TImgDoc::StatusCannotOpen, byte, 7, binary, "@", 0},
         // clang-format on
     };
     for (const auto& c : cases) {
@@ -93,37 +94,10 @@ TEST(ImgDocTest, StatusAndStateLeft)
         EXPECT_EQ(doc.Columns, c.Columns);
         EXPECT_EQ(doc.FileType, c.FileType);
         EXPECT_EQ(doc.ErrorText, std::string(c.ErrorText) == "@" ? file : c.ErrorText);
+        EXPECT_EQ(doc.ErrorLine, c.ErrorLine);
         EXPECT_EQ(doc.Comments.empty(), c.Status == ok);
         EXPECT_EQ(doc.FileFormat, c.Line == 1 ? c.Value : "Kartova Raster A.1");
     }
-}
-
-// A failure names the line that did not read, or the missing one after the
-// last; a stored negative legend count is kept and reads no legend lines.
-TEST(ImgDocTest, ErrorLineAndNegativeLegendCount)
-{
-    // line changed (0: none), value, lines kept, the line a failure names
-    const std::tuple<int, const char*, int, int> cases[] = {
-        {5, "12abc", 24, 5}, {3, "complex", 24, 3}, {1, "format A.2", 24, 1},
-        {0, "", 12, 13},     {24, "2", 24, 25},     {24, "-3", 24, 0},
-    };
-    for (const auto& [line, value, keep, errorLine] : cases) {
-        TStrings values = docValues("integer", 4, 3);
-        if (line > 0)
-            values[static_cast<std::size_t>(line - 1)] = value;
-        values.resize(static_cast<std::size_t>(keep));
-        TImgDoc doc;
-        const int status = doc.ReadDoc(writeDoc(docText(values)));
-        EXPECT_EQ(doc.ErrorLine, errorLine) << value;
-        EXPECT_EQ(status == TImgDoc::StatusOk, errorLine == 0) << value;
-    }
-    TImgDoc doc;
-    TStrings values = docValues("integer", 4, 3);
-    values[23] = "-3";
-    ASSERT_EQ(doc.ReadDocText(docText(values, {docLine("25", "not a legend")}), "doc"),
-              TImgDoc::StatusOk);
-    EXPECT_EQ(doc.LegendCats, -3);
-    EXPECT_EQ(doc.LegendNames[0], "");
 }
 
 TEST(ImgDocTest, ParseReal)
@@ -167,6 +141,13 @@ TEST(ImgDocTest, LegendCodesComeFromLabelColumn)
     EXPECT_EQ(doc.LegendCodes[255], 255);
     ASSERT_EQ(doc.Comments.size(), 44U);
     EXPECT_EQ(doc.Comments.front(), "class 256");
+    // A stored negative count is kept and reads no legend lines.
+    values[23] = "-3";
+    TImgDoc negative;
+    ASSERT_EQ(negative.ReadDocText(docText(values, {docLine("25", "not a legend")}), "doc"),
+              TImgDoc::StatusOk);
+    EXPECT_EQ(negative.LegendCats, -3);
+    EXPECT_EQ(negative.LegendNames[0], "");
 }
 
 } // namespace

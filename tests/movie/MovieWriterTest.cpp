@@ -1,9 +1,10 @@
 #include "movie/MovieWriter.h"
 #include "movie/MovieRender.h"
 
+#include "TestSupport.h"
+
 #include <algorithm>
 #include <array>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -11,10 +12,9 @@
 #include <functional>
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 using namespace skyglide;
+using namespace skyglide::test;
 namespace fs = std::filesystem;
 using F = TMovieFormat;
 using RGB = std::array<int, 3>;
@@ -34,12 +34,6 @@ std::string output(const std::string& command)
     return out;
 }
 
-std::string readFile(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // The names in a folder, sorted; none when there is no folder.
 std::vector<std::string> namesIn(const fs::path& folder)
 {
@@ -50,25 +44,6 @@ std::vector<std::string> namesIn(const fs::path& folder)
     std::sort(names.begin(), names.end());
     return names;
 }
-
-// A private folder that goes afterwards.
-struct Folder
-{
-    Folder()
-    {
-        const char* root = std::getenv("SKYGLIDE_TEST_TMP");
-        std::string name = (fs::path(root ? root : "/tmp") / "movie-XXXXXX").string();
-        EXPECT_NE(::mkdtemp(name.data()), nullptr);
-        path = name;
-    }
-    ~Folder()
-    {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-    std::vector<std::string> entries() const { return namesIn(path); }
-    fs::path path;
-};
 
 // The test picture of frame `index`: top half red on the left and green on
 // the right, bottom half blue, and a grey square in the bottom-right corner
@@ -123,16 +98,6 @@ struct PatternSource : TMovieFrameSource
     std::optional<Picture> picture;
 };
 
-std::string errorOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return "";
-}
-
 // Writes `count` test frames, every other one as an OpenGL read-back.
 void writeMovie(const TMovieSettings& settings, int count)
 {
@@ -156,7 +121,7 @@ std::string input(const TMovieSettings& s)
 // count, a clean decode, and the first frame's picture upright in its colours.
 TEST(MovieWriterTest, EveryFormatReadsBackInFFmpeg)
 {
-    Folder folder;
+    const fs::path folder = TestFolder();
     // format, size asked for, frame rate, the note on the size, what ffprobe
     // reports (codec, tag, size, rate, frames), how far colours may drift
     const std::tuple<F, int, int, int, const char*, const char*, int> rows[] = {
@@ -174,8 +139,7 @@ TEST(MovieWriterTest, EveryFormatReadsBackInFFmpeg)
     for (const auto& [format, w, h, fps, note, probed, drift] : rows) {
         const std::string name = movieFormatName(format);
         SCOPED_TRACE(name + " " + std::to_string(w) + "x" + std::to_string(h));
-        TMovieSettings asked{(folder.path / (name + std::to_string(w))).string(), format, w, h,
-                             fps};
+        TMovieSettings asked{(folder / (name + std::to_string(w))).string(), format, w, h, fps};
         std::string told;
         const TMovieSettings s = CheckMovieSettings(asked, &told);
         EXPECT_EQ(told, note);
@@ -205,57 +169,37 @@ TEST(MovieWriterTest, EveryFormatReadsBackInFFmpeg)
         EXPECT_LE(worst, drift);
     }
     // Only the movies themselves are left: no temporary files.
-    EXPECT_EQ(folder.entries().size(), std::size(rows));
+    EXPECT_EQ(namesIn(folder).size(), std::size(rows));
 
     // H.264 in MP4 has its index at the front and lasts its frames' time.
-    const std::string mp4 = (folder.path / "mp4320").string();
-    const std::string bytes = readFile(mp4);
+    const std::string mp4 = (folder / "mp4320").string();
+    const std::string bytes = ReadBytes(mp4);
     EXPECT_LT(bytes.find("moov"), bytes.find("mdat"));
     EXPECT_EQ(output("ffprobe -v error -i '" + mp4 + "' -show_entries format=duration -of csv=p=0"),
               "0.400000\n");
-}
-
-// The same frames make the same pictures, byte for byte.
-TEST(MovieWriterTest, PicturesAreTheSameForTheSameFrames)
-{
-    Folder folder;
-    for (const char* name : {"a", "b"})
-        writeMovie({(folder.path / name).string(), F::mfPNG, 96, 64, 24}, 3);
-    for (const char* picture : {"frame-000001.png", "frame-000002.png", "frame-000003.png"}) {
-        const std::string a = readFile(folder.path / "a" / picture);
-        EXPECT_FALSE(a.empty()) << picture;
-        EXPECT_EQ(a, readFile(folder.path / "b" / picture)) << picture;
-    }
 }
 
 // A refusing folder, a full disk or a broken frame: one message, no file, and
 // an older movie of the same name as it was.
 TEST(MovieWriterTest, FailuresLeaveNoFile)
 {
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit unlimited{};
-    ::getrlimit(RLIMIT_FSIZE, &unlimited);
-    const auto limitFileSize = [&](rlim_t bytes) {
-        rlimit limited = unlimited;
-        limited.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limited);
-    };
+    TFileSizeLimit fileSize;
     struct Row
     {
         const char* what;
         F format;
         std::function<void(const fs::path& target)> setUp;
-        rlim_t fileSizeLimit;
+        std::uint64_t fileSizeLimit; // 0: none
         std::string reason; // after "cannot write <target>: "
     };
     const Row rows[] = {
-        {"missing folder", F::mfMP4, [](const fs::path& t) { fs::remove(t.parent_path()); },
-         RLIM_INFINITY, "No such file or directory"},
-        {"folder in the way", F::mfAVIRaw, [](const fs::path& t) { fs::create_directory(t); },
-         RLIM_INFINITY, "Is a directory"},
+        {"missing folder", F::mfMP4, [](const fs::path& t) { fs::remove(t.parent_path()); }, 0,
+         "No such file or directory"},
+        {"folder in the way", F::mfAVIRaw, [](const fs::path& t) { fs::create_directory(t); }, 0,
+         "Is a directory"},
         {"pictures into a folder in use", F::mfPNG,
-         [](const fs::path& t) { fs::create_directory(t), std::ofstream(t / "notes.txt"); },
-         RLIM_INFINITY, "Directory not empty"},
+         [](const fs::path& t) { fs::create_directory(t), std::ofstream(t / "notes.txt"); }, 0,
+         "Directory not empty"},
         {"full disk", F::mfMP4, nullptr, 1000, "File too large"},
         {"full disk", F::mfAVIMSVC, nullptr, 20000, "File too large"},
         {"full disk", F::mfAVIRaw, nullptr, 20000, "File too large"},
@@ -263,52 +207,52 @@ TEST(MovieWriterTest, FailuresLeaveNoFile)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.what) + ", " + movieFormatName(row.format));
-        Folder folder;
-        const fs::path target = folder.path / "sub" / "movie";
+        const fs::path target = TestFolder(std::to_string(&row - rows)) / "sub" / "movie";
         fs::create_directory(target.parent_path());
         if (row.setUp)
             row.setUp(target);
         const std::vector<std::string> before = namesIn(target.parent_path());
-        limitFileSize(row.fileSizeLimit);
-        const std::string error = errorOf([&] {
+        if (row.fileSizeLimit)
+            fileSize.Limit(row.fileSizeLimit);
+        const std::string error = ErrorOf([&] {
             writeMovie({target.string(), row.format, 320, 240, 30}, 40);
         });
-        ::setrlimit(RLIMIT_FSIZE, &unlimited);
+        fileSize.Lift();
         EXPECT_EQ(error, "cannot write " + target.string() + ": " + row.reason);
         EXPECT_EQ(namesIn(target.parent_path()), before) << "the folder holds what it held before";
     }
 
     // An older movie stays as it was when a new one fails; frames of the
     // wrong size are refused.
-    Folder folder;
-    const fs::path target = folder.path / "flight.mp4";
+    const fs::path folder = TestFolder();
+    const fs::path target = folder / "flight.mp4";
     std::ofstream(target) << "an earlier movie";
     TMovieWriter writer({target.string(), F::mfMP4, 64, 48, 30});
     writer.Write(Picture(64, 48, 0, false).frame());
-    EXPECT_EQ(errorOf([&] { writer.Write(Picture(48, 64, 1, false).frame()); }),
+    EXPECT_EQ(ErrorOf([&] { writer.Write(Picture(48, 64, 1, false).frame()); }),
               "cannot encode " + target.string() + ": frame 2 is 48x64, expected 64x48");
     EXPECT_FALSE(writer.Writing());
-    EXPECT_EQ(folder.entries(), std::vector<std::string>{"flight.mp4"});
-    EXPECT_EQ(readFile(target), "an earlier movie");
+    EXPECT_EQ(namesIn(folder), std::vector<std::string>{"flight.mp4"});
+    EXPECT_EQ(ReadBytes(target), "an earlier movie");
 
     // Settings out of range are refused before anything is created.
-    EXPECT_EQ(errorOf([&] {
+    EXPECT_EQ(ErrorOf([&] {
                   TMovieWriter({target.string(), F::mfMP4, 3841, 2160});
               }),
               "movie size 3841x2160 is outside 16x16 to 3840x2160");
-    EXPECT_EQ(errorOf([&] {
+    EXPECT_EQ(ErrorOf([&] {
                   TMovieWriter({target.string(), F::mfPNG, 640, 480, 23});
               }),
               "frame rate 23 is outside 24 to 60");
-    EXPECT_EQ(folder.entries(), std::vector<std::string>{"flight.mp4"});
+    EXPECT_EQ(namesIn(folder), std::vector<std::string>{"flight.mp4"});
 }
 
 // Frames go from the source into the movie with progress after each; a
 // cancel or a failing renderer stops within a frame and leaves no file.
 TEST(MovieWriterTest, RenderReportsProgressAndStopsCleanly)
 {
-    Folder folder;
-    const TMovieSettings settings{(folder.path / "m.mp4").string(), F::mfMP4, 64, 48, 30};
+    const fs::path folder = TestFolder();
+    const TMovieSettings settings{(folder / "m.mp4").string(), F::mfMP4, 64, 48, 30};
     // The clock is read at the start and after each frame: a frame takes
     // half a second.
     double clock = 99.5;
@@ -330,7 +274,7 @@ TEST(MovieWriterTest, RenderReportsProgressAndStopsCleanly)
               "10\n");
 
     // The finished movie stays as it is while later renders fail.
-    const std::string finished = readFile(settings.FileName);
+    const std::string finished = ReadBytes(settings.FileName);
     PatternSource cancelled(64, 48, 10);
     render.OnQueryCancel = [&] { return cancelled.rendered.size() == 3; };
     EXPECT_EQ(render.Render(cancelled, settings), TMovieRenderResult::mrCancelled);
@@ -339,10 +283,10 @@ TEST(MovieWriterTest, RenderReportsProgressAndStopsCleanly)
 
     PatternSource failing(64, 48, 10);
     failing.failAt = 4;
-    EXPECT_EQ(errorOf([&] { render.Render(failing, settings); }), "the renderer lost its context");
+    EXPECT_EQ(ErrorOf([&] { render.Render(failing, settings); }), "the renderer lost its context");
     PatternSource empty(64, 48, 0);
-    EXPECT_EQ(errorOf([&] { render.Render(empty, settings); }),
+    EXPECT_EQ(ErrorOf([&] { render.Render(empty, settings); }),
               "cannot write " + settings.FileName + ": the movie has no frames");
-    EXPECT_EQ(folder.entries(), std::vector<std::string>{"m.mp4"});
-    EXPECT_EQ(readFile(settings.FileName), finished);
+    EXPECT_EQ(namesIn(folder), std::vector<std::string>{"m.mp4"});
+    EXPECT_EQ(ReadBytes(settings.FileName), finished);
 }

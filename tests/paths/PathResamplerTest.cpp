@@ -1,5 +1,7 @@
 #include "paths/PathResampler.h"
 
+#include "TestSupport.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -14,8 +16,6 @@ using Vec = std::array<float, 3>;
 using Sm = TPathSmoothing;
 
 namespace {
-
-constexpr Sm kSmoothings[] = {Sm::smNone, Sm::smSpline, Sm::smConstantSpeed};
 
 TPose pose(Vec position, Vec direction = {0, 0, 1}, Vec camera = {0, 0.03f, 0})
 {
@@ -167,13 +167,10 @@ TEST(PathResamplerTest, FrameCountFollowsTheFlightsDuration)
     };
     for (const auto& [count, fps, frames] : rows) {
         const std::vector<TPose> poses(std::size_t(count), pose({1, 2, 3}));
-        for (Sm smoothing : kSmoothings) {
+        for (Sm smoothing : {Sm::smNone, Sm::smSpline, Sm::smConstantSpeed}) {
             const TPathResampler resampler(poses, smoothing, fps);
             EXPECT_EQ(resampler.FrameCount(), smoothing == Sm::smNone ? count : frames)
                 << count << " poses at " << fps << " " << pathSmoothingName(smoothing);
-        }
-        if (count > 0) {
-            EXPECT_NEAR(double(frames) / fps, count * TPathResampler::PoseInterval, 1.0 / fps);
         }
     }
 }
@@ -250,10 +247,6 @@ TEST(PathResamplerTest, RecordedPosesNameTheLineThatIsNoPose)
     TPathFile path;
     path.Add("0,1.00,2.00,3.00,0.00,0.00,1.00,0.00,0.03,0.00");
     path.Add("1,1.00,2.00,abc,0.00,0.00,1.00,0.00,0.03,0.00");
-    try {
-        RecordedPoses(path);
-        ADD_FAILURE() << "no error";
-    } catch (const std::runtime_error& e) {
-        EXPECT_STREQ(e.what(), "line 2: 'abc' is not a valid floating point value");
-    }
+    EXPECT_EQ(test::ErrorOf([&] { RecordedPoses(path); }),
+              "line 2: 'abc' is not a valid floating point value");
 }
