@@ -650,6 +650,9 @@ TEST_F(FlightWindow, SaveAsAVIWritesOneFramePerRecordPlayedAsTheViewerShowsIt)
 {
     const QSize viewer(832, 560);
     ASSERT_NO_FATAL_FAILURE(StartTrinidad(viewer));
+    // A movie frame is the view in its own pixels: twice the window's size
+    // when the screen's scale factor is 2 (SceneFormAtScaleFactor2).
+    const QSize pixels = viewer * int(Form->SceneViewer1().devicePixelRatio());
     Form->Action(C::actSky).trigger();
     // The movie starts after the path's current line, here 289 of 300: the
     // progress bar then stays put for most ticks, so nothing but the movie's
@@ -672,12 +675,12 @@ TEST_F(FlightWindow, SaveAsAVIWritesOneFramePerRecordPlayedAsTheViewerShowsIt)
 
     const QJsonObject stream = VideoStream(movie);
     EXPECT_EQ(stream["codec_name"].toString(), "msvideo1");
-    EXPECT_EQ(stream["width"].toInt(), viewer.width());
-    EXPECT_EQ(stream["height"].toInt(), viewer.height());
+    EXPECT_EQ(stream["width"].toInt(), pixels.width());
+    EXPECT_EQ(stream["height"].toInt(), pixels.height());
     EXPECT_EQ(stream["r_frame_rate"].toString(), "15/1");
     EXPECT_EQ(stream["nb_read_frames"].toString().toInt(), int(played.size()));
 
-    const qsizetype frameBytes = qsizetype(viewer.width()) * viewer.height() * 3;
+    const qsizetype frameBytes = qsizetype(pixels.width()) * pixels.height() * 3;
     const QByteArray frames = DecodeFrames(movie);
     ASSERT_EQ(frames.size(), frameBytes * qsizetype(played.size()));
     const auto viewAt = [&](int line) {
@@ -689,9 +692,9 @@ TEST_F(FlightWindow, SaveAsAVIWritesOneFramePerRecordPlayedAsTheViewerShowsIt)
         SCOPED_TRACE(played[i].Line);
         const QByteArray frame = frames.mid(qsizetype(i) * frameBytes, frameBytes);
         // Upright: the sky at the top, the terrain at the bottom.
-        const TColour top = MeanColour(frame, viewer.width(), 0, viewer.height() / 10);
+        const TColour top = MeanColour(frame, pixels.width(), 0, pixels.height() / 10);
         const TColour bottom =
-            MeanColour(frame, viewer.width(), viewer.height() * 9 / 10, viewer.height());
+            MeanColour(frame, pixels.width(), pixels.height() * 9 / 10, pixels.height());
         EXPECT_GT(top.B, top.R + 25) << "sky blue at the top";
         EXPECT_GT(top.B, 150);
         EXPECT_LT(bottom.B, bottom.R) << "terrain at the bottom";
