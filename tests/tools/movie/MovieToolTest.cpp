@@ -92,7 +92,8 @@ protected:
 
 // Every format at a size the encoders round, read back by ffprobe at the
 // rounded size and rate with the frames the smoothing gives: one per pose for
-// none, the path's playing time (poses × 60 ms) for spline.
+// none, the path's playing time (poses × 60 ms) for spline. Above the horizon
+// of a level view, --sky paints the sky over the background.
 TEST_F(MovieTool, TheSamplePathBecomesAMovieOfEveryFormatThatFFmpegReads)
 {
     const QString path = SamplePath(50);
@@ -130,6 +131,17 @@ TEST_F(MovieTool, TheSamplePathBecomesAMovieOfEveryFormatThatFFmpegReads)
         }
         EXPECT_EQ(DecodeFrames(movie).size(), qsizetype(width) * height * 3 * c.Frames);
     }
+
+    // The sample's pose 240 with the camera on the observer, looking level.
+    WriteBytes(Folder / "level.csv", "0,-724.33,77.62,274.84,-0.90,0.00,-0.43,0.00,0.00,0.00\n");
+    const TRun sky = Run(Arguments({"--path", File("level.csv"), "--out", File("sky"), "--size",
+                                    "320x180", "--format", "png", "--smooth", "none", "--sky",
+                                    "--background", "ff0000"}));
+    ASSERT_EQ(sky.Status, 0) << sky.Err;
+    const QByteArray top = DecodeFrames(File("sky") + "/frame-%06d.png").left(320 * 18 * 3);
+    ASSERT_EQ(top.size(), 320 * 18 * 3);
+    for (qsizetype i = 0; i < top.size(); i += 3)
+        ASSERT_GT(std::uint8_t(top[i + 2]), std::uint8_t(top[i]) + 25) << "sky blue at " << i / 3;
 }
 
 // A GeoTIFF of the sample goes through the import cache and renders the same
