@@ -58,11 +58,8 @@ protected:
     // Loads a path file of lines.
     std::string Load(const std::vector<std::string>& lines, const std::string& name = "p.csv")
     {
-        std::string bytes;
-        for (const std::string& line : lines)
-            bytes += line + "\r\n";
         const std::string file = (Folder / name).string();
-        WriteBytes(file, bytes);
+        WritePath(file, lines);
         Flight.LoadPath(file);
         return file;
     }
@@ -98,7 +95,6 @@ TEST_F(FlightController, RecordsOnePosePerTickAndPlaysThemBackLineByLine)
 {
     Flight.Record();
     EXPECT_EQ(Caption, "Sky Glide - Recording");
-    EXPECT_EQ(Flight.PathState(), S::psRecording);
     std::vector<TPose> poses;
     for (int tick = 0; tick < 8; ++tick) {
         Scene.Observer->Move(10);

@@ -73,12 +73,19 @@ private:
     bool m_ended = false;
 };
 
+// The visible windows whose names match pattern, one a line; with sync,
+// once there is one.
+QString Visible(const QString& pattern, bool sync = false)
+{
+    return Xdotool(QStringList{"search"} + (sync ? QStringList{"--sync"} : QStringList()) +
+                   QStringList{"--onlyvisible", "--name", pattern})
+        .value_or(QString());
+}
+
 // The first visible window whose name matches pattern, once there is one.
 QString Window(const QString& pattern)
 {
-    return Xdotool({"search", "--sync", "--onlyvisible", "--name", pattern})
-        .value_or(QString())
-        .section('\n', 0, 0);
+    return Visible(pattern, true).section('\n', 0, 0);
 }
 
 // Types a file's name into the file dialog named title and takes it.
@@ -118,9 +125,7 @@ void PopupCommand(const QString& scene, pid_t viewer, int fromBottom, const QStr
             .value_or(QString())
             .count('\n');
     };
-    const auto shown = [&] {
-        return !Xdotool({"search", "--onlyvisible", "--name", title}).value_or(QString()).isEmpty();
-    };
+    const auto shown = [&] { return !Visible(title).isEmpty(); };
     QStringList keys{"key"};
     for (int i = 0; i < fromBottom; ++i)
         keys << "Up";
@@ -143,15 +148,10 @@ void AnswerBox(const QString& key)
 {
     const QString box = Window("^SkyGlide$");
     ASSERT_FALSE(box.isEmpty());
-    const auto open = [&] {
-        return Xdotool({"search", "--onlyvisible", "--name", "^SkyGlide$"})
-            .value_or(QString())
-            .contains(box);
-    };
     ASSERT_TRUE(WaitUntil([&] {
         Xdotool({"windowfocus", "--sync", box});
         Xdotool({"key", "--clearmodifiers", key});
-        return WaitUntil([&] { return !open(); }, 3000);
+        return WaitUntil([&] { return !Visible("^SkyGlide$").contains(box); }, 3000);
     })) << "the box stays";
 }
 
@@ -269,10 +269,7 @@ TEST(ViewerFaults, ViewerStoppedInTheMiddleOfAMovie_NoBrokenMovieUnderItsName)
         const std::filesystem::path folder = TestFolder(std::to_string(signal));
         const QString path = QString::fromStdString((folder / "long.csv").string());
         const QString movie = QString::fromStdString((folder / "long.avi").string());
-        std::string lines;
-        for (const std::string& line : NorthwardFlight(3000))
-            lines += line + "\r\n";
-        WriteBytes(path.toStdString(), lines);
+        WritePath(path.toStdString(), NorthwardFlight(3000));
         TViewer viewer(folder);
         THostRun host(QStringList{Olinda} + viewer.HostArguments());
         ASSERT_TRUE(host.WaitForBusName(MessageWindow));

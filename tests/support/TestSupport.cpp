@@ -90,6 +90,14 @@ std::string ReadBytes(const std::filesystem::path& file)
     return bytes.str();
 }
 
+void WritePath(const std::filesystem::path& file, const std::vector<std::string>& lines)
+{
+    std::string bytes;
+    for (const std::string& line : lines)
+        bytes += line + "\r\n";
+    WriteBytes(file, bytes);
+}
+
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);

@@ -61,6 +61,8 @@ private:
 
 void WriteBytes(const std::filesystem::path& file, const std::string& bytes);
 std::string ReadBytes(const std::filesystem::path& file);
+// A path file of lines, each ended by CR LF as the path file writes them.
+void WritePath(const std::filesystem::path& file, const std::vector<std::string>& lines);
 
 // Lets events through (when there is an application) until done() holds;
 // false when it still does not after timeoutMs. Waits for the event a test
