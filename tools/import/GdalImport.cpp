@@ -128,6 +128,14 @@ TGeometry geometryOf(GDALDataset& dataset, const std::string& source)
     geometry.MaxX = t[0] + columns * t[1];
     geometry.MinY = geometry.SouthUp ? t[3] : t[3] + rows * t[5];
     geometry.MaxY = geometry.SouthUp ? t[3] + rows * t[5] : t[3];
+    // Cells so large that the extent, or the cell size as the documentation
+    // stores it, no longer holds a number: the viewer could not read it back.
+    if (!std::isfinite(geometry.MaxX) || !std::isfinite(geometry.MinY) ||
+        !std::isfinite(geometry.MaxY) ||
+        geometry.CellWidth > double(std::numeric_limits<float>::max())) {
+        throw TImportError("cannot import " + source + ": cells of " + formatReal(t[1]) + " by " +
+                           formatReal(t[5]) + " map units give an extent beyond any number");
+    }
     return geometry;
 }
 
