@@ -7,17 +7,27 @@
 #include "render/SkyDome.h"
 #include "render/TerrainLOD.h"
 
+#include <algorithm>
+
 namespace skyglide {
 
 namespace {
 // A frame whose tiles keep coming after this many redraws is taken as it is.
 constexpr int MaxDetailRedraws = 100;
+
+int BandRows(int width, int height, long long bandPixels)
+{
+    const long long pixels = static_cast<long long>(width) * height;
+    const long long bands = (pixels + std::max(bandPixels, 1LL) - 1) / std::max(bandPixels, 1LL);
+    return int((height + bands - 1) / bands);
+}
 } // namespace
 
 TMovieFrameRenderer::TMovieFrameRenderer(const TMovieScene& scene, TPathResampler frames,
-                                         int width, int height)
+                                         int width, int height, long long bandPixels)
     : m_frames(std::move(frames)),
-      m_context(std::make_unique<TOffscreenRenderContext>(width, height)),
+      m_bandRows(BandRows(width, height, bandPixels)),
+      m_context(std::make_unique<TOffscreenRenderContext>(width, m_bandRows)),
       m_pixels(std::size_t(width) * std::size_t(height) * 4)
 {
     // The picture is shared, not taken from a drape raster: the scene window
@@ -56,17 +66,23 @@ TMovieFrameRenderer::~TMovieFrameRenderer()
 TRGBFrame TMovieFrameRenderer::RenderFrame(int index)
 {
     ApplyRigPose(m_scene, m_frames.Frame(index));
-    m_buffer.RenderFrame();
-    // A frame of the level-of-detail surface is drawn again until every tile
-    // it needs has been made: the movie never shows a coarser stand-in, and
-    // the same command gives the same frames.
-    for (int redraw = 0; redraw < MaxDetailRedraws && m_scene.FullDetail &&
-                         !m_scene.FullDetail->FrameComplete() &&
-                         m_scene.FullDetail->WaitForTiles(10000);
-         ++redraw)
+    const int width = m_buffer.Width(), height = m_buffer.Height();
+    for (int bottom = 0; bottom < height; bottom += m_bandRows) {
+        m_buffer.SetBandOffset(bottom);
         m_buffer.RenderFrame();
-    m_context->ReadPixels(m_pixels.data());
-    return {m_context->Width(), m_context->Height(), m_pixels.data(), 4, 0, true};
+        // A frame of the level-of-detail surface is drawn again until every
+        // tile it needs has been made: the movie never shows a coarser
+        // stand-in, and the same command gives the same frames. The tiles
+        // are those of the whole frame, so the later bands find them there.
+        for (int redraw = 0; redraw < MaxDetailRedraws && m_scene.FullDetail &&
+                             !m_scene.FullDetail->FrameComplete() &&
+                             m_scene.FullDetail->WaitForTiles(10000);
+             ++redraw)
+            m_buffer.RenderFrame();
+        m_context->ReadRows(m_pixels.data() + std::size_t(bottom) * std::size_t(width) * 4,
+                            std::min(m_bandRows, height - bottom));
+    }
+    return {width, height, m_pixels.data(), 4, 0, true};
 }
 
 } // namespace skyglide

@@ -1069,22 +1069,9 @@ void TSceneFrm::actRenderMovieExecute()
          !self || m_closed))
         return;
 
-    // The movie shows what the window shows: the same surface and picture,
-    // the sky, the axes, the texture's smoothing and the background.
-    TMovieScene scene;
-    scene.Surface = m_data.SurfaceRaster.get();
-    scene.Picture = m_scene.HeightField1->Material().Texture().Image();
-    scene.Exaggeration = m_data.Exaggeration;
-    scene.MeshSamplingFactor = m_data.MeshSamplingFactor;
-    scene.Sky = m_scene.SkyDome1->Visible();
-    scene.FullDetail = m_scene.FullDetail != nullptr;
-    scene.Axes = m_scene.HeightField1->ShowAxes();
-    scene.SmoothPixel =
-        m_scene.HeightField1->Material().Texture().MagFilter() == TMagFilter::maLinear;
-    scene.Background = m_sceneViewer->Buffer().BackgroundColor();
     try {
         // The window closing stops the movie before the surface goes.
-        RenderPathMovie(this, scene, std::move(poses), m_renderMovie,
+        RenderPathMovie(this, MovieScene(), std::move(poses), m_renderMovie,
                         [this, self] { return !self || m_closing; });
     } catch (const std::exception& error) {
         if (self && !m_closed)
@@ -1105,6 +1092,22 @@ const QString& TSceneFrm::PictureFilter()
 QImage TSceneFrm::Picture(int scale)
 {
     return m_sceneViewer->RenderPicture(scale);
+}
+
+TMovieScene TSceneFrm::MovieScene() const
+{
+    TMovieScene scene;
+    scene.Surface = m_data.SurfaceRaster.get();
+    scene.Picture = m_scene.HeightField1->Material().Texture().Image();
+    scene.Exaggeration = m_data.Exaggeration;
+    scene.MeshSamplingFactor = m_data.MeshSamplingFactor;
+    scene.Sky = m_scene.SkyDome1->Visible();
+    scene.FullDetail = m_scene.FullDetail != nullptr;
+    scene.Axes = m_scene.HeightField1->ShowAxes();
+    scene.SmoothPixel =
+        m_scene.HeightField1->Material().Texture().MagFilter() == TMagFilter::maLinear;
+    scene.Background = m_sceneViewer->Buffer().BackgroundColor();
+    return scene;
 }
 
 void TSceneFrm::actSavePictureExecute()

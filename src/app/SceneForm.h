@@ -100,6 +100,9 @@ public:
     const QString& FrameRateText() const { return m_frameRateText; }
     // The current view as a picture at scale times the viewer's size.
     QImage Picture(int scale);
+    // What a movie of a path shows: the surface and picture, the sky, the
+    // axes, the texture's smoothing and the background of the window.
+    TMovieScene MovieScene() const;
     // The saved picture's scale for each filter of the Save Picture dialog.
     static constexpr std::array<int, 3> PictureScales = {1, 2, 4};
     static const QString& PictureFilter();

@@ -3,6 +3,8 @@
 #include "render/GLSurfaceFormat.h"
 
 #include <QOffscreenSurface>
+
+#include <algorithm>
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
 #include <QOpenGLFunctions>
@@ -53,12 +55,12 @@ void TOffscreenRenderContext::Deactivate()
     m_context->doneCurrent();
 }
 
-void TOffscreenRenderContext::ReadPixels(std::uint8_t* pixels)
+void TOffscreenRenderContext::ReadRows(std::uint8_t* pixels, int rows)
 {
     Activate();
     QOpenGLFunctions* gl = m_context->functions();
     gl->glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    gl->glReadPixels(0, 0, m_width, m_height, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+    gl->glReadPixels(0, 0, m_width, std::min(rows, m_height), GL_RGBA, GL_UNSIGNED_BYTE, pixels);
     Deactivate();
 }
 

@@ -34,7 +34,9 @@ public:
     /// Reads the framebuffer back: Width() × Height() RGBA pixels, rows
     /// bottom first, into `pixels` (Width() × Height() × 4 bytes). Every
     /// column is read, whatever the width; the context is current meanwhile.
-    void ReadPixels(std::uint8_t* pixels);
+    void ReadPixels(std::uint8_t* pixels) { ReadRows(pixels, m_height); }
+    /// The same for the lowest `rows` rows only (at most Height()).
+    void ReadRows(std::uint8_t* pixels, int rows);
 
     int Width() const { return m_width; }
     int Height() const { return m_height; }

@@ -306,7 +306,7 @@ void TSceneBuffer::RenderFrame()
         ClearOpenGLErrors();
 
         setupRenderingState();
-        glViewport(0, 0, m_width, m_height);
+        glViewport(0, -m_bandOffset, m_width, m_height);
         glClearColor(m_backgroundColor.X, m_backgroundColor.Y, m_backgroundColor.Z,
                      m_backgroundAlpha);
         GLbitfield clear = GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT;

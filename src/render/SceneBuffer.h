@@ -94,6 +94,11 @@ public:
     /// Sets the size of the frame in pixels, each at least 1, and the
     /// viewport when there is a context.
     void Resize(int width, int height);
+    /// Draws the frame `rows` pixels lower, so that a framebuffer lower than
+    /// the frame holds its band of rows from `rows` up: a large frame is
+    /// drawn band by band into a small framebuffer, each band exactly as
+    /// the whole frame would show it there.
+    void SetBandOffset(int rows) { m_bandOffset = rows; }
     int Width() const { return m_width; }
     int Height() const { return m_height; }
 
@@ -225,6 +230,7 @@ private:
     TVector4f m_cameraPosition{0, 0, 0, 1};
     int m_width = 1;
     int m_height = 1;
+    int m_bandOffset = 0;
 
     TCamera* m_camera = nullptr;
     TVector4f m_backgroundColor{240.0f / 255.0f, 240.0f / 255.0f, 240.0f / 255.0f, 1};

@@ -5,6 +5,7 @@
 #include "SceneWindow.h"
 
 #include "app/FlightPath.h"
+#include "app/MovieFrameRenderer.h"
 #include "app/SceneData.h"
 #include "app/SurfaceReadout.h"
 #include "data/RasterFile.h"
@@ -795,6 +796,17 @@ TEST_F(FlightWindow, RenderMovieShowsTheViewersFrames_CancelLeavesNoFile)
                   0.0)
             << "frame " << line;
     }
+    // A frame too large to be drawn whole is drawn in bands of rows (here
+    // bands of 50 rows, the last one shorter): the same pixels, no seam.
+    TMovieFrameRenderer banded(Form->MovieScene(),
+                               TPathResampler(poses, TPathSmoothing::smNone, 30), viewer.width(),
+                               viewer.height(), viewer.width() * 50);
+    const TRGBFrame band = banded.RenderFrame(20);
+    QByteArray rgb;
+    for (int y = 0; y < band.Height; ++y)
+        for (int x = 0; x < band.Width; ++x)
+            rgb.append(reinterpret_cast<const char*>(band.topRow() + y * band.rowStep() + x * 4), 3);
+    EXPECT_TRUE(rgb == frames.mid(20 * frameBytes, frameBytes)) << "a frame drawn in bands";
 
     const QString movie = File("cancelled.mp4");
     int cancelledAt = -1, lastSeen = -1;
