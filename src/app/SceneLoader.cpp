@@ -201,6 +201,9 @@ void TSceneLoader::LoadScene(Tmsghndlr& messageWindow, const std::vector<std::st
                      [&] { drape.LoadImage(drapeFile, true, 16); });
         TimedWithout(T::tpSurfaceLoad, T::tpProgressReports,
                      [&] { surface.LoadSurface(surfaceFile); });
+        // A row report that failed fails the start-up here, not the window's
+        // own calls of the host, which would only show it in a box.
+        TStartupTimings::Timed(T::tpProgressReports, [this] { m_host.AwaitProgressReports(); });
 
         TimedWithout(T::tpWindow, T::tpHostCalls, [&] {
             RequireOpenGL();

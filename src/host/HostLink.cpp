@@ -122,6 +122,12 @@ void THostLink::ReportProgress(float fraction)
         server->ReportProgress(m_processNumber, fraction);
 }
 
+void THostLink::AwaitProgressReports()
+{
+    if (IKartovaAPIServer* server = serverForService())
+        server->AwaitProgressReports();
+}
+
 void THostLink::ClearProgress()
 {
     if (IKartovaAPIServer* server = serverForService())

@@ -72,6 +72,10 @@ public:
     // application is shutting down; without a connection it is skipped (a
     // text result is empty). Host failures propagate as EHostServerError.
     void ReportProgress(float fraction);
+    // Waits for the host's answers to the progress reports (see
+    // IKartovaAPIServer::AwaitProgressReports), so that a failed one fails
+    // the work that made them, not whatever asks the host next.
+    void AwaitProgressReports();
     void ClearProgress();
     // Reads text B, then text A, and reports the error with both.
     void ReportProcessError(std::int32_t code);

@@ -28,6 +28,12 @@ private:
 // the host names them; settings without a name of their own are named after
 // their position in the host's interface. Every operation either returns the
 // host's answer or throws EHostServerError. Texts are UTF-8.
+//
+// ReportProgress, called once per loaded row, may return before the host has
+// answered (the bus client does, and returns 0: nobody uses the answer). A
+// report that fails then fails a later ReportProgress, AwaitProgressReports
+// or the next other call, which is not sent; the reports not yet answered
+// are given up, so the call after that (the error report) reaches the host.
 class IKartovaAPIServer
 {
 public:
@@ -66,6 +72,11 @@ public:
     virtual std::string HostCode76() = 0;                                // 76
     virtual std::string ResolverText88(const std::string& text) = 0;     // 88
     virtual std::string GetHostText() = 0;                               // 92
+
+    // Not a call of the host: waits until every progress report sent so far
+    // has been answered, and throws as the first failed one would have. A
+    // server that waits for each report has nothing to do.
+    virtual void AwaitProgressReports() {}
 };
 
 // How long a call waits for the host's answer before it counts as failed:

@@ -38,7 +38,8 @@ TEST(Viewer, StartsOnTheSampleTerrainAndEndsOnTheShutdownRequest)
     EXPECT_EQ(VisibleWindows(), std::nullopt) << "a window outlived the run";
 
     // One report per bitmap row of the drape, then of the surface (1200 x 600
-    // cells at step 2), each r / H.
+    // cells at step 2), each r / H, in order although the viewer does not wait
+    // for their answers, and ClearProgress after the last.
     QStringList expected = ConnectionReads();
     expected +=
         {"ConfirmProcess(1)", "GetProcessTextC(1)", "GetProcessTextD(1)", "ClearProgress(1)"};

@@ -128,6 +128,43 @@ TEST(InProcess, SilentHostIsNotFoundWithinTheCallTimeout)
     qunsetenv("SKYGLIDE_HOST_TIMEOUT_MS");
 }
 
+// Row reports go out without waiting for their answers, yet a host that
+// fails them, or no longer answers them, is noticed within a bounded number
+// of rows: the next call fails with the report's name and nothing more is
+// sent, and the error report that ends the start-up still reaches the host.
+TEST(InProcess, AFailedRowReportFailsTheLoadAndTheErrorReportStillGoesOut)
+{
+    qputenv("SKYGLIDE_HOST_TIMEOUT_MS", "1000");
+    // A few rows, whose failure only the next call can find; more rows than
+    // may be unanswered.
+    for (const auto& [fault, rows] : {std::pair{"--fail", 3}, std::pair{"--stall", 16384}}) {
+        SCOPED_TRACE(fault);
+        THostRun host({"--no-viewer", fault, "ReportProgress"});
+        ASSERT_TRUE(host.WaitForBusName(KartovaServiceName));
+        THostLink link;
+        ASSERT_TRUE(link.Connect());
+        link.SetProcessNumber(1);
+        int sent = 0;
+        try {
+            for (; sent < rows; ++sent)
+                link.ReportProgress(float(sent) / rows);
+            link.ClearProgress();
+            ADD_FAILURE() << "the failed reports were lost";
+        } catch (const EHostServerError& error) {
+            EXPECT_EQ(error.Method(), "ReportProgress");
+        }
+        EXPECT_LE(sent, 256) << "the load ran on with the host's answers piling up";
+        EXPECT_NO_THROW(link.ReportProcessError(-999));
+        QStringList calls, expected = ConnectionReads();
+        for (const TLoggedCall& call : host.Calls())
+            calls << (call.Method == "ReportProgress" ? call.Method : call.Text());
+        for (int row = 0; row < sent; ++row)
+            expected << "ReportProgress";
+        EXPECT_EQ(calls, expected + ErrorReport);
+    }
+    qunsetenv("SKYGLIDE_HOST_TIMEOUT_MS");
+}
+
 TEST(InProcess, SecondViewerQueuesBehindTheFirst)
 {
     QDBusConnection earlier = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "earlier");
