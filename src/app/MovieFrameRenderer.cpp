@@ -18,7 +18,8 @@ constexpr int MaxDetailRedraws = 100;
 int BandRows(int width, int height, long long bandPixels)
 {
     const long long pixels = static_cast<long long>(width) * height;
-    const long long bands = (pixels + std::max(bandPixels, 1LL) - 1) / std::max(bandPixels, 1LL);
+    const long long perBand = std::max(bandPixels, 1LL);
+    const long long bands = (pixels + perBand - 1) / perBand;
     return int((height + bands - 1) / bands);
 }
 } // namespace
