@@ -1,54 +1,40 @@
 #include "MovieOptions.h"
 
 #include "app/ProcessParameters.h"
+#include "import/CommandLine.h"
 
-#include <QCommandLineParser>
 #include <QRegularExpression>
-
-#include <cstdio>
 
 namespace skyglide {
 
 namespace {
-
-bool Fail(const QString& message, int& exitCode)
-{
-    std::fprintf(stderr, "skyglide-movie: %s\n", qPrintable(message));
-    exitCode = 2;
-    return false;
-}
 
 QString Quoted(const char* option, const QString& text)
 {
     return QStringLiteral("--%1: '%2'").arg(QLatin1String(option), text);
 }
 
-bool ToInt(const QString& text, const char* option, int& value, int& exitCode)
-{
-    bool ok = false;
-    value = text.toInt(&ok);
-    return ok || Fail(Quoted(option, text) + QStringLiteral(" is not a whole number"), exitCode);
-}
-
-bool ToSize(const QString& text, TMovieSettings& settings, int& exitCode)
+bool ToSize(const TToolCommandLine& line, const QString& text, TMovieSettings& settings,
+            int& exitCode)
 {
     static const QRegularExpression pattern(QStringLiteral("^(\\d{1,5})x(\\d{1,5})$"));
     const QRegularExpressionMatch match = pattern.match(text);
     if (!match.hasMatch())
-        return Fail(Quoted("size", text) + QStringLiteral(" is not WIDTHxHEIGHT, e.g. 1920x1080"),
-                    exitCode);
+        return line.Fail(Quoted("size", text) +
+                             QStringLiteral(" is not WIDTHxHEIGHT, e.g. 1920x1080"),
+                         exitCode);
     settings.Width = match.captured(1).toInt();
     settings.Height = match.captured(2).toInt();
     return true;
 }
 
-bool ToColour(const QString& text, TVector4f& colour, int& exitCode)
+bool ToColour(const TToolCommandLine& line, const QString& text, TVector4f& colour, int& exitCode)
 {
     static const QRegularExpression pattern(QStringLiteral("^#?[0-9A-Fa-f]{6}$"));
     if (!pattern.match(text).hasMatch())
-        return Fail(Quoted("background", text) +
-                        QStringLiteral(" is not a colour RRGGBB in hexadecimal, e.g. 87CEEB"),
-                    exitCode);
+        return line.Fail(Quoted("background", text) +
+                             QStringLiteral(" is not a colour RRGGBB in hexadecimal, e.g. 87CEEB"),
+                         exitCode);
     const unsigned rgb = text.right(6).toUInt(nullptr, 16);
     colour = {float((rgb >> 16) & 0xFF) / 255.0f, float((rgb >> 8) & 0xFF) / 255.0f,
               float(rgb & 0xFF) / 255.0f, 1.0f};
@@ -59,93 +45,75 @@ bool ToColour(const QString& text, TVector4f& colour, int& exitCode)
 
 std::optional<TMovieOptions> ParseMovieOptions(const QStringList& arguments, int& exitCode)
 {
-    exitCode = 0;
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Renders a flight path over a terrain into a movie, off-screen, without a window or a\n"
-        "host: the rasters are read as the viewer reads them, every frame is rendered at the\n"
-        "movie's size and encoded. Ctrl+C stops it and leaves no file behind."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addPositionalArgument(
-        QStringLiteral("surface"),
+    TToolCommandLine line(
+        "skyglide-movie",
+        QStringLiteral(
+            "Renders a flight path over a terrain into a movie, off-screen, without a window or a\n"
+            "host: the rasters are read as the viewer reads them, every frame is rendered at the\n"
+            "movie's size and encoded. Ctrl+C stops it and leaves no file behind."),
         QStringLiteral("Surface raster: a raster pair (.rst), or any raster GDAL reads (GeoTIFF, "
                        "ASCII grid, HGT, ...), imported once into the cache."));
-    const auto value = [&](const char* name, const char* description, const char* valueName,
-                           const QString& fallback = QString()) {
-        QCommandLineOption option(QString::fromLatin1(name), QString::fromLatin1(description),
-                                  QString::fromLatin1(valueName), fallback);
-        parser.addOption(option);
-        return option;
-    };
+    const QCommandLineParser& parser = line.Parser();
     const TMovieOptions defaults;
-    auto drape = value("drape",
-                       "Drape image (default none: the surface itself); a foreign raster is "
-                       "imported and fitted onto the surface's grid.",
-                       "file", defaults.Drape);
-    auto palette = value("palette",
-                         "Palette (default none: greyscale); a bare name such as elevation is "
-                         "looked for in the working folder and the bundled palettes.",
-                         "name", defaults.Palette);
-    auto detail = value("detail", "Detail level: 1, 2, 3 or other, as the viewer's (default 1).",
-                        "level", QStringLiteral("1"));
-    auto exaggeration = value("exaggeration", "Vertical exaggeration in hundredths (default 100).",
-                              "percent", QStringLiteral("100"));
-    auto path = value("path", "The flight path to render (.csv), as Save Path writes it.", "file");
-    auto out = value("out",
-                     "The movie file; for png a folder, new or empty, that receives "
-                     "frame-000001.png onwards.",
-                     "file");
-    auto size = value("size",
-                      "Frame size, 16x16 to 3840x2160 (default 1920x1080), rounded down to what "
-                      "the format takes.",
-                      "WxH", QStringLiteral("1920x1080"));
-    auto fps = value("fps", "Frames per second, 24 to 60 (default 30).", "rate",
-                     QStringLiteral("30"));
-    auto format = value("format",
-                        "mp4 (H.264), avi-msvc (Video-1), avi-divx (MPEG-4), avi-raw "
-                        "(uncompressed) or png (default mp4).",
-                        "format", QStringLiteral("mp4"));
-    auto quality = value("quality",
-                         "H.264's constant rate factor for mp4: 0 (lossless) to 51, 6 more "
-                         "halves the file (default 18).",
-                         "crf", QStringLiteral("18"));
-    auto smooth = value("smooth",
-                        "none (one frame per recorded pose), spline (a smooth curve through the "
-                        "poses, as long as the path plays) or constant-speed (the same at an "
-                        "even speed) (default spline).",
-                        "smoothing", QStringLiteral("spline"));
-    QCommandLineOption sky(QStringLiteral("sky"),
-                           QStringLiteral("Show the sky (the viewer starts without it)."));
-    parser.addOption(sky);
-    QCommandLineOption fullDetail(
-        QStringLiteral("full-detail"),
-        QStringLiteral("Every cell of the surface, as the viewer's Full Detail shows it."));
-    parser.addOption(fullDetail);
-    auto background = value("background",
-                            "Background colour in hexadecimal (default 000000, the viewer's black).",
-                            "RRGGBB", QStringLiteral("000000"));
+    auto drape = line.Value("drape",
+                            "Drape image (default none: the surface itself); a foreign raster is "
+                            "imported and fitted onto the surface's grid.",
+                            "file", defaults.Drape);
+    auto palette = line.Value("palette",
+                              "Palette (default none: greyscale); a bare name such as elevation is "
+                              "looked for in the working folder and the bundled palettes.",
+                              "name", defaults.Palette);
+    auto detail =
+        line.Value("detail", "Detail level: 1, 2, 3 or other, as the viewer's (default 1).",
+                   "level", QStringLiteral("1"));
+    auto exaggeration =
+        line.Value("exaggeration", "Vertical exaggeration in hundredths (default 100).", "percent",
+                   QStringLiteral("100"));
+    auto path =
+        line.Value("path", "The flight path to render (.csv), as Save Path writes it.", "file");
+    auto out = line.Value("out",
+                          "The movie file; for png a folder, new or empty, that receives "
+                          "frame-000001.png onwards.",
+                          "file");
+    auto size =
+        line.Value("size",
+                   "Frame size, 16x16 to 3840x2160 (default 1920x1080), rounded down to what "
+                   "the format takes.",
+                   "WxH", QStringLiteral("1920x1080"));
+    auto fps = line.Value("fps", "Frames per second, 24 to 60 (default 30).", "rate",
+                          QStringLiteral("30"));
+    auto format = line.Value("format",
+                             "mp4 (H.264), avi-msvc (Video-1), avi-divx (MPEG-4), avi-raw "
+                             "(uncompressed) or png (default mp4).",
+                             "format", QStringLiteral("mp4"));
+    auto quality = line.Value("quality",
+                              "H.264's constant rate factor for mp4: 0 (lossless) to 51, 6 more "
+                              "halves the file (default 18).",
+                              "crf", QStringLiteral("18"));
+    auto smooth =
+        line.Value("smooth",
+                   "none (one frame per recorded pose), spline (a smooth curve through the "
+                   "poses, as long as the path plays) or constant-speed (the same at an "
+                   "even speed) (default spline).",
+                   "smoothing", QStringLiteral("spline"));
+    auto sky = line.Flag("sky", "Show the sky (the viewer starts without it).");
+    auto fullDetail = line.Flag("full-detail",
+                                "Every cell of the surface, as the viewer's Full Detail shows it.");
+    auto background = line.Value(
+        "background", "Background colour in hexadecimal (default 000000, the viewer's black).",
+        "RRGGBB", QStringLiteral("000000"));
 
-    if (!parser.parse(arguments)) {
-        Fail(parser.errorText(), exitCode);
+    if (!line.Parse(arguments, exitCode))
         return std::nullopt;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
-        return std::nullopt;
-    }
-    if (parser.isSet(QStringLiteral("version"))) {
-        std::printf("skyglide-movie %s\n", SKYGLIDE_VERSION);
-        return std::nullopt;
-    }
 
     TMovieOptions options;
     const QStringList positional = parser.positionalArguments();
     if (positional.size() != 1) {
-        Fail(positional.isEmpty() ? QStringLiteral("no surface file given (see --help)")
-                                  : QStringLiteral("one surface file expected but got %1 arguments")
-                                        .arg(positional.size()),
-             exitCode);
+        line.Fail(positional.isEmpty()
+                      ? QStringLiteral("no surface file given (see --help)")
+                      : QStringLiteral("one surface file expected but got %1 arguments")
+                            .arg(positional.size()),
+                  exitCode);
         return std::nullopt;
     }
     options.Surface = positional.first();
@@ -153,7 +121,8 @@ std::optional<TMovieOptions> ParseMovieOptions(const QStringList& arguments, int
     options.Palette = parser.value(palette);
     for (const auto& [option, name] : {std::pair{&path, "path"}, std::pair{&out, "out"}})
         if (parser.value(*option).isEmpty()) {
-            Fail(QStringLiteral("no --%1 given (see --help)").arg(QLatin1String(name)), exitCode);
+            line.Fail(QStringLiteral("no --%1 given (see --help)").arg(QLatin1String(name)),
+                      exitCode);
             return std::nullopt;
         }
     options.Path = parser.value(path);
@@ -163,15 +132,16 @@ std::optional<TMovieOptions> ParseMovieOptions(const QStringList& arguments, int
     try {
         options.ResolutionMode = LowByteOfInteger(parser.value(detail).toStdString(), 5);
     } catch (const EConvertError&) {
-        Fail(Quoted("detail", parser.value(detail)) + QStringLiteral(" is not a whole number"),
-             exitCode);
+        line.Fail(Quoted("detail", parser.value(detail)) + QStringLiteral(" is not a whole number"),
+                  exitCode);
         return std::nullopt;
     }
     try {
         options.Exaggeration = ExaggerationFromPercent(parser.value(exaggeration).toStdString());
     } catch (const EConvertError&) {
-        Fail(Quoted("exaggeration", parser.value(exaggeration)) + QStringLiteral(" is not a number"),
-             exitCode);
+        line.Fail(Quoted("exaggeration", parser.value(exaggeration)) +
+                      QStringLiteral(" is not a number"),
+                  exitCode);
         return std::nullopt;
     }
 
@@ -180,30 +150,30 @@ std::optional<TMovieOptions> ParseMovieOptions(const QStringList& arguments, int
     const std::optional<TMovieFormat> movieFormat =
         parseMovieFormat(parser.value(format).toStdString());
     if (!movieFormat) {
-        Fail(Quoted("format", parser.value(format)) +
-                 QStringLiteral(" is not mp4, avi-msvc, avi-divx, avi-raw or png"),
-             exitCode);
+        line.Fail(Quoted("format", parser.value(format)) +
+                      QStringLiteral(" is not mp4, avi-msvc, avi-divx, avi-raw or png"),
+                  exitCode);
         return std::nullopt;
     }
     settings.Format = *movieFormat;
     const std::optional<TPathSmoothing> smoothing =
         parsePathSmoothing(parser.value(smooth).toStdString());
     if (!smoothing) {
-        Fail(Quoted("smooth", parser.value(smooth)) +
-                 QStringLiteral(" is not none, spline or constant-speed"),
-             exitCode);
+        line.Fail(Quoted("smooth", parser.value(smooth)) +
+                      QStringLiteral(" is not none, spline or constant-speed"),
+                  exitCode);
         return std::nullopt;
     }
     options.Smoothing = *smoothing;
-    if (!ToSize(parser.value(size), settings, exitCode) ||
-        !ToInt(parser.value(fps), "fps", settings.FPS, exitCode) ||
-        !ToInt(parser.value(quality), "quality", settings.Quality, exitCode) ||
-        !ToColour(parser.value(background), options.Background, exitCode))
+    if (!ToSize(line, parser.value(size), settings, exitCode) ||
+        !line.ToInt(parser.value(fps), "fps", settings.FPS, exitCode) ||
+        !line.ToInt(parser.value(quality), "quality", settings.Quality, exitCode) ||
+        !ToColour(line, parser.value(background), options.Background, exitCode))
         return std::nullopt;
     try {
         options.Settings = CheckMovieSettings(settings, &options.Note);
     } catch (const EMovieError& error) {
-        Fail(QString::fromStdString(error.what()), exitCode);
+        line.Fail(QString::fromStdString(error.what()), exitCode);
         return std::nullopt;
     }
     options.Sky = parser.isSet(sky);
