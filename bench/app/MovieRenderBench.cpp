@@ -26,6 +26,8 @@
 #include <QDir>
 #include <QFile>
 
+#include "RunBenchmarks.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -158,10 +160,5 @@ int main(int argc, char** argv)
 {
     TSceneViewer::SetDefaultSurfaceFormat();
     QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

@@ -29,6 +29,8 @@
 #include <QFile>
 #include <QTimer>
 
+#include "RunBenchmarks.h"
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -230,11 +232,7 @@ int main(int argc, char** argv)
 {
     TSceneViewer::SetDefaultSurfaceFormat();
     TSkyGlideApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const int status = RunBenchmarks(argc, argv);
     g_window.reset();
-    return 0;
+    return status;
 }

@@ -41,6 +41,8 @@
 #include <memory>
 #include <string>
 
+#include "RunBenchmarks.h"
+
 #include <benchmark/benchmark.h>
 
 using namespace skyglide;
@@ -326,8 +328,5 @@ int main(int argc, char** argv)
 {
     TSceneViewer::SetDefaultSurfaceFormat();
     TSkyGlideApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

@@ -11,6 +11,8 @@
 #include "TerrainPicture.h"
 #include "movie/AVIRecorder.h"
 
+#include "RunBenchmarks.h"
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -114,7 +116,5 @@ int main(int argc, char** argv)
                 [c, w = w, h = h](benchmark::State& state) { addMovieFrame(state, c.value, w, h); })
                 ->Unit(benchmark::kMillisecond)
                 ->MinTime(1.0);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    return RunBenchmarks(argc, argv);
 }

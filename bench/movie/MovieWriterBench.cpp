@@ -14,6 +14,8 @@
 #include "TerrainPicture.h"
 #include "movie/MovieWriter.h"
 
+#include "RunBenchmarks.h"
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -130,7 +132,5 @@ int main(int argc, char** argv)
             [r](benchmark::State& state) { writeMovie(state, r.format, r.width, r.height); })
             ->Unit(benchmark::kMillisecond)
             ->Iterations(r.width > 2000 ? 60 : 150);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    return RunBenchmarks(argc, argv);
 }

@@ -38,6 +38,8 @@
 #include <string>
 #include <vector>
 
+#include "RunBenchmarks.h"
+
 #include <benchmark/benchmark.h>
 
 using namespace skyglide;
@@ -404,10 +406,5 @@ BENCHMARK(BM_DrapeUpload)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealT
 int main(int argc, char** argv)
 {
     QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

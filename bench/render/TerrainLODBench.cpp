@@ -51,6 +51,8 @@
 
 #include <sys/resource.h>
 
+#include "RunBenchmarks.h"
+
 #include <benchmark/benchmark.h>
 
 using namespace skyglide;
@@ -602,10 +604,5 @@ BENCHMARK(BM_LowPosePictures)->Unit(benchmark::kSecond)->Iterations(1);
 int main(int argc, char** argv)
 {
     QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }
