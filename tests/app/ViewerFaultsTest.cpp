@@ -88,14 +88,31 @@ QString Window(const QString& pattern)
     return Visible(pattern, true).section('\n', 0, 0);
 }
 
-// Types a file's name into the file dialog named title and takes it.
+// Types a file's name into the file dialog named title and takes it, again
+// until the dialog has gone: on a busy machine the first keys can come
+// before the name field takes input, and the dialog then answers a name
+// that is not there with a box of the same title, which is closed first.
 void ChooseFile(const QString& title, const QString& file)
 {
     const QString dialog = Window(title);
     ASSERT_FALSE(dialog.isEmpty()) << qPrintable(title);
-    ASSERT_TRUE(Xdotool({"windowfocus", "--sync", dialog}));
-    ASSERT_TRUE(Xdotool({"type", "--delay", "5", file}));
-    ASSERT_TRUE(Xdotool({"key", "Return"}));
+    const auto open = [&] { return Visible(title).split('\n', Qt::SkipEmptyParts); };
+    ASSERT_TRUE(WaitUntil([&] {
+        const QStringList windows = open();
+        if (!windows.contains(dialog))
+            return true;
+        for (const QString& box : windows) {
+            if (box != dialog) {
+                Xdotool({"windowfocus", "--sync", box});
+                Xdotool({"key", "Return"});
+            }
+        }
+        Xdotool({"windowfocus", "--sync", dialog});
+        Xdotool({"key", "--clearmodifiers", "ctrl+a"});
+        Xdotool({"type", "--delay", "5", file});
+        Xdotool({"key", "Return"});
+        return WaitUntil([&] { return !open().contains(dialog); }, 5000);
+    })) << "the dialog stays: " << qPrintable(title);
 }
 
 bool WaitForCaption(const QString& window, const QString& caption, int timeoutMs = 60000)
