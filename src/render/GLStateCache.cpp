@@ -111,6 +111,16 @@ bool TGLExtensions::HasExtension(const char* list, const char* name)
     return false;
 }
 
+bool TGLExtensions::IsSoftwareRenderer(const char* renderer)
+{
+    if (!renderer)
+        return false;
+    for (const char* name : {"llvmpipe", "softpipe", "Software Rasterizer", "SWR"})
+        if (std::strstr(renderer, name))
+            return true;
+    return false;
+}
+
 TGLExtensions TGLExtensions::Detect()
 {
     TGLExtensions caps;
@@ -120,6 +130,8 @@ TGLExtensions TGLExtensions::Detect()
     caps.TextureFilterAnisotropic = HasExtension(list, "GL_EXT_texture_filter_anisotropic") ||
                                     HasExtension(list, "GL_ARB_texture_filter_anisotropic");
     caps.GenerateMipmap = HasExtension(list, "GL_SGIS_generate_mipmap");
+    caps.SoftwareRenderer =
+        IsSoftwareRenderer(reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
     caps.TextureEdgeClamp = caps.AtLeast(1, 2) || HasExtension(list, "GL_EXT_texture_edge_clamp") ||
                             HasExtension(list, "GL_SGIS_texture_edge_clamp");
     caps.TextureRectangle = HasExtension(list, "GL_ARB_texture_rectangle") ||

@@ -59,6 +59,9 @@ struct TGLExtensions
     bool TextureEdgeClamp = false;
     /// GL_ARB/EXT/NV_texture_rectangle: its target may be disabled.
     bool TextureRectangle = false;
+    /// The renderer draws on the processor (GL_RENDERER names a software
+    /// rasteriser), where anisotropic sampling is paid for per pixel.
+    bool SoftwareRenderer = false;
     int MaxTextureSize = 64;
     int MaxLights = 8;
     int BlueBits = 8;
@@ -76,6 +79,9 @@ struct TGLExtensions
     static bool ParseVersion(const char* text, int& major, int& minor);
     /// Whether the blank-separated extension list holds name as a whole word.
     static bool HasExtension(const char* list, const char* name);
+    /// Whether a GL_RENDERER string names a software rasteriser ("llvmpipe
+    /// (LLVM 15.0.6, 256 bits)", "softpipe", "Software Rasterizer").
+    static bool IsSoftwareRenderer(const char* renderer);
 };
 
 /// An OpenGL error, raised with GLU's text for the first error code found.

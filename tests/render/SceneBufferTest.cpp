@@ -57,7 +57,7 @@ TEST(SceneBuffer, WithoutAContextFramesAreSkippedAndSnapshotsAreBlank)
               std::ptrdiff_t(image.DataSize()));
 }
 
-TEST(SceneBuffer, ExtensionsAreFoundOnlyAsWholeNames)
+TEST(SceneBuffer, ExtensionsAndSoftwareRenderersAreFoundOnlyByName)
 {
     const char* list = "GL_ARB_multitexture GL_EXT_texture_filter_anisotropic_x "
                        "GL_SGIS_generate_mipmap";
@@ -66,6 +66,9 @@ TEST(SceneBuffer, ExtensionsAreFoundOnlyAsWholeNames)
     EXPECT_FALSE(TGLExtensions::HasExtension(list, "GL_EXT_texture_filter_anisotropic"));
     EXPECT_FALSE(TGLExtensions::HasExtension(list, "GL_ARB_multi"));
     EXPECT_FALSE(TGLExtensions::HasExtension(nullptr, "GL_ARB_multitexture"));
+    EXPECT_TRUE(TGLExtensions::IsSoftwareRenderer("llvmpipe (LLVM 15.0.6, 256 bits)"));
+    EXPECT_FALSE(TGLExtensions::IsSoftwareRenderer("Mesa Intel(R) UHD Graphics 620 (KBL GT2)"));
+    EXPECT_FALSE(TGLExtensions::IsSoftwareRenderer(nullptr));
 }
 
 } // namespace
