@@ -287,15 +287,17 @@ private:
 };
 
 // Level 1 adds its largest step to level 0; levels 2 to 4 are measured
-// against level 1, the rest against level 2. A finer base is tighter and
-// costs four times as many points per level.
+// against every cell, exactly, the rest against level 2. A finer base is
+// tighter and costs four times as many points per level: measured against
+// level 1, level 2's bound came to half again its true error, which drew a
+// fifth more triangles flying low.
 struct TMeasuredLevels
 {
     int Base;
     int First;
     int Last;
 };
-constexpr TMeasuredLevels cMeasuredLevels[] = {{1, 2, 4}, {2, 5, 1 << 20}};
+constexpr TMeasuredLevels cMeasuredLevels[] = {{0, 2, 4}, {2, 5, 1 << 20}};
 
 } // namespace
 
