@@ -38,6 +38,11 @@ int tileTextureSide(int tileCells)
     return 16 * tileCells + 4;
 }
 
+// Triangles a software renderer is given between flushes (about fifty
+// tiles of 16 quads): fewer flush for little, more leave its threads idle
+// longer at the start of a frame.
+constexpr int cSoftwareFlushTriangles = 32768;
+
 int workerThreads()
 {
     const unsigned cores = std::thread::hardware_concurrency();
@@ -76,9 +81,14 @@ void applyTextureSettings(const TTexture& texture, const TGLExtensions& extensio
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, clamp);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GLint(GLMinFilter(texture.MinFilter())));
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GLint(GLMagFilter(texture.MagFilter())));
+    // A software renderer samples anisotropically at three to four times the
+    // cost of the whole frame over the surface's many distant tiles, and some
+    // poses take it seconds: flight there stays fluid with plain mipmaps.
     if (extensions.TextureFilterAnisotropic)
         glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT,
-                        TextureAnisotropy(texture.FilteringQuality()));
+                        extensions.SoftwareRenderer
+                            ? TextureAnisotropy(TTextureFilteringQuality::tfIsotropic)
+                            : TextureAnisotropy(texture.FilteringQuality()));
 }
 
 // The drape the tiles show: the texture's picture when it is on and is one.
@@ -375,9 +385,12 @@ void TTerrainLOD::DoRender(TRenderContextInfo& rci)
                 return true;
         return false;
     };
+    const auto drawnAtLevel = [&](const TTileKey& key) {
+        return resident(key) && !underStandIn(key);
+    };
     std::vector<const TResidentTile*> drawn;
     for (const TSelectedTile& tile : selection.Tiles)
-        if (resident(tile.Key) && !underStandIn(tile.Key)) {
+        if (drawnAtLevel(tile.Key)) {
             drawn.push_back(&m_resident[tile.Key.Packed()]);
             ++m_statistics.DrawnAtLevel;
         }
@@ -390,7 +403,7 @@ void TTerrainLOD::DoRender(TRenderContextInfo& rci)
     }
     m_loader->Want(std::move(wanted));
 
-    draw(drawn, rci);
+    draw(drawn, farSidesHidden(view.ModelView, drawnAtLevel), rci);
 
     m_statistics.SelectedTiles = int(selection.Tiles.size());
     m_statistics.DrawnTiles = int(drawn.size());
@@ -402,12 +415,51 @@ void TTerrainLOD::DoRender(TRenderContextInfo& rci)
     m_statistics.ResidentBytes = m_residentBytes;
 }
 
-void TTerrainLOD::draw(const std::vector<const TResidentTile*>& tiles, TRenderContextInfo& rci)
+// From an eye inside the grid and above the surface under it, a ray that
+// reaches a face from beneath has crossed the surface before, through a face
+// turned towards the eye that hides it; the skirts close the seams between
+// levels. The surface under the eye must be the full-resolution one (its
+// own tile drawn, not a coarser stand-in that may lie above the eye).
+unsigned int TTerrainLOD::farSidesHidden(
+    const TMatrix4f& modelView, const std::function<bool(const TTileKey&)>& drawnAtLevel) const
+{
+    const TTerrainLayout& layout = m_data->Tree.Layout();
+    const TAffineVector eye = transformPoint({0, 0, 0}, invertMatrix(modelView));
+    const double column = double(eye.X) * double(layout.Columns() - 1);
+    const double row = (1.0 - double(eye.Y)) * double(layout.Rows() - 1);
+    if (!(column >= 0.0 && row >= 0.0 && column <= layout.Columns() - 1 &&
+          row <= layout.Rows() - 1))
+        return 0;
+    const int c = std::min(int(column), layout.Columns() - 2);
+    const int r = std::min(int(row), layout.Rows() - 2);
+    const int cells = layout.TileCells();
+    if (!drawnAtLevel({0, c / cells, r / cells})) // the tile of the quad under the eye
+        return 0;
+    const TClampedHeights heights(*m_data->Source);
+    const float ground = std::max({heights.At(c, r), heights.At(c + 1, r), heights.At(c, r + 1),
+                                   heights.At(c + 1, r + 1)});
+    if (!(eye.Z > ground))
+        return 0;
+    // Faces wound anticlockwise seen from above the surface; a mirroring
+    // placement turns that round on screen.
+    const TMatrix4f& m = modelView;
+    const float determinant = m.M[0][0] * (m.M[1][1] * m.M[2][2] - m.M[1][2] * m.M[2][1]) -
+                              m.M[0][1] * (m.M[1][0] * m.M[2][2] - m.M[1][2] * m.M[2][0]) +
+                              m.M[0][2] * (m.M[1][0] * m.M[2][1] - m.M[1][1] * m.M[2][0]);
+    return determinant > 0 ? GL_CCW : determinant < 0 ? GL_CW : 0;
+}
+
+void TTerrainLOD::draw(const std::vector<const TResidentTile*>& tiles, unsigned int frontFace,
+                       TRenderContextInfo& rci)
 {
     if (tiles.empty())
         return;
     TTexture& texture = Material().Texture();
-    const bool twoSided = m_options.testFlag(THeightFieldOption::hfoTwoSided);
+    // A two-sided surface whose far sides are out of sight is drawn as a
+    // one-sided one: the renderer then drops the faces turned away (a third
+    // or more flying low over rough ground) before filling them.
+    const bool cullFarSides = frontFace != 0 && m_options.testFlag(THeightFieldOption::hfoTwoSided);
+    const bool twoSided = m_options.testFlag(THeightFieldOption::hfoTwoSided) && !cullFarSides;
     const bool texCoords = m_options.testFlag(THeightFieldOption::hfoTextureCoordinates);
     const bool textured = texCoords && m_data->Pyramid != nullptr;
     const unsigned int settings = textureSettings(texture);
@@ -419,9 +471,14 @@ void TTerrainLOD::draw(const std::vector<const TResidentTile*>& tiles, TRenderCo
     rci.GLStates->Disable(TGLState::stTexture2D);
     glPushAttrib(GL_ENABLE_BIT | GL_POLYGON_BIT | GL_TRANSFORM_BIT);
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
-    if (twoSided) {
-        glDisable(GL_CULL_FACE);
+    if (twoSided || cullFarSides)
         glPolygonMode(GL_FRONT_AND_BACK, polygonMode(Material().FrontProperties().PolygonMode()));
+    if (twoSided)
+        glDisable(GL_CULL_FACE);
+    if (cullFarSides) {
+        glEnable(GL_CULL_FACE);
+        glCullFace(GL_BACK);
+        glFrontFace(GLenum(frontFace));
     }
     // An opaque drape in decal or replace mode takes the place of the lit
     // colour entirely, so lighting the vertices would change no pixel: it is
@@ -450,7 +507,18 @@ void TTerrainLOD::draw(const std::vector<const TResidentTile*>& tiles, TRenderCo
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, m_indexBuffer);
     const GLuint lastVertex = GLuint(TileVertexCount(m_indexCells) - 1);
     const GLsizei stride = sizeof(TTerrainVertex);
+    // A software renderer rasterises what it was given only when flushed:
+    // flushed every so many triangles, its threads draw the nearer tiles
+    // while this thread still passes it the farther ones.
+    const int flushEvery = rci.Extensions->SoftwareRenderer
+                               ? std::max(1, cSoftwareFlushTriangles / std::max(1, m_allIndices / 3))
+                               : 0;
+    int sinceFlush = 0;
     for (const TResidentTile* tile : tiles) {
+        if (flushEvery > 0 && ++sinceFlush > flushEvery) {
+            glFlush();
+            sinceFlush = 1;
+        }
         if (tile->CrossesEdge != clipping) {
             clipping = tile->CrossesEdge;
             for (GLenum plane : {GL_CLIP_PLANE0, GL_CLIP_PLANE1})

@@ -19,6 +19,7 @@ struct TBuiltTile;
 struct TGLExtensions;
 struct TRenderContextInfo;
 struct TTerrainData;
+struct TTileKey;
 
 /// What the last frame of a TTerrainLOD drew.
 struct TTerrainLODStatistics
@@ -156,7 +157,12 @@ private:
     void adoptContext(const TRenderContextInfo& rci);
     void startIfChanged(const TRenderContextInfo& rci);
     void upload(std::vector<TBuiltTile> tiles, const TRenderContextInfo& rci);
-    void draw(const std::vector<const TResidentTile*>& tiles, TRenderContextInfo& rci);
+    /// 0 while a face turned away from the eye might be seen; otherwise the
+    /// winding (GL_CCW or GL_CW) of the faces turned towards it.
+    unsigned int farSidesHidden(const TMatrix4f& modelView,
+                                const std::function<bool(const TTileKey&)>& drawnAtLevel) const;
+    void draw(const std::vector<const TResidentTile*>& tiles, unsigned int frontFace,
+              TRenderContextInfo& rci);
     void releaseAll();
     void evict();
 
