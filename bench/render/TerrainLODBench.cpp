@@ -477,6 +477,7 @@ void BM_FlyLow(benchmark::State& state)
     TLowFlight& flight = low.Flight;
     long long triangles = 0, tiles = 0;
     int complete = 0, limited = 0;
+    std::size_t resident = 0;
     const double cpuBefore = processSeconds();
     for (auto _ : state) {
         flight.advance(3.0f);
@@ -487,6 +488,7 @@ void BM_FlyLow(benchmark::State& state)
         tiles += s.DrawnTiles;
         complete += scene.Surface->FrameComplete();
         limited += s.BudgetLimited;
+        resident = std::max(resident, s.ResidentBytes);
     }
     const double n = double(state.iterations());
     state.counters["frames_per_s"] = benchmark::Counter(n, benchmark::Counter::kIsRate);
@@ -497,6 +499,8 @@ void BM_FlyLow(benchmark::State& state)
     state.counters["tiles"] = double(tiles) / n;
     state.counters["complete"] = complete / n;
     state.counters["budget_limited"] = limited / n;
+    // The most the tiles held in the context at any frame.
+    state.counters["tiles_MiB"] = double(resident) / (1 << 20);
     memoryCounters(state);
 }
 BENCHMARK(BM_FlyLow)
