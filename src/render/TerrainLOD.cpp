@@ -38,10 +38,10 @@ int tileTextureSide(int tileCells)
     return 16 * tileCells + 4;
 }
 
-// Triangles a software renderer is given between flushes (about fifty
+// Triangles a software renderer is given between flushes (about twenty-five
 // tiles of 16 quads): fewer flush for little, more leave its threads idle
 // longer at the start of a frame.
-constexpr int cSoftwareFlushTriangles = 32768;
+constexpr int cSoftwareFlushTriangles = 16384;
 
 int workerThreads()
 {
