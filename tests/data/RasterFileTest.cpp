@@ -130,9 +130,6 @@ TEST(RasterFileTest, LoadSurfaceKeepsDecimatedCells)
                 EXPECT_EQ(raster.GetValue(col, r, untouched), last);
                 EXPECT_EQ(untouched, 77.0);
             }
-            EXPECT_TRUE(raster.StreamOpen());
-            raster.CloseStream();
-            EXPECT_FALSE(raster.StreamOpen());
         }
     }
 }

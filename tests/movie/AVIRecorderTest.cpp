@@ -157,11 +157,9 @@ TEST(AVIRecorder, MoviesReadBackInFFmpeg)
         EXPECT_EQ(s.r.Width(), w);
         s.r.SetSizeRestriction(sr8);
         EXPECT_EQ(sizeOf(s.r.Width(), s.r.Height()), sizeOf(w / 8 * 8, h / 8 * 8));
-        EXPECT_EQ(s.r.FrameSize(), TAVIRecorder::FrameSizeOf(w, h));
         for (int i = 0; i < 5; ++i)
             s.r.AddMovieFrame();
         s.r.CloseMovieFile();
-        EXPECT_EQ(s.r.FrameSize(), TAVIRecorder::FrameSizeOf(w / 8 * 8, h / 8 * 8));
         EXPECT_EQ(std::to_string(calls) + offered, chosen ? "5rawvideo" : "5");
 
         EXPECT_EQ(probe(s.file, "codec_type,codec_name,codec_tag_string,width,height,"

@@ -241,12 +241,3 @@ TEST(PathResamplerTest, DegeneratePathsGiveSaneFrames)
         }
     }
 }
-
-TEST(PathResamplerTest, RecordedPosesNameTheLineThatIsNoPose)
-{
-    TPathFile path;
-    path.Add("0,1.00,2.00,3.00,0.00,0.00,1.00,0.00,0.03,0.00");
-    path.Add("1,1.00,2.00,abc,0.00,0.00,1.00,0.00,0.03,0.00");
-    EXPECT_EQ(test::ErrorOf([&] { RecordedPoses(path); }),
-              "line 2: 'abc' is not a valid floating point value");
-}
