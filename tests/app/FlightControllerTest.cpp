@@ -9,8 +9,6 @@
 #include "app/SceneComposition.h"
 #include "render/DummyCube.h"
 
-#include <QFile>
-
 namespace skyglide::test {
 namespace {
 
@@ -188,8 +186,8 @@ TEST_F(FlightController, MalformedLinesShowOneErrorEachAndPlayOn)
     EXPECT_EQ(Scene.Scene1.UpdateCount(), 0) << "the scene's notices are resumed";
 }
 
-TEST_F(FlightController,
-       MovieOfOneFramePerLine_NoneReplacedUnasked_StopKeepsAShorterOne_HaltDeletesIt)
+// The movie dropped when the window closes mid-way is the window's test.
+TEST_F(FlightController, MovieOfOneFramePerLine_NoneReplacedUnasked_StopKeepsAShorterOne)
 {
     const std::string path = Load(NorthwardFlight(10));
     const auto movie = [this](const char* name) {
@@ -215,13 +213,6 @@ TEST_F(FlightController,
     Flight.Stop();
     EXPECT_EQ(Flight.PathFile().CurrentLine(), 0) << "Stop rewinds a movie's path";
     EXPECT_EQ(VideoStream(movie("stopped.avi"))["nb_read_frames"].toString(), "3");
-
-    Flight.SaveMovie(movie("closed.avi").toStdString());
-    Flight.Timer2Timer();
-    Flight.Halt();
-    Flight.Timer2Timer();
-    EXPECT_FALSE(QFile::exists(movie("closed.avi")));
-    EXPECT_FALSE(Flight.Timer2().isActive());
     EXPECT_TRUE(Errors.isEmpty());
 }
 

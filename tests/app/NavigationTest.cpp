@@ -65,7 +65,6 @@ TEST(WheelVelocity, StepsByItsFactorBetweenTheFloorAndTheCeiling)
     };
     for (const auto& row : rows)
         EXPECT_EQ(WheelVelocity(row.Velocity, row.Notches), RatesFor(row.Expected)) << row.Name;
-    EXPECT_EQ(RatesFor(125), (TNavigationRates{125, 62, 100})) << "the keys' derived rates";
 }
 
 TEST(MouseFlight, TheOffsetFromThePressSetsTheShareWithADeadZoneAndAFullDeflection)

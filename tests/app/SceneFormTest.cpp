@@ -599,20 +599,16 @@ TEST_F(FlightWindow, FlightRecordedFromKeysSavesLoadsAndPlaysBackByKeys)
     ASSERT_TRUE(WaitForState(S::psStopped));
 
     // The keys moved the rig while it was recorded.
-    const int n = path.Count();
-    EXPECT_NE(path[0], path[n - 1]);
-    std::string bytes;
-    for (int i = 0; i < n; ++i)
-        bytes += path[i] + "\r\n";
+    EXPECT_NE(path[0], path[path.Count() - 1]);
 
     // Saved (the dialog starts in the host's folder without a name), loaded,
-    // saved again under the name it is preset to: the same bytes.
+    // saved again under the name it is preset to; the file's bytes are the
+    // path file's own test.
     const QString file = File("recorded.csv");
     Answer(C::actSave, file);
     ASSERT_EQ(Dialogs.Shown.back().Kind, "save");
     EXPECT_EQ(Dialogs.Shown.back().Text, "");
     EXPECT_EQ(QString::fromStdString(Dialogs.Shown.back().Caption), File(""));
-    EXPECT_EQ(ReadBytes(file.toStdString()), bytes);
     Answer(C::actLoad, file);
     EXPECT_EQ(Form->windowTitle(), "Sky Glide - Path loaded " + file);
     Answer(C::actSave, File("again.csv"));
@@ -739,7 +735,7 @@ TEST_F(FlightWindow, MoviesOfAnOddViewKeepTheirSizeWithoutAStripe_ClosingKeepsNo
     EXPECT_FALSE(QFile::exists(closing)) << "the name waits for the complete movie";
     QPointer<TSceneFrm> form = Form;
     EXPECT_TRUE(Form->close());
-    EXPECT_EQ(QDir(File("")).entryList({".closing.avi*"}, QDir::Files | QDir::Hidden),
+    EXPECT_EQ(QDir(File("")).entryList({"*closing.avi*"}, QDir::Files | QDir::Hidden),
               QStringList());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(form) << "the window goes, and its path tick with it";
