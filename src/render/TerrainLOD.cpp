@@ -13,6 +13,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <string>
 #include <thread>
@@ -294,6 +295,7 @@ void TTerrainLOD::upload(std::vector<TBuiltTile> tiles, const TRenderContextInfo
                 ++rci.Statistics->TexturesUploaded;
         }
         tile.CrossesEdge = m_data->Tree.Layout().CrossesEdge(built.Key);
+        tile.Key = packed;
         tile.LastFrame = m_frame;
         m_residentBytes += tile.Bytes;
         m_resident.emplace(packed, tile);
@@ -388,7 +390,7 @@ void TTerrainLOD::DoRender(TRenderContextInfo& rci)
     const auto drawnAtLevel = [&](const TTileKey& key) {
         return resident(key) && !underStandIn(key);
     };
-    std::vector<const TResidentTile*> drawn;
+    std::vector<TResidentTile*> drawn;
     for (const TSelectedTile& tile : selection.Tiles)
         if (drawnAtLevel(tile.Key)) {
             drawn.push_back(&m_resident[tile.Key.Packed()]);
@@ -403,11 +405,34 @@ void TTerrainLOD::DoRender(TRenderContextInfo& rci)
     }
     m_loader->Want(std::move(wanted));
 
+    // Two tiles of one level meet on the same vertices, so a skirt is only
+    // needed along an edge whose neighbour is drawn at another level, or
+    // not at all (the grid's own edges have none).
+    std::unordered_set<std::uint64_t> drawnKeys;
+    for (const TResidentTile* tile : drawn)
+        drawnKeys.insert(tile->Key);
+    const TTerrainLayout& layout = m_data->Tree.Layout();
+    for (TResidentTile* tile : drawn) {
+        const TTileKey key = TTileKey::FromPacked(tile->Key);
+        const TTileKey across[4] = {{key.Level, key.I, key.J - 1},
+                                    {key.Level, key.I, key.J + 1},
+                                    {key.Level, key.I - 1, key.J},
+                                    {key.Level, key.I + 1, key.J}};
+        tile->Skirts = 0;
+        for (unsigned int edge = 0; edge < 4; ++edge)
+            if (layout.Exists(across[edge]) && !drawnKeys.contains(across[edge].Packed()))
+                tile->Skirts |= 1u << edge;
+    }
+
     draw(drawn, farSidesHidden(view.ModelView, drawnAtLevel), rci);
 
     m_statistics.SelectedTiles = int(selection.Tiles.size());
     m_statistics.DrawnTiles = int(drawn.size());
-    m_statistics.Triangles = (long long)drawn.size() * (m_allIndices / 3);
+    m_statistics.Triangles = 0;
+    const int skirtTriangles = (m_allIndices - m_surfaceIndices) / 12;
+    for (const TResidentTile* tile : drawn)
+        m_statistics.Triangles +=
+            m_surfaceIndices / 3 + std::popcount(tile->Skirts) * skirtTriangles;
     m_statistics.MaxScreenError = selection.MaxError;
     m_statistics.BudgetLimited = selection.BudgetLimited;
     evict();
@@ -449,7 +474,7 @@ unsigned int TTerrainLOD::farSidesHidden(
     return determinant > 0 ? GL_CCW : determinant < 0 ? GL_CW : 0;
 }
 
-void TTerrainLOD::draw(const std::vector<const TResidentTile*>& tiles, unsigned int frontFace,
+void TTerrainLOD::draw(const std::vector<TResidentTile*>& tiles, unsigned int frontFace,
                        TRenderContextInfo& rci)
 {
     if (tiles.empty())
@@ -507,6 +532,7 @@ void TTerrainLOD::draw(const std::vector<const TResidentTile*>& tiles, unsigned 
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, m_indexBuffer);
     const GLuint lastVertex = GLuint(TileVertexCount(m_indexCells) - 1);
     const GLsizei stride = sizeof(TTerrainVertex);
+    const int skirtIndices = (m_allIndices - m_surfaceIndices) / 4;
     // A software renderer rasterises what it was given only when flushed:
     // flushed every so many triangles, its threads draw the nearer tiles
     // while this thread still passes it the farther ones.
@@ -514,7 +540,7 @@ void TTerrainLOD::draw(const std::vector<const TResidentTile*>& tiles, unsigned 
                                ? std::max(1, cSoftwareFlushTriangles / std::max(1, m_allIndices / 3))
                                : 0;
     int sinceFlush = 0;
-    for (const TResidentTile* tile : tiles) {
+    for (TResidentTile* tile : tiles) {
         if (flushEvery > 0 && ++sinceFlush > flushEvery) {
             glFlush();
             sinceFlush = 1;
@@ -536,27 +562,35 @@ void TTerrainLOD::draw(const std::vector<const TResidentTile*>& tiles, unsigned 
             glBindTexture(GL_TEXTURE_2D, tile->Texture);
             if (tile->TextureSettings != settings) {
                 applyTextureSettings(texture, *rci.Extensions);
-                const_cast<TResidentTile*>(tile)->TextureSettings = settings;
+                tile->TextureSettings = settings;
                 if (rci.Statistics)
                     ++rci.Statistics->TextureParameterSets;
             }
         }
-        if (twoSided) {
-            glDrawRangeElements(GL_TRIANGLES, 0, lastVertex, m_allIndices, GL_UNSIGNED_SHORT,
-                                reinterpret_cast<const void*>(0));
-        } else {
-            // One-sided surface; the skirts show from either side.
-            glDrawRangeElements(GL_TRIANGLES, 0, lastVertex, m_surfaceIndices, GL_UNSIGNED_SHORT,
-                                reinterpret_cast<const void*>(0));
-            const bool culling = glIsEnabled(GL_CULL_FACE);
+        glDrawRangeElements(GL_TRIANGLES, 0, lastVertex, m_surfaceIndices, GL_UNSIGNED_SHORT,
+                            reinterpret_cast<const void*>(0));
+        if (tile->Skirts == 0)
+            continue;
+        // The skirts show from either side; runs of neighbouring edges in
+        // one call each.
+        const bool culling = !twoSided && glIsEnabled(GL_CULL_FACE);
+        if (culling)
             glDisable(GL_CULL_FACE);
-            glDrawRangeElements(GL_TRIANGLES, 0, lastVertex, m_allIndices - m_surfaceIndices,
-                                GL_UNSIGNED_SHORT,
-                                reinterpret_cast<const void*>(std::size_t(m_surfaceIndices) *
-                                                              sizeof(std::uint16_t)));
-            if (culling)
-                glEnable(GL_CULL_FACE);
+        for (int edge = 0; edge < 4;) {
+            if (!(tile->Skirts & (1u << edge))) {
+                ++edge;
+                continue;
+            }
+            const int first = edge;
+            while (edge < 4 && (tile->Skirts & (1u << edge)))
+                ++edge;
+            glDrawRangeElements(
+                GL_TRIANGLES, 0, lastVertex, (edge - first) * skirtIndices, GL_UNSIGNED_SHORT,
+                reinterpret_cast<const void*>(std::size_t(m_surfaceIndices + first * skirtIndices) *
+                                              sizeof(std::uint16_t)));
         }
+        if (culling)
+            glEnable(GL_CULL_FACE);
     }
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);

@@ -152,6 +152,10 @@ private:
         /// The texture settings its texture was given last.
         unsigned int TextureSettings = ~0u;
         bool CrossesEdge = false;
+        /// The skirts its neighbours need (bit e for edge e: north, south,
+        /// west, east), worked out for each frame's tiles.
+        unsigned int Skirts = 0;
+        std::uint64_t Key = 0;
     };
 
     void adoptContext(const TRenderContextInfo& rci);
@@ -161,7 +165,7 @@ private:
     /// winding (GL_CCW or GL_CW) of the faces turned towards it.
     unsigned int farSidesHidden(const TMatrix4f& modelView,
                                 const std::function<bool(const TTileKey&)>& drawnAtLevel) const;
-    void draw(const std::vector<const TResidentTile*>& tiles, unsigned int frontFace,
+    void draw(const std::vector<TResidentTile*>& tiles, unsigned int frontFace,
               TRenderContextInfo& rci);
     void releaseAll();
     void evict();
