@@ -467,11 +467,11 @@ unsigned int TTerrainLOD::farSidesHidden(
         return 0;
     // Faces wound anticlockwise seen from above the surface; a mirroring
     // placement turns that round on screen.
-    const TMatrix4f& m = modelView;
-    const float determinant = m.M[0][0] * (m.M[1][1] * m.M[2][2] - m.M[1][2] * m.M[2][1]) -
-                              m.M[0][1] * (m.M[1][0] * m.M[2][2] - m.M[1][2] * m.M[2][0]) +
-                              m.M[0][2] * (m.M[1][0] * m.M[2][1] - m.M[1][1] * m.M[2][0]);
-    return determinant > 0 ? GL_CCW : determinant < 0 ? GL_CW : 0;
+    const float handedness =
+        dotProduct(crossProduct(transformDirection({1, 0, 0}, modelView),
+                                transformDirection({0, 1, 0}, modelView)),
+                   transformDirection({0, 0, 1}, modelView));
+    return handedness > 0 ? GL_CCW : handedness < 0 ? GL_CW : 0;
 }
 
 void TTerrainLOD::draw(const std::vector<TResidentTile*>& tiles, unsigned int frontFace,
